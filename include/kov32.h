@@ -1,0 +1,77 @@
+/* KOV32: an e-mail client engine (SMTP and POP3) with a flat C interface.
+ *
+ * Every function returns an int: 0 or a positive value for success, a
+ * negative code for a failure (kovErrorText gives its text). Functions that
+ * take a channel number need kovAttach first. */
+#ifndef KOV32_H
+#define KOV32_H
+
+#if defined(_WIN32)
+#define KOV_CALL __stdcall
+#if defined(KOV_BUILDING_LIBRARY)
+#define KOV_API __declspec(dllexport)
+#else
+#define KOV_API __declspec(dllimport)
+#endif
+#else
+#define KOV_CALL
+#define KOV_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Integer parameters (kovIntegerParam). */
+#define KOV_DELAY 1
+#define KOV_TIMEOUT 2
+#define KOV_CONNECT_WAIT 3
+#define KOV_BODY_TYPE 8
+#define KOV_AUTO_CALL 9
+#define KOV_NUMBER_NAMES 10
+#define KOV_SLEEP_TIME 13
+#define KOV_SAVE_UNNAMED 14
+#define KOV_SMTP_PORT 15
+#define KOV_POP3_PORT 16
+#define KOV_LINE_LENGTH 17
+#define KOV_BLOCKING 18
+#define KOV_8BIT_TEXT 19
+#define KOV_HIDE_SAVE_NOTES 21
+#define KOV_NO_TO_HEADER 22
+#define KOV_ADDRESS_SEP 23
+#define KOV_RESERVED 24
+#define KOV_ATTACH_SEP 25
+#define KOV_NAME_SEP 26
+#define KOV_IMAGE_TYPES 27
+#define KOV_DECODE_MODE 28
+#define KOV_USE_EHLO 29
+#define KOV_USE_APOP 30
+#define KOV_ATTACH_NUMBER 31
+#define KOV_SKIP_RCPT_ERRORS 32
+#define KOV_TEXT_ATTACH 60
+
+/* String parameters (kovStringParam). */
+#define KOV_LOG_FILE 20
+#define KOV_SAVE_BUFFER 41
+#define KOV_REPLY_TO 50
+#define KOV_SET_HEADERS 51
+#define KOV_LOG_TEXT 52
+#define KOV_FROM 53
+#define KOV_BODY_CONTENT 54
+#define KOV_BODY_ENCODING 55
+#define KOV_ADD_HEADER 56
+#define KOV_AUTH_PASSWORD 57
+#define KOV_USER 58
+#define KOV_ALT_TEXT 59
+#define KOV_ATTACH_CONTENT 61
+
+/* Library lifecycle. kovAttach creates 0 to 128 channels and returns 1;
+ * kovRelease frees them (close connections with kovClose first). */
+KOV_API int KOV_CALL kovAttach(int channels);
+KOV_API int KOV_CALL kovRelease(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KOV32_H */

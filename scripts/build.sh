@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Configures and builds one tree: linux (native), asan (native with address
+# and undefined-behaviour sanitizers) or win32 (KOV32.dll, cross-built).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tree=$1
+case "$tree" in
+  linux) args=() ;;
+  asan) args=(-DKOV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
+  win32) args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake) ;;
+  *) echo "usage: $0 linux|asan|win32" >&2; exit 2 ;;
+esac
+cmake -S . -B "build/$tree" "${args[@]}" "${@:2}" >/dev/null
+cmake --build "build/$tree" -j"$(nproc)"

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12, as root. Idempotent:
+# does nothing when every package is already there.
+set -euo pipefail
+
+packages=(cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+SUDO=
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+$SUDO dpkg --add-architecture i386
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

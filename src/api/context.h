@@ -1,0 +1,118 @@
+// The per-channel record. A plain struct of fixed text fields (nominal width
+// + 2 bytes), integers and pointers; it lives zero-filled in memory block 0 of
+// its channel. Texts enter the fixed fields only through bounded copies.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kMaxChannels = 128;
+
+struct ChannelContext {
+  int32_t ChannelNumber;
+
+  char ScratchBuffer[2048 + 2];
+  char CommandBuffer[2048 + 2];
+  char ReplyBuffer[2048 + 2];
+  char MsgBuffer[2048 + 2];
+  char TopBoundary[128 + 2];
+  char NestedBoundary[128 + 2];
+  char LastReplyLine[128 + 2];
+  char ServerName[128 + 2];
+  char FromAddress[128 + 2];
+  char ReplyTo[128 + 2];
+  char UserName[64 + 2];
+  char Pop3Password[64 + 2];
+  char MailFileName[128 + 2];
+  char MailDir[128 + 2];
+  char AttachDir[128 + 2];
+  char AttachName[128 + 2];
+  char MailFilePath[128 + 2];
+  char AttachPath[128 + 2];
+  char SavedAttachList[1024 + 2];
+  char UserCommand[32 + 2];
+  char AuthPassword[64 + 2];
+  char AuthText[128 + 2];
+  char LastRecipient[32 + 2];
+
+  int32_t RcptCount;
+
+  // References into the channel's memory blocks and positions inside them.
+  char* RcptCursor;
+  char* ToList;
+  char* CcList;
+  char* BccList;
+  char* Subject;
+  char* ExtraHeaders;
+  char* MessageText;
+  char* AttachList;
+  char* NextAttach;
+  char* RcptSepPos;
+  char* AltText;
+
+  uint32_t SlotNumber;
+  uint32_t NotBefore;
+  uint32_t Deadline;
+  int32_t StepCount;
+  int32_t TextBytesIn;
+  int32_t AttachBytesIn;
+  int32_t TextBytesOut;
+  int32_t AttachBytesOut;
+  int32_t TextInMemory;
+  int32_t CcDone;
+  int32_t BccDone;
+  int16_t ConnectPort;
+  int16_t SmtpPort;
+  int16_t Pop3Port;
+  int32_t ReplyCode;
+  int32_t FileHandle;
+  int32_t PrevState;
+  int32_t ThisState;
+  int32_t NextState;
+  int32_t AfterConnectState;
+  int32_t LastSockCode;
+  int32_t LogHandle;
+  uint32_t MessageCount;
+  char ChannelKind;
+
+  int32_t MessageNumber;
+  int32_t MessageSize;
+  int32_t TopLines;
+  int32_t MailFileHandle;
+  char* UserBuffer;
+  int32_t UserBufferSize;
+  int32_t UserBufferLength;
+
+  int32_t DecodeMode;
+  int32_t TopBoundaryLength;
+  int32_t BoundaryCount;
+  int32_t MimeEncoding;
+  int32_t NestedBoundaryLength;
+  int32_t VerifyResult;
+  int32_t AttachmentsSaved;
+  int32_t AttachmentCounter;
+  char* CurrentRcpt;
+  uint8_t WaitWritable;
+  uint8_t InlineFlag;
+  uint32_t AutoCall;
+  uint32_t AttachNamePrefix;
+  uint32_t BodyType;
+  char PushbackChar;
+  uint8_t BlankLineSeen;
+  uint8_t DetectImageTypes;
+  int32_t MsgBufPos;
+  int32_t MsgBufEnd;
+  int32_t MsgBufEof;
+  uint32_t SaveUnnamedParts;
+  uint32_t NonBlockingConnect;
+  int32_t ContentIdCount;
+  int32_t AttachFileNumber;
+  uint8_t InlineImage;
+  uint8_t UseEhlo;
+  uint8_t UseApop;
+  uint8_t EmbeddedMessage;
+  uint8_t TextAttachments;
+  uint8_t SkipRcptErrors;
+};
+
+// Gives a freshly zero-filled record the values every channel starts with.
+void SetAttachValues(ChannelContext& c, int channel);

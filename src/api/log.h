@@ -1,0 +1,10 @@
+// The channel log: lines are written at once, unbuffered, and only while the
+// channel has a log open (LogHandle not 0). A failed write is ignored.
+#pragma once
+
+#include "api/context.h"
+
+void LogText(const ChannelContext& c, const char* text);
+
+// Formats one line (the format carries its own CR LF) and writes it.
+void LogFormat(const ChannelContext& c, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));

@@ -1,0 +1,32 @@
+// Process-wide settings: one copy per loaded library, kept across release
+// and attach. Plain values without a lock, set through the parameter calls.
+#pragma once
+
+#include <cstdint>
+
+struct Settings {
+  int32_t MinWait = 25;
+  int32_t LineWait = 0;
+  int32_t MaxWait = 25000;
+  int32_t SendWait = 25000;
+  int32_t ReadWait = 25000;
+  int32_t ConnectWait = 60000;
+  int32_t PollSleep = 100;
+  int32_t WrapColumn = 61;
+  int32_t LineLimit = 78;
+  uint8_t Allow8Bit = 0;
+  uint8_t HideSaveNotes = 0;
+  uint8_t HideTo = 0;
+  char AddressSep = ',';
+  char AttachSep = ',';
+  char NameSep = '|';
+  char UserContentType[128 + 2] = {};
+  char UserTransferEncoding[128 + 2] = {};
+  char AttachContentType[128 + 2] = {};
+};
+
+extern Settings gSettings;
+
+// The MIME boundary of composed messages, renewed by every attach.
+constexpr int kBoundarySize = 32;
+extern char Boundary[kBoundarySize];

@@ -1,0 +1,72 @@
+// The socket slot table: at most 32 connections, each in a fixed slot that a
+// channel keeps in its SlotNumber while the connection lasts. Operations
+// return 1000 for success or a negative code (below, or a negated Windows
+// Sockets error number).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr int kWexlOk = 1000;
+constexpr int kMaxSlots = 32;
+constexpr int kRingSize = 256;
+
+enum WexlCode {
+  kWexlLost = -1,
+  kWexlNoFreeSlot = -1002,
+  kWexlBadSlot = -1003,
+  kWexlBadKind = -1004,
+  kWexlSocketFailed = -1005,
+  kWexlBadOption = -1006,
+  kWexlBadAddress = -1007,
+  kWexlNameTooLong = -1008,
+  kWexlUnresolved = -1009,
+  kWexlBadLength = -1010,
+};
+
+enum WexlOption { kOptionTrace = 1001, kOptionSendWait = 1002 };
+
+// Values of SocketSlot::Socket besides an open handle.
+constexpr int kSocketFree = 0;
+constexpr int kSocketClaimed = 1;
+
+struct PeerAddressRecord {
+  uint16_t Family;
+  uint16_t Port;     // network byte order
+  uint32_t Address;  // network byte order
+  uint8_t Zero[8];
+};
+
+struct SocketSlot {
+  int32_t Index;
+  int32_t Socket;  // 0 free, 1 claimed, else the open socket's handle
+  PeerAddressRecord PeerAddress;
+  char TextBuffer[256];
+  unsigned char ChunkBuffer[kRingSize];
+  unsigned char RingData[kRingSize];
+  int32_t RingHead;
+  int32_t RingTail;
+  int32_t TraceHandle;  // 0 = no trace
+  int32_t SleepInterval;
+  char HostName[128];
+  uint32_t RemoteIP;  // host byte order
+  uint16_t RemotePort;
+  int32_t SendWaitLimit;
+  int32_t OpenFlag;
+};
+
+int WexlStartup(int requestedSlots, int sleepInterval);
+void WexlShutdown();
+int WexlSetOption(int slot, int option, int value);
+int WexlIsOpen(int slot);
+int WexlResetBuffer(int slot);
+int WexlDescription(char* buffer, int size);
+
+// Claims the lowest free slot under the slot-table lock (Socket becomes 1).
+// The slot number, or -1002 when every slot is in use.
+int WexlClaimSlot();
+
+// The number of slots set by the last start-up.
+int WexlSlotCount();
+// The slot record of a number that passed the range check; null otherwise.
+SocketSlot* WexlSlot(int slot);

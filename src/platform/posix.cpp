@@ -1,0 +1,110 @@
+// POSIX side of the platform layer (Linux build).
+#include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/platform.h"
+#include "platform/posix_handles.h"
+
+static_assert(sizeof(pthread_mutex_t) <= sizeof(platform::Lock::storage), "lock storage");
+
+namespace platform {
+
+int KeepAboveOne(int fd) {
+  if (fd < 0 || fd > 1) return fd;
+  int moved = fcntl(fd, F_DUPFD_CLOEXEC, 2);
+  int saved = errno;
+  close(fd);
+  errno = saved;
+  return moved;
+}
+
+uint32_t TickCount() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+void SleepMs(uint32_t ms) {
+  if (ms == 0) {
+    sched_yield();
+    return;
+  }
+  timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+int FileOpenRead(const char* path) {
+  if (path == nullptr) return -1;
+  return KeepAboveOne(open(path, O_RDONLY | O_CLOEXEC));
+}
+
+int FileCreate(const char* path) {
+  if (path == nullptr) return -1;
+  return KeepAboveOne(open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+}
+
+int FileRead(int handle, void* buffer, uint32_t count) {
+  ssize_t n;
+  do {
+    n = read(handle, buffer, count);
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int FileWrite(int handle, const void* buffer, uint32_t count) {
+  const char* p = static_cast<const char*>(buffer);
+  uint32_t done = 0;
+  while (done < count) {
+    ssize_t n = write(handle, p + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return -1;
+    done += static_cast<uint32_t>(n);
+  }
+  return static_cast<int>(done);
+}
+
+int FileClose(int handle) { return close(handle) == 0 ? 0 : -1; }
+
+uintptr_t MemAllocZero(size_t size) { return reinterpret_cast<uintptr_t>(calloc(1, size == 0 ? 1 : size)); }
+void* MemLock(uintptr_t handle) { return reinterpret_cast<void*>(handle); }
+void MemUnlock(uintptr_t) {}
+void MemFree(uintptr_t handle) { free(reinterpret_cast<void*>(handle)); }
+
+static pthread_mutex_t* Mutex(Lock& lock) { return reinterpret_cast<pthread_mutex_t*>(lock.storage); }
+void LockInit(Lock& lock) { pthread_mutex_init(Mutex(lock), nullptr); }
+void LockEnter(Lock& lock) { pthread_mutex_lock(Mutex(lock)); }
+void LockLeave(Lock& lock) { pthread_mutex_unlock(Mutex(lock)); }
+void LockDelete(Lock& lock) { pthread_mutex_destroy(Mutex(lock)); }
+
+void GetLocalTimeInfo(LocalTime& out) {
+  time_t now = time(nullptr);
+  tm local;
+  localtime_r(&now, &local);
+  out.year = local.tm_year + 1900;
+  out.month = local.tm_mon + 1;
+  out.dayOfWeek = local.tm_wday;
+  out.day = local.tm_mday;
+  out.hour = local.tm_hour;
+  out.minute = local.tm_min;
+  out.second = local.tm_sec;
+  out.daylight = local.tm_isdst > 0;
+  // tm_gmtoff includes the daylight hour; the bias is the standard zone's.
+  long standardOffset = local.tm_gmtoff - (out.daylight ? 3600 : 0);
+  out.biasMinutes = static_cast<int>(-standardOffset / 60);
+}
+
+void AlertBox(const char* text, const char* caption) { fprintf(stderr, "%s: %s\n", caption, text); }
+
+char PathSeparator() { return '/'; }
+bool IsPathBreak(char ch) { return ch == '/' || ch == '\\' || ch == ':'; }
+
+}  // namespace platform

@@ -1,0 +1,179 @@
+// POSIX side of the TCP primitives. errno and resolver codes are turned into
+// the Windows Sockets numbers the engine's error table knows.
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/posix_handles.h"
+#include "platform/sockets.h"
+
+namespace platform {
+namespace {
+
+thread_local int lastError = 0;
+
+struct ErrnoMap {
+  int errnoValue;
+  int wsaValue;
+};
+
+const ErrnoMap kErrnoMap[] = {
+    {EINTR, 10004},           {EBADF, 10009},         {EACCES, 10013},       {EFAULT, 10014},
+    {EINVAL, 10022},          {EMFILE, 10024},        {ENFILE, 10024},       {EWOULDBLOCK, 10035},
+    {EINPROGRESS, 10036},     {EALREADY, 10037},      {ENOTSOCK, 10038},     {EDESTADDRREQ, 10039},
+    {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},    {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043},
+    {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},    {EPFNOSUPPORT, 10046}, {EAFNOSUPPORT, 10047},
+    {EADDRINUSE, 10048},      {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},     {ENETUNREACH, 10051},
+    {ENETRESET, 10052},       {ECONNABORTED, 10053},  {ECONNRESET, 10054},   {EPIPE, 10054},
+    {ENOBUFS, 10055},         {EISCONN, 10056},       {ENOTCONN, 10057},     {ESHUTDOWN, 10058},
+    {ETOOMANYREFS, 10059},    {ETIMEDOUT, 10060},     {ECONNREFUSED, 10061}, {ELOOP, 10062},
+    {ENAMETOOLONG, 10063},    {EHOSTDOWN, 10064},     {EHOSTUNREACH, 10065}, {ENOTEMPTY, 10066},
+};
+
+// Records the current errno as the thread's last sockets error.
+void KeepErrno() {
+  int e = errno;
+  lastError = 10000 + e;  // an errno the table does not know keeps its own number above 10000
+  for (const ErrnoMap& m : kErrnoMap) {
+    if (m.errnoValue == e) {
+      lastError = m.wsaValue;
+      break;
+    }
+  }
+}
+
+int ResolverError(int gaiResult) {
+  switch (gaiResult) {
+    case EAI_AGAIN:
+      return 11002;
+    case EAI_FAIL:
+      return 11003;
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+      return 11004;
+#endif
+    case EAI_SYSTEM:
+      KeepErrno();
+      return lastError;
+    default:
+      return 11001;
+  }
+}
+
+}  // namespace
+
+int NetStartup(char* description, size_t size) {
+  static const char kDescription[] = "POSIX sockets (KOV32 platform layer)";
+  if (description != nullptr && size > 0) {
+    size_t n = strnlen(kDescription, size - 1);
+    memcpy(description, kDescription, n);
+    description[n] = '\0';
+  }
+  return 0;
+}
+
+bool NetIsBlocking() { return false; }
+
+int NetLastError() { return lastError; }
+
+int NetLookupHost(const char* name, uint8_t address[4]) {
+  addrinfo hints;
+  memset(&hints, 0, sizeof hints);
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  int rc = getaddrinfo(name, nullptr, &hints, &found);
+  if (rc != 0 || found == nullptr) {
+    lastError = rc != 0 ? ResolverError(rc) : 11004;
+    return lastError;
+  }
+  const sockaddr_in* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  memcpy(address, &in->sin_addr.s_addr, 4);
+  freeaddrinfo(found);
+  return 0;
+}
+
+int SocketOpenTcp() {
+  int fd = KeepAboveOne(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+  if (fd < 0) KeepErrno();
+  return fd;
+}
+
+int SocketConnect(int socket, uint32_t address, uint16_t port) {
+  sockaddr_in peer;
+  memset(&peer, 0, sizeof peer);
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  peer.sin_addr.s_addr = htonl(address);
+  if (connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return 0;
+  KeepErrno();
+  return lastError;
+}
+
+bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs) {
+  pollfd p{socket, 0, 0};
+  p.events = kind == kReadable ? POLLIN : kind == kWritable ? POLLOUT : POLLPRI;
+  int timeout = waitMs > 0x7fffffffu ? 0x7fffffff : static_cast<int>(waitMs);
+  int rc;
+  do {
+    rc = poll(&p, 1, timeout);
+  } while (rc < 0 && errno == EINTR);
+  if (rc <= 0) return false;
+  switch (kind) {
+    case kReadable:  // a closed or reset connection reads as ready: receive then reports it
+      return (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    case kWritable:  // a pending error (failed connect, reset) is not writability
+      return (p.revents & POLLOUT) != 0 && (p.revents & POLLERR) == 0;
+    default:
+      return (p.revents & (POLLPRI | POLLERR)) != 0;
+  }
+}
+
+int SocketSend(int socket, const void* buffer, int length) {
+  ssize_t n;
+  do {
+    n = send(socket, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) KeepErrno();
+  return static_cast<int>(n);
+}
+
+int SocketReceive(int socket, void* buffer, int length) {
+  ssize_t n;
+  do {
+    n = recv(socket, buffer, static_cast<size_t>(length), 0);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) KeepErrno();
+  return static_cast<int>(n);
+}
+
+void SocketSetLinger(int socket, uint16_t seconds) {
+  linger l{1, seconds};
+  setsockopt(socket, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+}
+
+int SocketClose(int socket) {
+  if (close(socket) == 0) return 0;
+  KeepErrno();
+  return -1;
+}
+
+bool SocketLocalAddress(int socket, uint32_t* address) {
+  sockaddr_in local;
+  socklen_t length = sizeof local;
+  if (getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET) {
+    KeepErrno();
+    return false;
+  }
+  *address = ntohl(local.sin_addr.s_addr);
+  return true;
+}
+
+}  // namespace platform
