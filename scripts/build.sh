@@ -11,5 +11,5 @@ case "$tree" in
   win32) args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake) ;;
   *) echo "usage: $0 linux|asan|win32" >&2; exit 2 ;;
 esac
-cmake -S . -B "build/$tree" "${args[@]}" "${@:2}" >/dev/null
-cmake --build "build/$tree" -j"$(nproc)"
+cmake -S . -B "${KOV_BUILD_ROOT:-build}/$tree" "${args[@]}" "${@:2}" >/dev/null
+cmake --build "${KOV_BUILD_ROOT:-build}/$tree" -j"$(nproc)"

@@ -12,6 +12,6 @@ for tree in linux asan win32; do
 done
 for tree in linux asan win32; do
   echo "=== test $tree"
-  (cd "build/$tree" && ctest -j"$(nproc)" --output-on-failure --timeout 300) || status=1
+  (cd "${KOV_BUILD_ROOT:-build}/$tree" && ctest -j"$(nproc)" --output-on-failure --timeout 300) || status=1
 done
 exit $status
