@@ -88,6 +88,7 @@ users() {
 render() {
   sed -e "s|@RUN@|$run|g" -e "s|@HOST@|$KOV_INTEROP_HOST|g" -e "s|@DOMAIN@|$KOV_INTEROP_DOMAIN|g" \
     -e "s|@POP3_PORT@|$KOV_INTEROP_POP3_PORT|g" -e "s|@POSTFIX_PORT@|$KOV_INTEROP_POSTFIX_PORT|g" \
+    -e "s|@POSTFIX_LOGIN_PORT@|$KOV_INTEROP_POSTFIX_LOGIN_PORT|g" -e "s|@POSTFIX_PLAIN_PORT@|$KOV_INTEROP_POSTFIX_PLAIN_PORT|g" \
     "$here/conf/$1" >"$2"
 }
 

@@ -2,7 +2,8 @@
 //   node smtp_sink.js USERS SPOOL
 // Listens on $KOV_INTEROP_HOST:$KOV_INTEROP_SINK_PORT without TLS and offers
 // AUTH PLAIN, LOGIN and CRAM-MD5 for the users in USERS ("name password"
-// lines); sending without AUTH is allowed too. Message N is stored in SPOOL
+// lines), on $KOV_INTEROP_SINK_LOGIN_PORT only LOGIN and on
+// $KOV_INTEROP_SINK_PLAIN_PORT only PLAIN; sending without AUTH is allowed too. Message N is stored in SPOOL
 // as N.eml (the bytes received, dot-unstuffed) and then N.json (envelope and
 // authenticated user); the .json file appears last, once the .eml is whole.
 'use strict';
@@ -40,16 +41,22 @@ function store(stream, session, done) {
   });
 }
 
-const server = new SMTPServer({
-  secure: false,
-  disabledCommands: ['STARTTLS'],
-  authMethods: ['PLAIN', 'LOGIN', 'CRAM-MD5'],
-  allowInsecureAuth: true,
-  authOptional: true,
-  disableReverseLookup: true,
-  logger: false,
-  onAuth: authenticate,
-  onData: store,
-});
-server.on('error', (err) => console.error(err));
-server.listen(Number(process.env.KOV_INTEROP_SINK_PORT), process.env.KOV_INTEROP_HOST);
+function listen(port, authMethods) {
+  const server = new SMTPServer({
+    secure: false,
+    disabledCommands: ['STARTTLS'],
+    authMethods,
+    allowInsecureAuth: true,
+    authOptional: true,
+    disableReverseLookup: true,
+    logger: false,
+    onAuth: authenticate,
+    onData: store,
+  });
+  server.on('error', (err) => console.error(err));
+  server.listen(Number(port), process.env.KOV_INTEROP_HOST);
+}
+
+listen(process.env.KOV_INTEROP_SINK_PORT, ['PLAIN', 'LOGIN', 'CRAM-MD5']);
+listen(process.env.KOV_INTEROP_SINK_LOGIN_PORT, ['LOGIN']);
+listen(process.env.KOV_INTEROP_SINK_PLAIN_PORT, ['PLAIN']);
