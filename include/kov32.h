@@ -70,6 +70,31 @@ extern "C" {
 KOV_API int KOV_CALL kovAttach(int channels);
 KOV_API int KOV_CALL kovRelease(void);
 
+/* Error texts. kovErrorText places the text of a code in buffer (size bytes,
+ * terminator included) and returns its length; for -36, -49 and -63 the
+ * channel's last server reply follows after one blank. A code without a text
+ * gives an empty text and 0. */
+KOV_API int KOV_CALL kovErrorText(int channel, int code, char* buffer, int size);
+
+/* Codecs and text routines; they need no kovAttach.
+ * kovVerifyFormat: 1 when the first address of a list is well formed inside
+ * '<' '>', else a negative code.
+ * kovExtractText, kovExtractLine: copy the line that holds a text (found
+ * ignoring the case of a-z) or the line of a number (first line 1) into out;
+ * return its length with the LF, or 0 when there is none or it does not fit.
+ * kovEncodeBuffer: base64 in lines of 76 characters, each ended by CR LF; out
+ * needs 4 * ((length + 2) / 3) + 2 * ((length + 56) / 57) bytes.
+ * kovDecodeBuffer: decodes base64 lines ended by CR LF; out needs
+ * 3 * (length / 4) + 4 bytes; the decoded bytes are followed by zero bytes.
+ * kovQuoteBuffer: quoted-printable text of a NUL-terminated text as one line,
+ * cut to fit size bytes with its NUL. */
+KOV_API int KOV_CALL kovVerifyFormat(const char* address);
+KOV_API int KOV_CALL kovExtractText(const char* buffer, const char* text, char* out, int size);
+KOV_API int KOV_CALL kovExtractLine(const char* buffer, int line, char* out, int size);
+KOV_API int KOV_CALL kovEncodeBuffer(const char* source, char* out, int length);
+KOV_API int KOV_CALL kovDecodeBuffer(const char* source, char* out, int length);
+KOV_API int KOV_CALL kovQuoteBuffer(const char* text, char* out, int size);
+
 #ifdef __cplusplus
 }
 #endif

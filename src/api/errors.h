@@ -53,3 +53,16 @@ enum ErrorCode : int {
   kAlreadyAttached = -72,
   kChannelOutOfRange = -73,
 };
+
+struct ChannelContext;
+
+// The fixed text of a code, or null for a code without one (positive values,
+// internal results of the socket layer, unknown numbers).
+const char* ErrorMessage(int code);
+
+// Places the text of `code` in buffer (size bytes, terminator included) and,
+// for -36, -49 and -63, one blank and the channel's last server reply after
+// it, as far as the size allows. Returns the characters placed; 0 with an
+// empty text for a code without one; 0 with nothing written for a null
+// buffer or a size below 1.
+int FormatErrorText(const ChannelContext& c, int code, char* buffer, int size);

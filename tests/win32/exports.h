@@ -9,4 +9,11 @@ struct ExportedFunction {
 inline constexpr ExportedFunction kExports[] = {
     {"kovAttach", 4},
     {"kovRelease", 0},
+    {"kovErrorText", 16},
+    {"kovVerifyFormat", 4},
+    {"kovExtractText", 16},
+    {"kovExtractLine", 16},
+    {"kovEncodeBuffer", 12},
+    {"kovDecodeBuffer", 12},
+    {"kovQuoteBuffer", 12},
 };

@@ -1,0 +1,42 @@
+#include "api/digests.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "codec/md5.h"
+#include "codec/strings.h"
+
+namespace {
+
+// Characters of a fixed field before its NUL, never past the field.
+template <size_t N>
+int FieldLength(const char (&field)[N]) {
+  const void* end = memchr(field, '\0', N);
+  return static_cast<int>(end == nullptr ? N : static_cast<const char*>(end) - field);
+}
+
+// AuthText := UserName, one blank, the digest's hexadecimal text.
+void FormatUserDigest(ChannelContext& c, const unsigned char digest[kDigestSize]) {
+  char hex[kDigestHexSize];
+  snprintf(c.AuthText, sizeof c.AuthText, "%.*s %s", FieldLength(c.UserName), c.UserName, DigestToHex(digest, hex));
+}
+
+}  // namespace
+
+void CramMd5Response(ChannelContext& c) {
+  int challenge = FindCharN(c.AuthText, '\r', FieldLength(c.AuthText));
+  if (challenge < 0) challenge = FieldLength(c.AuthText);
+  unsigned char digest[kDigestSize];
+  HmacMd5(c.AuthText, challenge, c.AuthPassword, FieldLength(c.AuthPassword), digest);
+  FormatUserDigest(c, digest);
+}
+
+void ApopDigest(ChannelContext& c) {
+  Md5Context context;
+  Md5Init(context);
+  Md5Update(context, c.AuthText, static_cast<size_t>(FieldLength(c.AuthText)));
+  Md5Update(context, c.Pop3Password, static_cast<size_t>(FieldLength(c.Pop3Password)));
+  unsigned char digest[kDigestSize];
+  Md5Final(digest, context);
+  FormatUserDigest(c, digest);
+}

@@ -1,0 +1,47 @@
+// Bounded copying, searching and case-insensitive comparison of NUL-terminated
+// single-byte texts. Every routine accepts null pointers and sizes of zero or
+// less and then does nothing (copies, appends) or finds nothing (searches).
+#pragma once
+
+// Copies source up to its NUL but at most `max` characters, and always writes a
+// NUL after them: `out` needs max + 1 bytes. Returns the characters copied.
+int BoundedCopy(char* out, const char* source, int max);
+
+// Copies exactly `count` bytes, NULs included, then writes a NUL: `out` needs
+// count + 1 bytes and `source` must hold count bytes. Returns the position of
+// that NUL (count, or 0 when nothing was copied).
+int CopyCount(char* out, const char* source, int count);
+
+// Appends at most `max` characters of source to the text in `out` and ends the
+// result with a NUL: `out` needs room for them after its current text.
+void BoundedAppend(char* out, const char* source, int max);
+
+// Characters before the NUL; 0 for a null text.
+int StringLength(const char* text);
+
+// First occurrence of ch, or null; searching for '\0' finds the end of the text.
+const char* FindChar(const char* text, char ch);
+
+// Index of the first ch among the first `limit` bytes, the search ending at a
+// NUL byte; -1 when not found.
+int FindCharN(const char* text, char ch, int limit);
+
+// First occurrence of ch before the first `separator` character, or null.
+const char* FindBeforeSeparator(const char* text, char ch, char separator);
+
+// 1 when the first `count` characters of a and b are equal with a-z folded to
+// A-Z (or both texts end together before that), else 0. A count of 0 or less,
+// or a null text, gives 0.
+int CompareNoCase(const char* a, const char* b, int count);
+
+// First position where `sought` occurs in text, a-z folded to A-Z, or null. An
+// empty sought text is found at the start.
+const char* FindNoCase(const char* text, const char* sought);
+
+// Copies one line while fewer than size - 1 characters have been copied:
+// - an LF is copied and followed by a NUL; the result counts the LF;
+// - a NUL ends the copy; the result is the number of characters before it;
+// - a line that does not fit gives 0, and `out` holds its first size - 1
+//   characters and a NUL.
+// A size of 1 or less gives 0 and writes nothing.
+int CopyLine(const char* source, char* out, int size);
