@@ -112,6 +112,14 @@ struct ChannelContext {
   uint8_t EmbeddedMessage;
   uint8_t TextAttachments;
   uint8_t SkipRcptErrors;
+
+  // 1 while the channel's connection occupies the socket slot SlotNumber, so
+  // that the channel's log is handed only to its own slot as trace file.
+  uint8_t HoldsSlot;
+  // What the last step found missing (the socket's readiness), so that the
+  // automatic loop can block on it instead of polling: 0 nothing, 1 data to
+  // read, 2 room to write.
+  uint8_t WaitFor;
 };
 
 // Gives a freshly zero-filled record the values every channel starts with.

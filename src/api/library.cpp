@@ -6,6 +6,7 @@
 #include "api/errors.h"
 #include "api/log.h"
 #include "api/settings.h"
+#include "api/trace.h"
 #include "kov32.h"
 #include "net/slots.h"
 #include "platform/platform.h"
@@ -70,7 +71,7 @@ extern "C" KOV_API int KOV_CALL kovRelease(void) {
     if (c->LogHandle != 0) {
       LogFormat(*c, "*** Releasing channel %d ***\r\n", n);
       platform::FileClose(c->LogHandle);
-      WexlSetOption(static_cast<int>(c->SlotNumber), kOptionTrace, 0);
+      DetachTrace(*c);
       c->LogHandle = 0;
     }
     FreeMemory(n, 1, kSlotsPerChannel - 1);

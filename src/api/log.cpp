@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "api/version.h"
 #include "platform/platform.h"
 
 void LogText(const ChannelContext& c, const char* text) {
@@ -22,4 +23,14 @@ void LogFormat(const ChannelContext& c, const char* format, ...) {
   if (n < 0) return;
   uint32_t length = static_cast<uint32_t>(n) < sizeof line ? static_cast<uint32_t>(n) : sizeof line - 1;
   platform::FileWrite(c.LogHandle, line, length);
+}
+
+void LogEntry(const ChannelContext& c, const char* name) { LogFormat(c, "*** %s\r\n", name); }
+
+void LogVersionLines(const ChannelContext& c) {
+  const char* format = "%s Win32 Version %d.%d.%d Build %d\r\n";
+  LogFormat(c, format, " QW", kSocketLayerVersion >> 8 & 0xff, kSocketLayerVersion >> 4 & 0xf, kSocketLayerVersion & 0xf,
+            kSocketLayerBuild);
+  LogFormat(c, format, "KOV", kLibraryVersion >> 8 & 0xff, kLibraryVersion >> 4 & 0xf, kLibraryVersion & 0xf,
+            kLibraryBuild);
 }

@@ -8,3 +8,9 @@ void LogText(const ChannelContext& c, const char* text);
 
 // Formats one line (the format carries its own CR LF) and writes it.
 void LogFormat(const ChannelContext& c, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+
+// "*** name" : the entry line of an exported function.
+void LogEntry(const ChannelContext& c, const char* name);
+
+// The socket layer's and the library's version lines.
+void LogVersionLines(const ChannelContext& c);
