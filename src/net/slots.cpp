@@ -28,6 +28,10 @@ int WexlStartup(int requestedSlots, int sleepInterval) {
     s.RingTail = 0;
     s.SleepInterval = sleepInterval;
     s.HostName[0] = '\0';
+    // No log of an earlier attach may receive the trace of a new connection.
+    s.TraceHandle = 0;
+    s.SendWaitLimit = 0;
+    s.OpenFlag = 0;
   }
   int rc = platform::NetStartup(description, sizeof description);
   if (rc != 0) return -rc;
@@ -57,6 +61,16 @@ int WexlClaimSlot() {
   }
   platform::LockLeave(slotLock);
   return claimed;
+}
+
+void WexlStoreSocket(SocketSlot& s, int32_t socket) {
+  if (!slotLockLive) {
+    s.Socket = socket;
+    return;
+  }
+  platform::LockEnter(slotLock);
+  s.Socket = socket;
+  platform::LockLeave(slotLock);
 }
 
 int WexlSetOption(int slot, int option, int value) {

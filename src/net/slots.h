@@ -65,6 +65,9 @@ int WexlDescription(char* buffer, int size);
 // Claims the lowest free slot under the slot-table lock (Socket becomes 1).
 // The slot number, or -1002 when every slot is in use.
 int WexlClaimSlot();
+// Stores a slot's Socket value (a handle, or 0 to free the slot) under the
+// same lock, so that a claim on another thread never races with it.
+void WexlStoreSocket(SocketSlot& s, int32_t socket);
 
 // The number of slots set by the last start-up.
 int WexlSlotCount();

@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix_handles.h"
+#include "platform/syscall_count.h"
 
 static_assert(sizeof(pthread_mutex_t) <= sizeof(platform::Lock::storage), "lock storage");
 
@@ -33,6 +34,7 @@ uint32_t TickCount() {
 }
 
 void SleepMs(uint32_t ms) {
+  KOV_COUNT_SYSCALL();
   if (ms == 0) {
     sched_yield();
     return;

@@ -8,11 +8,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "platform/posix_handles.h"
 #include "platform/sockets.h"
+#include "platform/syscall_count.h"
 
 namespace platform {
 namespace {
@@ -47,6 +50,24 @@ void KeepErrno() {
       break;
     }
   }
+}
+
+// What select() of Windows Sockets knows about a socket and poll() does not:
+// whether it ever connected. A socket that has not connected is neither
+// readable nor writable, and one whose connect failed shows an exception
+// condition; poll() reports both as hung up and writable. Tracked for the
+// descriptors below kTrackedSockets; any other counts as connected.
+enum Link : uint8_t { kConnected = 0, kUnconnected, kConnectFailed };
+constexpr int kTrackedSockets = 4096;
+std::atomic<uint8_t> links[kTrackedSockets];
+
+void SetLink(int socket, Link link) {
+  if (socket >= 0 && socket < kTrackedSockets) links[socket].store(link, std::memory_order_relaxed);
+}
+
+Link LinkOf(int socket) {
+  if (socket < 0 || socket >= kTrackedSockets) return kConnected;
+  return static_cast<Link>(links[socket].load(std::memory_order_relaxed));
 }
 
 int ResolverError(int gaiResult) {
@@ -103,6 +124,7 @@ int NetLookupHost(const char* name, uint8_t address[4]) {
 int SocketOpenTcp() {
   int fd = KeepAboveOne(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
   if (fd < 0) KeepErrno();
+  SetLink(fd, kUnconnected);
   return fd;
 }
 
@@ -112,33 +134,45 @@ int SocketConnect(int socket, uint32_t address, uint16_t port) {
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = htonl(address);
-  if (connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return 0;
+  if (connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
+    SetLink(socket, kConnected);
+    return 0;
+  }
+  if (errno != EISCONN) SetLink(socket, kConnectFailed);  // a second connect leaves the first standing
   KeepErrno();
   return lastError;
 }
 
 bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs) {
+  Link link = LinkOf(socket);
+  if (link != kConnected) {
+    if (kind == kException && link == kConnectFailed) return true;
+    if (waitMs > 0) SleepMs(waitMs);  // nothing will change: the wait runs out, as select's would
+    return false;
+  }
   pollfd p{socket, 0, 0};
   p.events = kind == kReadable ? POLLIN : kind == kWritable ? POLLOUT : POLLPRI;
   int timeout = waitMs > 0x7fffffffu ? 0x7fffffff : static_cast<int>(waitMs);
   int rc;
   do {
+    KOV_COUNT_SYSCALL();
     rc = poll(&p, 1, timeout);
   } while (rc < 0 && errno == EINTR);
   if (rc <= 0) return false;
   switch (kind) {
     case kReadable:  // a closed or reset connection reads as ready: receive then reports it
       return (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-    case kWritable:  // a pending error (failed connect, reset) is not writability
-      return (p.revents & POLLOUT) != 0 && (p.revents & POLLERR) == 0;
-    default:
-      return (p.revents & (POLLPRI | POLLERR)) != 0;
+    case kWritable:  // also after a reset: the send then reports it
+      return (p.revents & POLLOUT) != 0;
+    default:  // urgent data; a failed connect is known from the link
+      return (p.revents & POLLPRI) != 0;
   }
 }
 
 int SocketSend(int socket, const void* buffer, int length) {
   ssize_t n;
   do {
+    KOV_COUNT_SYSCALL();
     n = send(socket, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
   } while (n < 0 && errno == EINTR);
   if (n < 0) KeepErrno();
@@ -148,6 +182,7 @@ int SocketSend(int socket, const void* buffer, int length) {
 int SocketReceive(int socket, void* buffer, int length) {
   ssize_t n;
   do {
+    KOV_COUNT_SYSCALL();
     n = recv(socket, buffer, static_cast<size_t>(length), 0);
   } while (n < 0 && errno == EINTR);
   if (n < 0) KeepErrno();
@@ -160,6 +195,7 @@ void SocketSetLinger(int socket, uint16_t seconds) {
 }
 
 int SocketClose(int socket) {
+  SetLink(socket, kConnected);
   if (close(socket) == 0) return 0;
   KeepErrno();
   return -1;

@@ -29,7 +29,9 @@ int SocketConnect(int socket, uint32_t address, uint16_t port);
 enum ReadyKind { kReadable = 1, kWritable = 2, kException = 3 };
 // Whether the socket is ready in the given way within `waitMs` milliseconds
 // (0 polls once without waiting). A connect that failed reports as an
-// exception on both systems and never as writable.
+// exception on both systems and never as writable; a socket that has not
+// connected is neither readable nor writable; after the peer reset the
+// connection it is readable and writable (receive and send report the reset).
 bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs);
 
 // Bytes sent or received; 0 from receive means the peer closed the

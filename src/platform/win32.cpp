@@ -4,13 +4,17 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/syscall_count.h"
 
 static_assert(sizeof(CRITICAL_SECTION) <= sizeof(platform::Lock::storage), "lock storage");
 
 namespace platform {
 
 uint32_t TickCount() { return GetTickCount(); }
-void SleepMs(uint32_t ms) { Sleep(ms); }
+void SleepMs(uint32_t ms) {
+  KOV_COUNT_SYSCALL();
+  Sleep(ms);
+}
 
 int FileOpenRead(const char* path) {
   if (path == nullptr) return -1;

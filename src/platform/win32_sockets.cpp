@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/sockets.h"
+#include "platform/syscall_count.h"
 
 namespace platform {
 
@@ -61,15 +62,18 @@ bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs) {
   fd_set* except = kind == kException ? &set : nullptr;
   // The first argument is ignored by Windows Sockets. A failed select leaves
   // the set as it was, so only a positive count can mean "ready".
+  KOV_COUNT_SYSCALL();
   if (select(0, read, write, except, &limit) <= 0) return false;
   return __WSAFDIsSet(static_cast<SOCKET>(socket), &set) != 0;
 }
 
 int SocketSend(int socket, const void* buffer, int length) {
+  KOV_COUNT_SYSCALL();
   return send(static_cast<SOCKET>(socket), static_cast<const char*>(buffer), length, 0);
 }
 
 int SocketReceive(int socket, void* buffer, int length) {
+  KOV_COUNT_SYSCALL();
   return recv(static_cast<SOCKET>(socket), static_cast<char*>(buffer), length, 0);
 }
 

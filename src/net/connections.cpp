@@ -1,0 +1,70 @@
+// Creating, connecting and closing the socket of a slot.
+#include <cstdio>
+
+#include "net/connections.h"
+#include "net/internal.h"
+#include "net/trace.h"
+
+namespace {
+
+constexpr uint16_t kLingerTime = 500;
+constexpr int kNotASocket = 10038;  // what Windows Sockets says of a missing handle
+constexpr int kWouldBlock = 10035;
+
+uint32_t closePauseMs = 500;
+
+void TraceConnect(SocketSlot& s) {
+  if (s.TraceHandle == 0) return;
+  int n = snprintf(s.TextBuffer, sizeof s.TextBuffer, "Socket=%d, RemoteIP=%x, RemotePort=%u\r\n", s.Socket, s.RemoteIP,
+                   static_cast<unsigned>(s.RemotePort));
+  TraceText(s, s.TextBuffer, n);
+}
+
+}  // namespace
+
+void WexlSetClosePause(uint32_t ms) { closePauseMs = ms; }
+
+int WexlCreateSocket() {
+  int slot = WexlClaimSlot();
+  if (slot < 0) return slot;
+  SocketSlot& s = *WexlSlot(slot);
+  int handle = platform::SocketOpenTcp();
+  if (handle < 0) {
+    WexlStoreSocket(s, kSocketFree);
+    return kWexlSocketFailed;
+  }
+  s.OpenFlag = 1;
+  s.RingHead = 0;
+  s.RingTail = 0;
+  WexlStoreSocket(s, handle);
+  return slot;
+}
+
+int WexlConnect(int slot, const char* server, uint16_t port) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  if (!HasSocket(*s)) return -kNotASocket;
+  s->RemotePort = port;
+  // A name that does not resolve must not connect to whatever address the
+  // slot resolved before.
+  int resolved = WexlResolve(slot, server);
+  if (resolved != kWexlOk) return resolved;
+  TraceConnect(*s);
+  int error = platform::SocketConnect(s->Socket, s->RemoteIP, port);
+  if (error != 0 && error != kWouldBlock) return -error;
+  return kWexlOk;
+}
+
+int WexlClose(int slot) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  if (!HasSocket(*s)) return kWexlOk;
+  WaitWhileBlocking(*s);
+  platform::SocketSetLinger(s->Socket, kLingerTime);
+  int result = platform::SocketClose(s->Socket) == 0 ? kWexlOk : NegatedLastError();
+  platform::SleepMs(closePauseMs);
+  // The slot is free whatever the close said, so it is no longer open either.
+  s->OpenFlag = 0;
+  WexlStoreSocket(*s, kSocketFree);
+  return result;
+}

@@ -1,0 +1,65 @@
+// Connections of the socket slots: name resolution, socket creation, connect
+// and close, readiness tests and time-limited waits, and address texts.
+// Every operation that takes a slot number returns -1003 when it is outside
+// the slot count; otherwise 1000 for success, a count or truth value where
+// stated, or a negative code (a negated Windows Sockets number for an OS
+// failure, e.g. -10061 for a refused connect).
+#pragma once
+
+#include <cstdint>
+
+#include "net/slots.h"
+
+// Resolution. A name of more than 127 characters gives -1008 and leaves the
+// slot alone; otherwise it becomes the slot's HostName. A dotted quad is used
+// as it is, any other name is looked up; a failed look-up gives -1009.
+int WexlResolve(int slot, const char* name);
+// Looks up the slot's HostName: 1000 with RemoteIP set, -1007 for an unusable
+// answer (0.0.0.0, or the name's own first four bytes), or the negated
+// look-up error (-11001 for an unknown host).
+int WexlLookupHost(int slot);
+// 1 when the text starts with four groups of decimal digits (each below 256,
+// an empty group counting as 0) ended by '.' or, for the fourth, by the end
+// of the text; anything after the dot ending the fourth group is ignored.
+int WexlIsDottedQuad(const char* text);
+// The four groups of a text that WexlIsDottedQuad accepts, first group in the
+// most significant byte; 0 for any other text.
+uint32_t WexlParseDottedQuad(const char* text);
+
+// Claims the lowest free slot and creates its TCP socket: the slot number,
+// -1002 when no slot is free, -1005 when the socket cannot be created.
+int WexlCreateSocket();
+// Resolves the server into the slot and connects its socket (blocking).
+// 1000, the resolution's code, -10038 when the slot holds no socket, or the
+// negated connect error.
+int WexlConnect(int slot, const char* server, uint16_t port);
+// Closes the slot's socket with a linger time, pauses, and frees the slot.
+// 1000 (also for a slot without a socket), or the negated close error (the
+// slot is freed all the same).
+int WexlClose(int slot);
+// The pause after every close, 500 ms unless set otherwise (process-wide).
+void WexlSetClosePause(uint32_t ms);
+
+// Zero-wait readiness test. Kind 1 readable, 2 writable, 3 exception (a
+// failed connect); 1 ready, 0 not (also for a slot without a socket), -1004
+// for another kind.
+int WexlReady(int slot, int kind);
+// Polls until writable (1), an exception condition (0) or the limit (0),
+// sleeping the slot's SleepInterval between polls; a limit of 0 polls once.
+int WexlWaitWritable(int slot, int limitMs);
+// As WexlWaitWritable for readability; 1 at once when the receive ring holds
+// data.
+int WexlWaitReadable(int slot, int limitMs);
+// One blocking wait in the system, no polling loop: kind 1 until readable (1
+// at once when the ring holds data), kind 2 until writable (0 at once on an
+// exception condition); 0 when the limit passes, -1004 for another kind.
+int WexlWaitReady(int slot, int kind, uint32_t limitMs);
+
+// Writes a host-order address as dotted text; its length, or 0 (nothing
+// written) when the buffer is null or smaller than 17.
+int WexlFormatAddress(uint32_t address, char* buffer, int size);
+// The slot's RemoteIP as dotted text, as WexlFormatAddress.
+int WexlRemoteAddress(int slot, char* buffer, int size);
+// The local address of the slot's socket as dotted text; 0 with an empty text
+// when the slot has no socket or the system cannot tell.
+int WexlLocalAddress(int slot, char* buffer, int size);

@@ -1,0 +1,98 @@
+// Receiving through the ring: peek, take, lines, and draining.
+#include <cstring>
+
+#include "net/connections.h"
+#include "net/internal.h"
+#include "net/lineio.h"
+#include "net/ring.h"
+#include "net/trace.h"
+
+namespace {
+
+constexpr int kMostPerReceive = kRingSize - 1;
+
+// Whether the socket is usable for a receive now: a socket that is not even
+// writable is broken or gone.
+bool Usable(int slot) { return WexlReady(slot, platform::kWritable) == 1; }
+
+}  // namespace
+
+int WexlPeek(int slot, char* buffer, int length) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  if (buffer == nullptr || length < 1) return 0;
+  if (length > kMostPerReceive) length = kMostPerReceive;
+  if (RingCount(*s) == 0) {
+    if (!Usable(slot)) return kWexlLost;
+    if (WexlReady(slot, platform::kReadable) == 1) {
+      char* chunk = reinterpret_cast<char*>(s->ChunkBuffer);
+      int n = platform::SocketReceive(s->Socket, chunk, length);
+      if (n < 1) {
+        s->OpenFlag = 0;
+        return kWexlLost;
+      }
+      RingPut(slot, chunk, n);
+    }
+  }
+  return RingPeek(slot, buffer, length);
+}
+
+int WexlTake(int slot, char* buffer, int length) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  if (buffer == nullptr || length < 1) return kWexlBadLength;
+  int n = RingTake(slot, buffer, length);
+  if (n > 0) TraceRecord(*s, "R: ", buffer, n);
+  if (n == length) return n;
+  // Bytes already taken from the ring are delivered even when the socket
+  // turns out to be unusable or closed; the next call reports that.
+  if (!Usable(slot)) return n > 0 ? n : kWexlLost;
+  if (WexlReady(slot, platform::kReadable) != 1) return n;
+  int got = platform::SocketReceive(s->Socket, buffer + n, length - n);
+  if (got < 1) {
+    s->OpenFlag = 0;
+    return n > 0 ? n : kWexlLost;
+  }
+  TraceRecord(*s, "r: ", buffer + n, got);
+  return n + got;
+}
+
+int WexlGetLine(int slot, char* buffer, int capacity) {
+  if (WexlSlot(slot) == nullptr) return kWexlBadSlot;
+  if (buffer == nullptr || capacity < 1) return kWexlBadLength;
+  int peeked = WexlPeek(slot, buffer, capacity - 1);
+  if (peeked <= 0) return peeked;
+  // The line ends at the first LF, whatever bytes come before it (a NUL
+  // included), so that the next line is never glued to this one.
+  const void* lf = memchr(buffer, '\n', static_cast<size_t>(peeked));
+  int want = lf == nullptr ? peeked : static_cast<int>(static_cast<const char*>(lf) - buffer) + 1;
+  int taken = WexlTake(slot, buffer, want);
+  if (taken <= 0) return taken;
+  buffer[taken] = '\0';
+  return taken;
+}
+
+int WexlReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs) {
+  if (WexlSlot(slot) == nullptr) return kWexlBadSlot;
+  if (buffer == nullptr || capacity < 1) return kWexlBadLength;
+  if (WexlWaitReadable(slot, firstLimitMs) != 1) return 0;
+  int held = WexlGetLine(slot, buffer, capacity);
+  if (held <= 0) return held;
+  while (held < capacity - 1 && buffer[held - 1] != '\n' && WexlWaitReadable(slot, nextLimitMs) == 1) {
+    // A piece that does not come (closed, failed) ends the line with what is
+    // held; the next read reports the closed connection.
+    int piece = WexlGetLine(slot, buffer + held, capacity - held);
+    if (piece <= 0) break;
+    held += piece;
+  }
+  return held;
+}
+
+int WexlDrain(int slot) {
+  if (WexlSlot(slot) == nullptr) return kWexlBadSlot;
+  char discard[kRingSize];
+  while (WexlWaitReadable(slot, 0) == 1) {
+    if (WexlTake(slot, discard, kMostPerReceive) <= 0) break;
+  }
+  return kWexlOk;
+}

@@ -1,0 +1,276 @@
+#include "support/loopback_server.h"
+
+#include <chrono>
+#include <cstring>
+
+#ifdef _WIN32
+#include <winsock.h>
+using Handle = SOCKET;
+using AddressLength = int;
+const Handle kNoSocket = INVALID_SOCKET;
+constexpr int kSendFlags = 0;
+static void CloseSocket(Handle h) { closesocket(h); }
+static void SetNonBlocking(Handle h) {
+  u_long on = 1;
+  ioctlsocket(h, FIONBIO, &on);
+}
+static bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+static void StartSockets() {
+  WSADATA data;
+  WSAStartup(0x0101, &data);
+}
+#else
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+using Handle = int;
+using AddressLength = socklen_t;
+constexpr Handle kNoSocket = -1;
+constexpr int kSendFlags = MSG_NOSIGNAL;
+static void CloseSocket(Handle h) { close(h); }
+static void SetNonBlocking(Handle h) { fcntl(h, F_SETFL, fcntl(h, F_GETFL) | O_NONBLOCK); }
+static bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
+static void StartSockets() {}
+#endif
+
+namespace {
+
+constexpr int kWaitSliceMs = 20;     // how often a wait looks at the stop flag
+constexpr int kStepLimitMs = 10000;  // no progress for this long fails the step
+
+Handle H(intptr_t h) { return static_cast<Handle>(h); }
+
+// A socket bound to 127.0.0.1 on a port the system chooses; its port in `port`.
+Handle BindLoopback(uint16_t* port) {
+  StartSockets();
+  Handle h = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (h == kNoSocket) return h;
+  sockaddr_in address;
+  memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(0x7f000001u);
+  address.sin_port = 0;
+  auto* a = reinterpret_cast<sockaddr*>(&address);
+  AddressLength length = sizeof address;
+  if (bind(h, a, sizeof address) != 0 || getsockname(h, a, &length) != 0) {
+    CloseSocket(h);
+    return kNoSocket;
+  }
+  *port = ntohs(address.sin_port);
+  return h;
+}
+
+void SleepFor(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Polls a condition every millisecond until it holds (true) or the limit passes.
+template <typename Condition>
+bool PollFor(int limitMs, Condition holds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  while (!holds()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    SleepFor(1);
+  }
+  return true;
+}
+
+}  // namespace
+
+uint16_t UnusedLoopbackPort() {
+  uint16_t port = 0;
+  Handle h = BindLoopback(&port);
+  if (h != kNoSocket) CloseSocket(h);
+  return port;
+}
+
+LoopbackServer::LoopbackServer() : listener_(static_cast<intptr_t>(kNoSocket)), connection_(listener_) {
+  Handle h = BindLoopback(&port_);
+  if (h != kNoSocket && listen(h, 8) == 0) {
+    SetNonBlocking(h);
+    listener_ = static_cast<intptr_t>(h);
+  } else if (h != kNoSocket) {
+    CloseSocket(h);
+  }
+}
+
+LoopbackServer::~LoopbackServer() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  EndConnection(false);
+  if (H(listener_) != kNoSocket) CloseSocket(H(listener_));
+}
+
+LoopbackServer& LoopbackServer::Add(Kind kind, const std::string& bytes, size_t count, int ms) {
+  steps_.push_back(Step{kind, bytes, count, ms});
+  return *this;
+}
+
+LoopbackServer& LoopbackServer::Send(const std::string& bytes) { return Add(Kind::kSend, bytes, 1, 0); }
+LoopbackServer& LoopbackServer::SendSlowly(const std::string& bytes, int gapMs) {
+  return Add(Kind::kSendSlowly, bytes, 0, gapMs);
+}
+LoopbackServer& LoopbackServer::SendRepeated(const std::string& bytes, size_t times) {
+  return Add(Kind::kSend, bytes, times, 0);
+}
+LoopbackServer& LoopbackServer::ReadLine() { return Add(Kind::kReadLine, "", 0, 0); }
+LoopbackServer& LoopbackServer::ReadBytes(size_t count) { return Add(Kind::kReadBytes, "", count, 0); }
+LoopbackServer& LoopbackServer::Swallow(size_t count) { return Add(Kind::kSwallow, "", count, 0); }
+LoopbackServer& LoopbackServer::Pause(int ms) { return Add(Kind::kPause, "", 0, ms); }
+LoopbackServer& LoopbackServer::Close() { return Add(Kind::kClose, "", 0, 0); }
+LoopbackServer& LoopbackServer::Reset() { return Add(Kind::kReset, "", 0, 0); }
+
+void LoopbackServer::Start() {
+  thread_ = std::thread([this] { Play(); });
+}
+
+bool LoopbackServer::WaitScript(int limitMs) {
+  return PollFor(limitMs, [this] { return scriptDone_.load(); }) && !failed_;
+}
+
+bool LoopbackServer::WaitReceived(size_t count, int limitMs) {
+  return PollFor(limitMs, [this, count] {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return received_.size() >= count;
+  });
+}
+
+std::string LoopbackServer::Received() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return received_;
+}
+
+void LoopbackServer::Play() {
+  bool ok = Accept();
+  for (const Step& step : steps_) {
+    if (!ok || stop_) break;
+    if (H(connection_) == kNoSocket) ok = Accept();
+    ok = ok && Run(step);
+  }
+  failed_ = !ok;
+  scriptDone_ = true;
+  // Record the rest until the client closes or the server is destroyed.
+  while (ok && H(connection_) != kNoSocket && !stop_ && ReceiveMore(true)) {
+  }
+}
+
+bool LoopbackServer::Run(const Step& step) {
+  switch (step.kind) {
+    case Kind::kSend:
+      for (size_t i = 0; i < step.count; ++i) {
+        if (!SendAll(step.bytes.data(), step.bytes.size())) return false;
+      }
+      return true;
+    case Kind::kSendSlowly:
+      for (char byte : step.bytes) {
+        if (!SendAll(&byte, 1)) return false;
+        SleepFor(step.ms);
+      }
+      return true;
+    case Kind::kReadLine:
+      for (;;) {
+        {
+          std::lock_guard<std::mutex> hold(mutex_);
+          size_t lf = received_.find('\n', scanned_);
+          if (lf != std::string::npos) {
+            scanned_ = lf + 1;
+            return true;
+          }
+        }
+        if (!ReceiveMore(true)) return false;
+      }
+    case Kind::kReadBytes:
+      for (;;) {
+        {
+          std::lock_guard<std::mutex> hold(mutex_);
+          if (received_.size() - scanned_ >= step.count) {
+            scanned_ += step.count;
+            return true;
+          }
+        }
+        if (!ReceiveMore(true)) return false;
+      }
+    case Kind::kSwallow:
+      while (swallowed_ < step.count) {
+        if (!ReceiveMore(false)) return false;
+      }
+      return true;
+    case Kind::kPause:
+      SleepFor(step.ms);
+      return true;
+    case Kind::kClose:
+    case Kind::kReset:
+      EndConnection(step.kind == Kind::kReset);
+      return true;
+  }
+  return false;
+}
+
+bool LoopbackServer::Accept() {
+  if (!WaitReady(listener_, false)) return false;
+  Handle h = accept(H(listener_), nullptr, nullptr);
+  if (h == kNoSocket) return false;
+  SetNonBlocking(h);
+  int on = 1;
+  setsockopt(h, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  connection_ = static_cast<intptr_t>(h);
+  return true;
+}
+
+bool LoopbackServer::WaitReady(intptr_t handle, bool write) {
+  for (int waited = 0; waited < kStepLimitMs && !stop_; waited += kWaitSliceMs) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(H(handle), &set);
+    timeval slice{0, kWaitSliceMs * 1000};
+    int n = select(static_cast<int>(H(handle)) + 1, write ? nullptr : &set, write ? &set : nullptr, nullptr, &slice);
+    if (n > 0) return true;
+  }
+  return false;
+}
+
+bool LoopbackServer::SendAll(const char* data, size_t length) {
+  while (length > 0) {
+    if (!WaitReady(connection_, true)) return false;
+    int n = send(H(connection_), data, static_cast<int>(length), kSendFlags);
+    if (n < 0 && WouldBlock()) continue;
+    if (n <= 0) return false;
+    data += n;
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool LoopbackServer::ReceiveMore(bool record) {
+  char chunk[16384];
+  for (;;) {
+    if (!WaitReady(connection_, false)) return false;
+    int n = recv(H(connection_), chunk, sizeof chunk, 0);
+    if (n < 0 && WouldBlock()) continue;
+    if (n <= 0) {
+      EndConnection(false);  // the client closed or reset the connection
+      return false;
+    }
+    if (record) {
+      std::lock_guard<std::mutex> hold(mutex_);
+      received_.append(chunk, static_cast<size_t>(n));
+    } else {
+      swallowed_ += static_cast<size_t>(n);
+    }
+    return true;
+  }
+}
+
+void LoopbackServer::EndConnection(bool reset) {
+  if (H(connection_) == kNoSocket) return;
+  if (reset) {
+    linger off{1, 0};
+    setsockopt(H(connection_), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&off), sizeof off);
+  }
+  CloseSocket(H(connection_));
+  connection_ = static_cast<intptr_t>(kNoSocket);
+}

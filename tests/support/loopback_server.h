@@ -1,0 +1,88 @@
+// A scripted TCP server on 127.0.0.1 for tests of the socket layer and of the
+// protocols above it. It listens on a port chosen by the system; Start() plays
+// the script on its own thread: it accepts a connection, runs the steps in
+// order (a step after Close() or Reset() accepts the next connection), and
+// after the last step records whatever the client still sends until the client
+// closes or the server is destroyed. Every wait of the server is bounded, so a
+// failing client never hangs a test.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class LoopbackServer {
+ public:
+  LoopbackServer();
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  uint16_t Port() const { return port_; }
+
+  // Script steps, added before Start().
+  LoopbackServer& Send(const std::string& bytes);
+  // One byte per send, `gapMs` apart, so the client sees them arrive singly.
+  LoopbackServer& SendSlowly(const std::string& bytes, int gapMs = 1);
+  LoopbackServer& SendRepeated(const std::string& bytes, size_t times);
+  // Waits until the client has sent one more line (through its LF).
+  LoopbackServer& ReadLine();
+  // Waits until the client has sent `count` more bytes.
+  LoopbackServer& ReadBytes(size_t count);
+  // Receives `count` bytes without recording them (for bulk transfers).
+  LoopbackServer& Swallow(size_t count);
+  LoopbackServer& Pause(int ms);
+  // Ends the connection in order (FIN) or with a reset (RST, linger 0).
+  LoopbackServer& Close();
+  LoopbackServer& Reset();
+
+  void Start();
+  // Waits until every step has been played; false when the limit passed or a
+  // step failed (a wait of the server timed out, the client went away).
+  bool WaitScript(int limitMs = 5000);
+  // Waits until at least `count` bytes have been recorded.
+  bool WaitReceived(size_t count, int limitMs = 5000);
+  // Everything the client sent so far, except what Swallow() dropped.
+  std::string Received();
+  // Bytes received by Swallow() steps.
+  size_t Swallowed() const { return swallowed_; }
+
+ private:
+  enum class Kind { kSend, kSendSlowly, kReadLine, kReadBytes, kSwallow, kPause, kClose, kReset };
+  struct Step {
+    Kind kind;
+    std::string bytes;
+    size_t count;
+    int ms;
+  };
+
+  LoopbackServer& Add(Kind kind, const std::string& bytes, size_t count, int ms);
+  void Play();
+  bool Run(const Step& step);
+  bool Accept();
+  bool SendAll(const char* data, size_t length);
+  bool ReceiveMore(bool record);
+  bool WaitReady(intptr_t handle, bool write);
+  void EndConnection(bool reset);
+
+  intptr_t listener_;
+  intptr_t connection_;
+  uint16_t port_ = 0;
+  std::vector<Step> steps_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::string received_;
+  size_t scanned_ = 0;  // received bytes already matched by ReadLine/ReadBytes
+  std::atomic<size_t> swallowed_{0};
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> scriptDone_{false};
+  std::atomic<bool> failed_{false};
+};
+
+// A loopback port on which nothing listens (bound once, then released), for
+// connects that must be refused.
+uint16_t UnusedLoopbackPort();
