@@ -23,11 +23,10 @@ void FormatUserDigest(ChannelContext& c, const unsigned char digest[kDigestSize]
 
 }  // namespace
 
-void CramMd5Response(ChannelContext& c) {
-  int challenge = FindCharN(c.AuthText, '\r', FieldLength(c.AuthText));
-  if (challenge < 0) challenge = FieldLength(c.AuthText);
+void CramMd5Response(ChannelContext& c, const char* challenge, int length) {
+  int cut = FindCharN(challenge, '\r', length);
   unsigned char digest[kDigestSize];
-  HmacMd5(c.AuthText, challenge, c.AuthPassword, FieldLength(c.AuthPassword), digest);
+  HmacMd5(challenge, cut < 0 ? length : cut, c.AuthPassword, FieldLength(c.AuthPassword), digest);
   FormatUserDigest(c, digest);
 }
 

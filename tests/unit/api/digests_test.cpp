@@ -20,8 +20,7 @@ TEST(Digests, Rfc2195AndRfc1939Examples) {
   // A challenge followed by CR LF gives the same response as without them.
   for (const char* challenge :
        {"<1896.697170952@postoffice.reston.mci.net>", "<1896.697170952@postoffice.reston.mci.net>\r\nmore"}) {
-    strcpy(c.AuthText, challenge);
-    CramMd5Response(c);
+    CramMd5Response(c, challenge, static_cast<int>(strlen(challenge)));
     EXPECT_STREQ(c.AuthText, "tim b913a602c7eda7a495b4e6e7334d3890");
   }
   strcpy(c.UserName, "mrose");
@@ -29,6 +28,18 @@ TEST(Digests, Rfc2195AndRfc1939Examples) {
   strcpy(c.AuthText, "<1896.697170952@dbc.mtview.ca.us>");
   ApopDigest(c);
   EXPECT_STREQ(c.AuthText, "mrose c4c9334bac560ecc979e58001b3e22fb");
+}
+
+TEST(Digests, CramMd5DigestsAChallengeLongerThanAuthText) {
+  ChannelContext c = {};
+  strcpy(c.UserName, "u");
+  strcpy(c.AuthPassword, "key");
+  const std::string challenge = "<" + std::string(400, 'c') + "@host>";
+  CramMd5Response(c, challenge.data(), static_cast<int>(challenge.size()));
+  unsigned char digest[kDigestSize];
+  HmacMd5(challenge.data(), static_cast<int>(challenge.size()), "key", 3, digest);
+  char hex[kDigestHexSize];
+  EXPECT_EQ(std::string(c.AuthText), std::string("u ") + DigestToHex(digest, hex));
 }
 
 TEST(Digests, ApopDigestsAFullTimestampWithAFullPassword) {
