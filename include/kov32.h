@@ -95,6 +95,37 @@ KOV_API int KOV_CALL kovEncodeBuffer(const char* source, char* out, int length);
 KOV_API int KOV_CALL kovDecodeBuffer(const char* source, char* out, int length);
 KOV_API int KOV_CALL kovQuoteBuffer(const char* text, char* out, int size);
 
+/* Parameters. kovIntegerParam returns 1 for a known index, -1 otherwise;
+ * kovStringParam returns what the index documents (characters stored, the
+ * log handle, ...), -1 for an unknown index, -47 for a null text. */
+KOV_API int KOV_CALL kovIntegerParam(int channel, int index, int value);
+KOV_API int KOV_CALL kovStringParam(int channel, int index, const char* text);
+
+/* Diagnostics. kovStatistics returns a counter or result of the channel (-1
+ * for an unknown selector); kovDebug places a text of the channel in buffer
+ * and returns its length. kovDebug with channel -2 checks the library's
+ * memory blocks. */
+KOV_API int KOV_CALL kovStatistics(int channel, int selector);
+KOV_API int KOV_CALL kovDebug(int channel, int selector, char* buffer, int size);
+
+/* Driving. With KOV_AUTO_CALL 0 an operation only starts, and the application
+ * calls kovDriver until it returns 0 (done) or a negative code; 9999 and the
+ * other positive values mean "call again". kovCommand sends one command line
+ * and reads its reply; kovClose sends QUIT and closes the connection;
+ * kovAbort closes it at once and returns 1. */
+KOV_API int KOV_CALL kovDriver(int channel);
+KOV_API int KOV_CALL kovCommand(int channel, const char* text);
+KOV_API int KOV_CALL kovAbort(int channel);
+KOV_API int KOV_CALL kovClose(int channel);
+
+/* SMTP. kovSmtpConnect connects, greets with HELO (or EHLO with KOV_USE_EHLO,
+ * then logs in with CRAM-MD5, LOGIN or PLAIN when the server offers it) and
+ * returns 0. The greeting names the domain of the sender's address, or
+ * "localhost" when it has none. kovVerifyUser sends VRFY for every entry of a
+ * list and returns 1 when the last one was answered with 250, else 0. */
+KOV_API int KOV_CALL kovSmtpConnect(int channel, const char* server, const char* from, const char* replyTo);
+KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names);
+
 #ifdef __cplusplus
 }
 #endif

@@ -29,8 +29,8 @@ void LogEntry(const ChannelContext& c, const char* name) { LogFormat(c, "*** %s\
 
 void LogVersionLines(const ChannelContext& c) {
   const char* format = "%s Win32 Version %d.%d.%d Build %d\r\n";
-  LogFormat(c, format, " QW", kSocketLayerVersion >> 8 & 0xff, kSocketLayerVersion >> 4 & 0xf, kSocketLayerVersion & 0xf,
-            kSocketLayerBuild);
+  LogFormat(c, format, " QW", kSocketLayerVersion >> 8 & 0xff, kSocketLayerVersion >> 4 & 0xf,
+            kSocketLayerVersion & 0xf, kSocketLayerBuild);
   LogFormat(c, format, "KOV", kLibraryVersion >> 8 & 0xff, kLibraryVersion >> 4 & 0xf, kLibraryVersion & 0xf,
             kLibraryBuild);
 }

@@ -1,0 +1,234 @@
+// kovIntegerParam and kovStringParam: per-channel and process-wide settings,
+// the log file, extra header lines, the alternative text and buffer saving.
+#include <cstring>
+
+#include "api/blocks.h"
+#include "api/channels.h"
+#include "api/errors.h"
+#include "api/log.h"
+#include "api/settings.h"
+#include "api/trace.h"
+#include "codec/strings.h"
+#include "kov32.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Process-wide integer settings; true when the index is one of them.
+bool SetProcessInteger(int index, int v) {
+  Settings& s = gSettings;
+  switch (index) {
+    case KOV_DELAY:
+      s.MinWait = v;
+      s.LineWait = v;
+      return true;
+    case KOV_TIMEOUT:
+      s.MaxWait = v;
+      s.SendWait = v;
+      s.ReadWait = v;
+      return true;
+    case KOV_CONNECT_WAIT:
+      s.ConnectWait = v;
+      return true;
+    case KOV_SLEEP_TIME:
+      s.PollSleep = v;
+      return true;
+    case KOV_LINE_LENGTH:
+      s.LineLimit = v;
+      s.WrapColumn = v - 18;
+      return true;
+    case KOV_8BIT_TEXT:
+      s.Allow8Bit = static_cast<uint8_t>(v);
+      return true;
+    case KOV_HIDE_SAVE_NOTES:
+      s.HideSaveNotes = static_cast<uint8_t>(v);
+      return true;
+    case KOV_NO_TO_HEADER:
+      s.HideTo = static_cast<uint8_t>(v);
+      return true;
+    case KOV_ADDRESS_SEP:
+      s.AddressSep = static_cast<char>(v);
+      return true;
+    case KOV_RESERVED:
+      return true;
+    case KOV_ATTACH_SEP:
+      s.AttachSep = static_cast<char>(v);
+      return true;
+    case KOV_NAME_SEP:
+      s.NameSep = static_cast<char>(v);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Per-channel integer settings; true when the index is one of them.
+bool SetChannelInteger(ChannelContext& c, int index, int v) {
+  switch (index) {
+    case KOV_BODY_TYPE:
+      c.BodyType = static_cast<uint32_t>(v) & 15u;
+      return true;
+    case KOV_AUTO_CALL:
+      c.AutoCall = static_cast<uint32_t>(v) & 1u;
+      c.NotBefore = 0;
+      c.Deadline = 0;
+      return true;
+    case KOV_NUMBER_NAMES:
+      c.AttachNamePrefix = static_cast<uint32_t>(v);
+      return true;
+    case KOV_SAVE_UNNAMED:
+      c.SaveUnnamedParts = static_cast<uint32_t>(v);
+      return true;
+    case KOV_SMTP_PORT:
+      c.SmtpPort = static_cast<int16_t>(v);
+      return true;
+    case KOV_POP3_PORT:
+      c.Pop3Port = static_cast<int16_t>(v);
+      return true;
+    case KOV_BLOCKING:
+      c.NonBlockingConnect = v == 0 ? 1u : 0u;
+      return true;
+    case KOV_IMAGE_TYPES:
+      c.DetectImageTypes = static_cast<uint8_t>(v);
+      return true;
+    case KOV_DECODE_MODE:
+      c.DecodeMode = static_cast<int16_t>(v);
+      return true;
+    case KOV_USE_EHLO:
+      c.UseEhlo = static_cast<uint8_t>(v);
+      return true;
+    case KOV_USE_APOP:
+      c.UseApop = static_cast<uint8_t>(v);
+      return true;
+    case KOV_ATTACH_NUMBER:
+      c.AttachFileNumber = v;
+      return true;
+    case KOV_SKIP_RCPT_ERRORS:
+      c.SkipRcptErrors = static_cast<uint8_t>(v);
+      return true;
+    case KOV_TEXT_ATTACH:
+      c.TextAttachments = static_cast<uint8_t>(v);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Closes the channel's log and opens a new one; the socket trace follows.
+int OpenLog(ChannelContext& c, const char* path) {
+  if (c.LogHandle != 0) platform::FileClose(c.LogHandle);
+  int handle = platform::FileCreate(path);
+  c.LogHandle = handle > 0 ? handle : 0;
+  AttachTrace(c);
+  return handle > 0 ? handle : -1;
+}
+
+// Stores a copy of the extra header lines in slot 7, without a final line
+// break; the result tells where the end of the text was cut (1 to 4).
+int StoreHeaders(ChannelContext& c, const char* text) {
+  c.ExtraHeaders = AllocAndCopy(c.ChannelNumber, kHeadersSlot, text);
+  if (c.ExtraHeaders == nullptr) return 0;
+  size_t length = strlen(c.ExtraHeaders);
+  char* tail = c.ExtraHeaders + (length > 3 ? length - 3 : 0);
+  int scanned = 0;
+  for (; tail[scanned] != '\0'; ++scanned) {
+    if (tail[scanned] == '\r' || tail[scanned] == '\n') {
+      tail[scanned] = '\0';
+      break;
+    }
+  }
+  return scanned + 1;
+}
+
+int SetHeaders(ChannelContext& c, const char* text) {
+  if (text[0] == '\0') {
+    FreeMemory(c.ChannelNumber, kHeadersSlot, kHeadersSlot);
+    c.ExtraHeaders = nullptr;
+    return 0;
+  }
+  return StoreHeaders(c, text);
+}
+
+int AddHeader(ChannelContext& c, const char* text) {
+  constexpr int kLimit = 2048;  // the combined text
+  c.ScratchBuffer[0] = '\0';
+  if (c.ExtraHeaders != nullptr) {
+    BoundedCopy(c.ScratchBuffer, c.ExtraHeaders, kLimit);
+    BoundedAppend(c.ScratchBuffer, "\r\n", kLimit - StringLength(c.ScratchBuffer));
+    FreeMemory(c.ChannelNumber, kHeadersSlot, kHeadersSlot);
+  }
+  BoundedAppend(c.ScratchBuffer, text, kLimit - StringLength(c.ScratchBuffer));
+  return StoreHeaders(c, c.ScratchBuffer);
+}
+
+int SetAltText(ChannelContext& c, const char* text) {
+  if (c.AltText != nullptr) return 0;
+  c.AltText = AllocAndCopy(c.ChannelNumber, kAltTextSlot, text);
+  return c.AltText == nullptr ? 0 : static_cast<int>(strlen(c.AltText));
+}
+
+int SaveMailLines(const ChannelContext& c, const char* path) {
+  uint16_t id = static_cast<uint16_t>(c.ChannelNumber * kSlotsPerChannel + kMailLinesSlot);
+  const char* data = BlockData(id);
+  if (data == nullptr) return kNullPointer;
+  int handle = platform::FileCreate(path);
+  if (handle < 0) return kCannotCreateFile;
+  size_t length = strnlen(data, static_cast<size_t>(BlockSize(id)));
+  int written = platform::FileWrite(handle, data, static_cast<uint32_t>(length));
+  platform::FileClose(handle);
+  return written < 0 ? 0 : written;
+}
+
+int LogUserText(const ChannelContext& c, const char* text) {
+  if (c.LogHandle == 0) return 0;
+  LogText(c, text);
+  LogText(c, "\r\n");
+  return c.LogHandle;
+}
+
+}  // namespace
+
+extern "C" KOV_API int KOV_CALL kovIntegerParam(int channel, int index, int value) {
+  if (int rc = CheckChannel(channel)) return rc;
+  ChannelContext& c = Channel(channel);
+  LogFormat(c, "*** kovIntegerParam(%d,%d,%ld)\r\n", channel, index, static_cast<long>(value));
+  return SetProcessInteger(index, value) || SetChannelInteger(c, index, value) ? 1 : -1;
+}
+
+extern "C" KOV_API int KOV_CALL kovStringParam(int channel, int index, const char* text) {
+  if (int rc = CheckChannel(channel)) return rc;
+  if (text == nullptr) return kNullPointer;
+  ChannelContext& c = Channel(channel);
+  LogFormat(c, "*** kovStringParam(%d,%d,%s)\r\n", channel, index, text);
+  Settings& s = gSettings;
+  switch (index) {
+    case KOV_LOG_FILE:
+      return OpenLog(c, text);
+    case KOV_SAVE_BUFFER:
+      return SaveMailLines(c, text);
+    case KOV_REPLY_TO:
+      return BoundedCopy(c.ReplyTo, text, 128);
+    case KOV_SET_HEADERS:
+      return SetHeaders(c, text);
+    case KOV_LOG_TEXT:
+      return LogUserText(c, text);
+    case KOV_FROM:
+      return BoundedCopy(c.FromAddress, text, 128);
+    case KOV_BODY_CONTENT:
+      return BoundedCopy(s.UserContentType, text, 128);
+    case KOV_BODY_ENCODING:
+      return BoundedCopy(s.UserTransferEncoding, text, 128);
+    case KOV_ADD_HEADER:
+      return AddHeader(c, text);
+    case KOV_AUTH_PASSWORD:
+      return BoundedCopy(c.AuthPassword, text, 64);
+    case KOV_USER:
+      return BoundedCopy(c.UserName, text, 64);
+    case KOV_ALT_TEXT:
+      return SetAltText(c, text);
+    case KOV_ATTACH_CONTENT:
+      return BoundedCopy(s.AttachContentType, text, 128);
+    default:
+      return -1;
+  }
+}

@@ -1,0 +1,157 @@
+// SMTP authentication: the mechanism choice and the CRAM-MD5 (150-153),
+// LOGIN (160-164) and PLAIN (170-171) exchanges.
+#include <cstdio>
+#include <cstring>
+
+#include "api/digests.h"
+#include "api/errors.h"
+#include "api/log.h"
+#include "api/settings.h"
+#include "codec/base64.h"
+#include "codec/strings.h"
+#include "engine/driver.h"
+#include "engine/smtp.h"
+#include "engine/states.h"
+#include "engine/steps.h"
+#include "net/lineio.h"
+
+int ChooseAuthState(const char* ehloReply) {
+  const char* auth = FindNoCase(ehloReply, "AUTH");
+  if (auth == nullptr) return Done;
+  if (FindNoCase(auth, " CRAM-MD5") != nullptr) return CramStart;
+  if (FindNoCase(auth, " LOGIN") != nullptr || FindNoCase(auth, "=LOGIN") != nullptr) return LoginStart;
+  if (FindNoCase(auth, " PLAIN") != nullptr) return PlainStart;
+  return Done;
+}
+
+int EncodeOneLine(const char* source, int length, char* out, int size) {
+  const int needed = 4 * ((length + 2) / 3) + 2;
+  if (length < 0 || size < needed + 1) return 0;
+  // Whole 57-byte lines encode without padding, so each line's CR LF is
+  // overwritten by the next one and only the last line keeps it.
+  int written = 0;
+  for (int done = 0; done < length; done += kBase64LineBytes) {
+    int count = length - done < kBase64LineBytes ? length - done : kBase64LineBytes;
+    written += EncodeLine(source + done, out + written, count);
+  }
+  out[written++] = '\r';
+  out[written++] = '\n';
+  out[written] = '\0';
+  return written;
+}
+
+namespace {
+
+// Sends the base64 line of a text, then waits for the reply state.
+int SendEncoded(ChannelContext& c, uint32_t now, const char* text, int length, int32_t firstDelay, int nextState) {
+  if (EncodeOneLine(text, length, c.CommandBuffer, sizeof c.CommandBuffer) == 0) return FailStep(c, 0, kWriteError);
+  int rc = WexlSendText(static_cast<int>(c.SlotNumber), c.CommandBuffer);
+  if (rc < 0) return FailStep(c, rc, kWriteError);
+  SetTimers(c, now, firstDelay, gSettings.MaxWait);
+  c.NextState = nextState;
+  return 0;
+}
+
+int SendAuthLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int nextState) {
+  int rc = WexlSendLine(static_cast<int>(c.SlotNumber), line);
+  if (rc < 0) return FailStep(c, rc, kWriteError);
+  SetTimers(c, now, firstDelay, gSettings.MaxWait);
+  c.NextState = nextState;
+  return 0;
+}
+
+// Reads a reply of the exchange; kNotYet when it has not come yet, 0 when it
+// was accepted, else the failure's result.
+int AwaitReply(ChannelContext& c) {
+  if (!ReplyReady(c)) return kNotYet;
+  int rc = ReadSmtpReply(c);
+  return rc < 0 ? FailReply(c, rc) : 0;
+}
+
+// The last reply of an exchange: on success the log notes the mechanism.
+int FinishAuth(ChannelContext& c, const char* okLine) {
+  int rc = AwaitReply(c);
+  if (rc == kNotYet) return 0;
+  if (rc < 0) return rc;
+  LogText(c, okLine);
+  c.NextState = Done;
+  return 0;
+}
+
+// The base64 text of the challenge: from the fifth character of the reply to
+// the end of its first line.
+int DecodeChallenge(ChannelContext& c) {
+  const char* text = c.ReplyBuffer + (StringLength(c.ReplyBuffer) >= 4 ? 4 : StringLength(c.ReplyBuffer));
+  int length = 0;
+  while (text[length] != '\0' && text[length] != '\r' && text[length] != '\n') ++length;
+  // The reply area holds at most 1024 characters, so the decoded challenge
+  // fits the scratch buffer whole.
+  int decoded = DecodeBuffer(text, c.ScratchBuffer, length);
+  c.ScratchBuffer[decoded] = '\0';
+  return decoded;
+}
+
+}  // namespace
+
+int StepCramStart(ChannelContext& c, uint32_t now) {
+  int rc = SendAuthLine(c, now, "AUTH CRAM-MD5", 2 * gSettings.MinWait, CramChallenge);
+  return rc < 0 ? rc : StepCramChallenge(c, now);
+}
+
+int StepCramChallenge(ChannelContext& c, uint32_t) {
+  int rc = AwaitReply(c);
+  if (rc == kNotYet) return 0;
+  if (rc < 0) return rc;
+  int length = DecodeChallenge(c);
+  BoundedCopy(c.AuthText, c.ScratchBuffer, 129);
+  LogFormat(c, "Challenge '%s'\r\n", c.AuthText);
+  // The digest covers the whole challenge; AuthText only shows its start.
+  CramMd5Response(c, c.ScratchBuffer, length);
+  c.NextState = CramRespond;
+  return 0;
+}
+
+int StepCramRespond(ChannelContext& c, uint32_t now) {
+  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), gSettings.MinWait + 200, CramResult);
+}
+
+int StepCramResult(ChannelContext& c, uint32_t) { return FinishAuth(c, "AUTH CRAM-MD5 ok\r\n"); }
+
+int StepLoginStart(ChannelContext& c, uint32_t now) {
+  return SendAuthLine(c, now, "AUTH LOGIN", 2 * gSettings.MinWait + 200, LoginUser);
+}
+
+int StepLoginUser(ChannelContext& c, uint32_t now) {
+  int rc = AwaitReply(c);
+  if (rc == kNotYet) return 0;
+  if (rc < 0) return rc;
+  BoundedCopy(c.AuthText, c.UserName, 129);
+  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), gSettings.MinWait, LoginPassword);
+}
+
+int StepLoginPassword(ChannelContext& c, uint32_t now) {
+  int rc = AwaitReply(c);
+  if (rc == kNotYet) return 0;
+  if (rc < 0) return rc;
+  BoundedCopy(c.AuthText, c.AuthPassword, 129);
+  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), gSettings.MinWait + 200, LoginResult);
+}
+
+int StepLoginResult(ChannelContext& c, uint32_t) { return FinishAuth(c, "AUTH LOGIN ok\r\n"); }
+
+int StepPlainStart(ChannelContext& c, uint32_t now) {
+  // Authorisation and authentication identity are both the user name.
+  char credentials[3 * 65];
+  int length = BoundedCopy(credentials, c.UserName, 64) + 1;  // the NUL separates
+  length += BoundedCopy(credentials + length, c.UserName, 64) + 1;
+  length += BoundedCopy(credentials + length, c.AuthPassword, 64);
+  memcpy(c.CommandBuffer, "AUTH PLAIN ", 11);
+  EncodeOneLine(credentials, length, c.CommandBuffer + 11, static_cast<int>(sizeof c.CommandBuffer) - 11);
+  int rc = WexlSend(static_cast<int>(c.SlotNumber), c.CommandBuffer, StringLength(c.CommandBuffer));
+  if (rc < 0) return FailStep(c, rc, kWriteError);
+  SetTimers(c, now, 2 * gSettings.MinWait, gSettings.MaxWait);
+  c.NextState = PlainResult;
+  return 0;
+}
+
+int StepPlainResult(ChannelContext& c, uint32_t) { return FinishAuth(c, "AUTH PLAIN ok\r\n"); }

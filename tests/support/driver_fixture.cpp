@@ -1,0 +1,70 @@
+#include "support/driver_fixture.h"
+
+#include "codec/strings.h"
+#include "engine/driver.h"
+#include "engine/states.h"
+#include "kov32.h"
+#include "platform/platform.h"
+
+void DriverTest::SetUp() {
+  AttachedLibrary::SetUp();
+  mode_ = GetParam();
+  gSettings.MinWait = 1;
+  gSettings.MaxWait = gSettings.SendWait = gSettings.ReadWait = 3000;
+  gSettings.ConnectWait = 3000;
+  if (Manual()) {
+    for (int n = 0; n < ChannelCount(); ++n) kovIntegerParam(n, KOV_AUTO_CALL, 0);
+  }
+}
+
+void DriverTest::Reply(LoopbackServer& server, const std::string& bytes) const {
+  if (mode_ == DriveMode::kSlowServer) {
+    server.SendSlowly(bytes);
+  } else {
+    server.Send(bytes);
+  }
+}
+
+int DriverTest::Connect(int channel, LoopbackServer& server, char kind) {
+  server.Start();
+  ChannelContext& c = Channel(channel);
+  c.ChannelKind = kind;
+  BoundedCopy(c.ServerName, "127.0.0.1", 128);
+  c.ConnectPort = static_cast<int16_t>(server.Port());
+  StartOperation(c, LocalHost);
+  c.NotBefore = 0;
+  c.Deadline = 0;
+  return Finish(channel, c.AutoCall ? DriveToCompletion(channel) : 0);
+}
+
+int DriverTest::Finish(int channel, int entryResult) {
+  states.clear();
+  if (!Manual() || entryResult != 0) return entryResult;
+  return DriveByHand(channel, states);
+}
+
+int DriveByHand(int channel, std::vector<int>& states) {
+  const uint32_t start = platform::TickCount();
+  for (;;) {
+    int rc = kovDriver(channel);
+    if (rc == kNotYet || (!states.empty() && states.back() == rc)) {
+      // Waiting: poll again soon, but never for ever.
+      if (platform::TickCount() - start > 20000) return -9999;
+      platform::SleepMs(1);
+      continue;
+    }
+    states.push_back(rc);
+    if (rc <= 0) return rc;
+  }
+}
+
+std::string DriveModeName(const ::testing::TestParamInfo<DriveMode>& info) {
+  switch (info.param) {
+    case DriveMode::kAutomatic:
+      return "Automatic";
+    case DriveMode::kManual:
+      return "Manual";
+    default:
+      return "SlowServer";
+  }
+}

@@ -1,0 +1,214 @@
+// kovIntegerParam and kovStringParam: every index of both tables, what each
+// stores, the log file and the extra header lines.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "api/blocks.h"
+#include "kov32.h"
+#include "support/library_fixture.h"
+
+namespace {
+
+using Params = AttachedLibrary;
+
+TEST_F(Params, ChannelCheckComesFirst) {
+  EXPECT_EQ(kovIntegerParam(4, KOV_BODY_TYPE, 1), -73);
+  EXPECT_EQ(kovStringParam(-1, KOV_FROM, "a"), -73);
+  EXPECT_EQ(kovStringParam(0, KOV_FROM, nullptr), -47);
+  kovRelease();
+  EXPECT_EQ(kovIntegerParam(0, KOV_BODY_TYPE, 1), -71);
+  EXPECT_EQ(kovStringParam(0, KOV_FROM, nullptr), -71);
+}
+
+TEST_F(Params, ChannelIntegersTakeThePartTheirWidthHolds) {
+  const ChannelContext& c = Channel(1);
+  struct Case {
+    int index;
+    int value;
+    int64_t (*read)(const ChannelContext&);
+    int64_t expected;
+  } cases[] = {
+      {KOV_BODY_TYPE, 18, [](const ChannelContext& c) -> int64_t { return c.BodyType; }, 2},
+      {KOV_AUTO_CALL, 2, [](const ChannelContext& c) -> int64_t { return c.AutoCall; }, 0},
+      {KOV_AUTO_CALL, 3, [](const ChannelContext& c) -> int64_t { return c.AutoCall; }, 1},
+      {KOV_NUMBER_NAMES, 7, [](const ChannelContext& c) -> int64_t { return c.AttachNamePrefix; }, 7},
+      {KOV_SAVE_UNNAMED, 1, [](const ChannelContext& c) -> int64_t { return c.SaveUnnamedParts; }, 1},
+      {KOV_SMTP_PORT, 65536 + 25, [](const ChannelContext& c) -> int64_t { return c.SmtpPort; }, 25},
+      {KOV_POP3_PORT, 1100, [](const ChannelContext& c) -> int64_t { return c.Pop3Port; }, 1100},
+      {KOV_BLOCKING, 0, [](const ChannelContext& c) -> int64_t { return c.NonBlockingConnect; }, 1},
+      {KOV_BLOCKING, 5, [](const ChannelContext& c) -> int64_t { return c.NonBlockingConnect; }, 0},
+      {KOV_IMAGE_TYPES, 0x100, [](const ChannelContext& c) -> int64_t { return c.DetectImageTypes; }, 0},
+      {KOV_DECODE_MODE, 0x1ffff, [](const ChannelContext& c) -> int64_t { return c.DecodeMode; }, -1},
+      {KOV_DECODE_MODE, 1, [](const ChannelContext& c) -> int64_t { return c.DecodeMode; }, 1},
+      {KOV_USE_EHLO, 1, [](const ChannelContext& c) -> int64_t { return c.UseEhlo; }, 1},
+      {KOV_USE_APOP, 0x201, [](const ChannelContext& c) -> int64_t { return c.UseApop; }, 1},
+      {KOV_ATTACH_NUMBER, 12, [](const ChannelContext& c) -> int64_t { return c.AttachFileNumber; }, 12},
+      {KOV_SKIP_RCPT_ERRORS, 1, [](const ChannelContext& c) -> int64_t { return c.SkipRcptErrors; }, 1},
+      {KOV_TEXT_ATTACH, 1, [](const ChannelContext& c) -> int64_t { return c.TextAttachments; }, 1},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.index);
+    EXPECT_EQ(kovIntegerParam(1, t.index, t.value), 1);
+    EXPECT_EQ(t.read(c), t.expected);
+  }
+}
+
+TEST_F(Params, AutoCallClearsTheTimers) {
+  Channel(0).NotBefore = 5;
+  Channel(0).Deadline = 6;
+  EXPECT_EQ(kovIntegerParam(0, KOV_AUTO_CALL, 0), 1);
+  EXPECT_EQ(Channel(0).NotBefore, 0u);
+  EXPECT_EQ(Channel(0).Deadline, 0u);
+}
+
+TEST_F(Params, ProcessIntegersReachEveryChannel) {
+  EXPECT_EQ(kovIntegerParam(2, KOV_DELAY, 40), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_TIMEOUT, 900), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_CONNECT_WAIT, 1500), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_SLEEP_TIME, 10), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_LINE_LENGTH, 78), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_8BIT_TEXT, 0x101), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_HIDE_SAVE_NOTES, 1), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_NO_TO_HEADER, 1), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_ADDRESS_SEP, ';'), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_RESERVED, 99), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_ATTACH_SEP, '+' + 0x100), 1);
+  EXPECT_EQ(kovIntegerParam(2, KOV_NAME_SEP, '#'), 1);
+  const Settings& s = gSettings;
+  EXPECT_EQ(s.MinWait, 40);
+  EXPECT_EQ(s.LineWait, 40);
+  EXPECT_EQ(s.MaxWait, 900);
+  EXPECT_EQ(s.SendWait, 900);
+  EXPECT_EQ(s.ReadWait, 900);
+  EXPECT_EQ(s.ConnectWait, 1500);
+  EXPECT_EQ(s.PollSleep, 10);
+  EXPECT_EQ(s.LineLimit, 78);
+  EXPECT_EQ(s.WrapColumn, 60);  // 78 - 18, not the initial 61
+  EXPECT_EQ(s.Allow8Bit, 1);
+  EXPECT_EQ(s.HideSaveNotes, 1);
+  EXPECT_EQ(s.HideTo, 1);
+  EXPECT_EQ(s.AddressSep, ';');
+  EXPECT_EQ(s.AttachSep, '+');
+  EXPECT_EQ(s.NameSep, '#');
+}
+
+TEST_F(Params, UnknownIndicesChangeNothing) {
+  const std::string log = OpenLog(0);
+  const Settings before = gSettings;
+  for (int index : {0, 4, 5, 6, 7, 11, 12, 20, 33, 41, 59, 61, 1000, -1}) {
+    EXPECT_EQ(kovIntegerParam(0, index, 5), -1) << index;
+  }
+  for (int index : {0, 8, 9, 21, 40, 42, 49, 60, 62, -20}) EXPECT_EQ(kovStringParam(0, index, "x"), -1) << index;
+  EXPECT_EQ(memcmp(&before, &gSettings, sizeof before), 0);
+  // The entry line is written for unknown indices too.
+  EXPECT_NE(LogOf(log).find("*** kovIntegerParam(0,1000,5)\r\n"), std::string::npos);
+  EXPECT_NE(LogOf(log).find("*** kovStringParam(0,62,x)\r\n"), std::string::npos);
+}
+
+TEST_F(Params, TextFieldsAreCutToTheirLimits) {
+  const std::string longText(200, 'a');
+  struct Case {
+    int index;
+    const char* field;
+    int limit;
+  } cases[] = {
+      {KOV_REPLY_TO, Channel(3).ReplyTo, 128},
+      {KOV_FROM, Channel(3).FromAddress, 128},
+      {KOV_AUTH_PASSWORD, Channel(3).AuthPassword, 64},
+      {KOV_USER, Channel(3).UserName, 64},
+      {KOV_BODY_CONTENT, gSettings.UserContentType, 128},
+      {KOV_BODY_ENCODING, gSettings.UserTransferEncoding, 128},
+      {KOV_ATTACH_CONTENT, gSettings.AttachContentType, 128},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.index);
+    EXPECT_EQ(kovStringParam(3, t.index, longText.c_str()), t.limit);
+    EXPECT_EQ(std::string(t.field), longText.substr(0, t.limit));
+    EXPECT_EQ(kovStringParam(3, t.index, "Joe <joe@example.com>"), 21);
+    EXPECT_STREQ(t.field, "Joe <joe@example.com>");
+  }
+}
+
+TEST_F(Params, LogFileGetsEntryLinesAndUserText) {
+  const std::string first = OpenLog(1, "first.log");
+  EXPECT_EQ(kovIntegerParam(1, KOV_BODY_TYPE, 2), 1);
+  EXPECT_EQ(kovStringParam(1, KOV_LOG_TEXT, "hello"), Channel(1).LogHandle);
+  const std::string second = dir.File("second.log");
+  int handle = kovStringParam(1, KOV_LOG_FILE, second.c_str());
+  EXPECT_GE(handle, 2);
+  EXPECT_EQ(Channel(1).LogHandle, handle);
+  // The entry line of the switch goes into the log being closed.
+  EXPECT_EQ(LogOf(first),
+            "*** kovIntegerParam(1,8,2)\r\n*** kovStringParam(1,52,hello)\r\nhello\r\n*** kovStringParam(1,20," +
+                second + ")\r\n");
+  EXPECT_EQ(LogOf(second), "");
+}
+
+TEST_F(Params, LogFileThatCannotBeCreatedLeavesNoLog) {
+  OpenLog(2);
+  EXPECT_EQ(kovStringParam(2, KOV_LOG_FILE, dir.File("missing/x.log").c_str()), -1);
+  EXPECT_EQ(Channel(2).LogHandle, 0);
+  EXPECT_EQ(kovStringParam(2, KOV_LOG_TEXT, "lost"), 0);
+}
+
+TEST_F(Params, SetHeadersCutsOneFinalLineBreak) {
+  struct Case {
+    const char* text;
+    int result;
+    const char* stored;
+  } cases[] = {
+      {"X-One: 1\r\n", 2, "X-One: 1"},
+      {"X-One: 1", 4, "X-One: 1"},
+      {"X-A: 1\r\nX-B: 2", 4, "X-A: 1\r\nX-B: 2"},
+      {"ab", 3, "ab"},
+      {"a\n", 2, "a"},
+      {"\r\n", 1, ""},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.text);
+    EXPECT_EQ(kovStringParam(0, KOV_SET_HEADERS, t.text), t.result);
+    ASSERT_NE(Channel(0).ExtraHeaders, nullptr);
+    EXPECT_STREQ(Channel(0).ExtraHeaders, t.stored);
+  }
+  EXPECT_EQ(kovStringParam(0, KOV_SET_HEADERS, ""), 0);
+  EXPECT_EQ(Channel(0).ExtraHeaders, nullptr);
+  EXPECT_EQ(IsAllocated(7), 0);
+}
+
+TEST_F(Params, AddHeaderAppendsLines) {
+  EXPECT_EQ(kovStringParam(1, KOV_ADD_HEADER, "X-A: 1"), 4);
+  EXPECT_EQ(kovStringParam(1, KOV_ADD_HEADER, "X-B: 2\r\n"), 2);
+  ASSERT_NE(Channel(1).ExtraHeaders, nullptr);
+  EXPECT_STREQ(Channel(1).ExtraHeaders, "X-A: 1\r\nX-B: 2");
+}
+
+TEST_F(Params, AddHeaderKeepsTheCombinedTextWithinItsLimit) {
+  const std::string big(2040, 'h');
+  EXPECT_EQ(kovStringParam(1, KOV_SET_HEADERS, big.c_str()), 4);
+  kovStringParam(1, KOV_ADD_HEADER, std::string(100, 'k').c_str());
+  ASSERT_NE(Channel(1).ExtraHeaders, nullptr);
+  EXPECT_EQ(strlen(Channel(1).ExtraHeaders), 2048u);
+}
+
+TEST_F(Params, AltTextIsSetOnce) {
+  EXPECT_EQ(kovStringParam(2, KOV_ALT_TEXT, "plain words"), 11);
+  EXPECT_EQ(kovStringParam(2, KOV_ALT_TEXT, "other"), 0);
+  EXPECT_STREQ(Channel(2).AltText, "plain words");
+  EXPECT_EQ(kovStringParam(3, KOV_ALT_TEXT, ""), 0);
+  EXPECT_EQ(Channel(3).AltText, nullptr);
+}
+
+TEST_F(Params, SaveBufferWritesTheMailLines) {
+  const std::string path = dir.File("lines.txt");
+  EXPECT_EQ(kovStringParam(3, KOV_SAVE_BUFFER, path.c_str()), -47);
+  char* lines = AllocateMemory(3, kMailLinesSlot, 32);
+  ASSERT_NE(lines, nullptr);
+  strcpy(lines, "+OK\r\nSubject: x\r\n");
+  EXPECT_EQ(kovStringParam(3, KOV_SAVE_BUFFER, path.c_str()), 17);
+  EXPECT_EQ(ReadFile(path), "+OK\r\nSubject: x\r\n");
+  EXPECT_EQ(kovStringParam(3, KOV_SAVE_BUFFER, dir.File("missing/x").c_str()), -67);
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+// Connections driven through the connect states, raw commands, QUIT and
+// abort against the scripted server; each transcript runs automatically,
+// by hand (kovDriver) and with a server that writes one byte at a time.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/blocks.h"
+#include "engine/driver.h"
+#include "engine/states.h"
+#include "kov32.h"
+#include "net/connections.h"
+#include "support/driver_fixture.h"
+
+namespace {
+
+using Session = DriverTest;
+
+TEST_P(Session, ConnectCommandAndQuit) {
+  const std::string log = OpenLog(1);
+  LoopbackServer server;
+  server.ReadLine();
+  Reply(server, "250-first line\r\n250 last line\r\n");
+  server.ReadLine();
+  Reply(server, "221 bye\r\n");
+  server.Close();
+  ASSERT_EQ(Connect(1, server), 0);
+  if (Manual()) {
+    EXPECT_EQ(states, (std::vector<int>{104, 105, 106, 0}));
+  }
+
+  EXPECT_EQ(Finish(1, kovCommand(1, "NOOP")), 0);
+  if (Manual()) {
+    EXPECT_EQ(states, (std::vector<int>{299, 0}));
+  }
+  EXPECT_EQ(Channel(1).ReplyCode, 250);
+  EXPECT_STREQ(Channel(1).ReplyBuffer, "250-first line\r\n250 last line\r\n");
+  EXPECT_STREQ(Channel(1).LastReplyLine, "250 last line\r\n");
+
+  Channel(1).Subject = AllocAndCopy(1, kSubjectSlot, "subject");
+  EXPECT_EQ(Finish(1, kovClose(1)), 0);
+  if (Manual()) {
+    EXPECT_EQ(states, (std::vector<int>{259, 0}));
+  }
+  EXPECT_TRUE(server.WaitScript());
+  EXPECT_EQ(server.Received(), "NOOP\r\nQUIT\r\n");
+  EXPECT_EQ(Channel(1).HoldsSlot, 0);
+  // Automatic close frees the channel's texts and forgets the connection kind.
+  EXPECT_EQ(IsAllocated(14), Manual() ? 1 : 0);
+  EXPECT_EQ(Channel(1).ChannelKind, Manual() ? 'S' : 0);
+
+  const std::string text = LogOf(log);
+  for (const char* line : {"<104:", "<105:", "<106:", "<298:", "<299:", "<258:", "<259:", "Server = '127.0.0.1'\r\n",
+                           "ServerIP = 127.0.0.1\r\n", "*** kovCommand\r\n", "*** kovClose\r\n", "S: NOOP\r\n", "R: 2",
+                           "S: QUIT\r\n", "Closing socket\r\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  }
+  // A state that repeats while it waits is logged once.
+  EXPECT_EQ(text.find("<299:"), text.rfind("<299:")) << text;
+}
+
+TEST_P(Session, SmtpReplyCodes) {
+  struct Case {
+    const char* reply;
+    int result;
+    int code;
+  } cases[] = {{"452 mailbox full\r\n", 0, 452}, {"550 no such user\r\n", -49, 550}, {"250 ok\r\n", 0, 250}};
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.reply);
+    LoopbackServer server;
+    server.ReadLine();
+    Reply(server, t.reply);
+    ASSERT_EQ(Connect(0, server), 0);
+    EXPECT_EQ(Finish(0, kovCommand(0, "RCPT TO:<x@y>")), t.result);
+    EXPECT_EQ(Channel(0).ReplyCode, t.code);
+    kovAbort(0);
+    if (Manual()) kovIntegerParam(0, KOV_AUTO_CALL, 0);
+  }
+}
+
+TEST_P(Session, RejectionTextCarriesTheServersReply) {
+  const std::string log = OpenLog(2);
+  LoopbackServer server;
+  server.ReadLine();
+  Reply(server, "550 5.1.1 unknown\r\n");
+  ASSERT_EQ(Connect(2, server), 0);
+  EXPECT_EQ(Finish(2, kovCommand(2, "VRFY bob")), -49);
+  EXPECT_EQ(Channel(2).HoldsSlot, 0);
+  EXPECT_NE(LogOf(log).find("KovCode=-49"), std::string::npos);
+  EXPECT_NE(LogOf(log).find("SMTP returned error. 550 5.1.1 unknown\r\n"), std::string::npos) << LogOf(log);
+}
+
+TEST_P(Session, ReplyOverTheReplyAreaOverflows) {
+  LoopbackServer server;
+  server.ReadLine();
+  std::string reply;
+  for (int i = 0; i < 30; ++i) reply += "250-" + std::string(40, 'a' + i % 26) + "\r\n";
+  reply += "250 end\r\n";
+  Reply(server, reply);
+  ASSERT_EQ(Connect(0, server), 0);
+  EXPECT_EQ(Finish(0, kovCommand(0, "EHLO x")), -31);
+}
+
+TEST_P(Session, ConnectionClosedBeforeAnyReplyIsAReadError) {
+  for (char kind : {'S', 'P'}) {
+    SCOPED_TRACE(kind);
+    LoopbackServer server;
+    server.ReadLine();
+    server.Close();
+    ASSERT_EQ(Connect(0, server, kind), 0);
+    EXPECT_EQ(Finish(0, kovCommand(0, "DATA")), -51);
+    EXPECT_EQ(Channel(0).LastSockCode, -1);
+    if (Manual()) kovIntegerParam(0, KOV_AUTO_CALL, 0);
+  }
+}
+
+TEST_P(Session, Pop3Status) {
+  struct Case {
+    const char* reply;
+    int result;
+    int code;
+  } cases[] = {{"+OK 2 320\r\n", 0, 100}, {"-ERR no such message\r\n", -63, 500}};
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.reply);
+    LoopbackServer server;
+    server.ReadLine();
+    Reply(server, t.reply);
+    ASSERT_EQ(Connect(3, server, 'P'), 0);
+    EXPECT_EQ(Finish(3, kovCommand(3, "STAT")), t.result);
+    EXPECT_EQ(Channel(3).ReplyCode, t.code);
+    EXPECT_EQ(Channel(3).Deadline, 0u);
+    kovAbort(3);
+    if (Manual()) kovIntegerParam(3, KOV_AUTO_CALL, 0);
+  }
+}
+
+TEST_P(Session, SilentServerTimesOut) {
+  gSettings.MaxWait = gSettings.ReadWait = 100;
+  for (char kind : {'S', 'P'}) {
+    SCOPED_TRACE(kind);
+    LoopbackServer server;
+    server.ReadLine().Pause(300);
+    ASSERT_EQ(Connect(0, server, kind), 0);
+    EXPECT_EQ(Finish(0, kovCommand(0, "NOOP")), -8);
+    if (Manual()) kovIntegerParam(0, KOV_AUTO_CALL, 0);
+  }
+}
+
+TEST_P(Session, QuitAnsweredByClosingIsFine) {
+  LoopbackServer server;
+  server.ReadLine();
+  server.Close();
+  ASSERT_EQ(Connect(0, server, 'P'), 0);
+  EXPECT_EQ(Finish(0, kovClose(0)), 0);
+  EXPECT_EQ(Channel(0).HoldsSlot, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Session,
+                         ::testing::Values(DriveMode::kAutomatic, DriveMode::kManual, DriveMode::kSlowServer),
+                         DriveModeName);
+
+using Control = DriverTest;
+
+TEST_P(Control, ConnectFailures) {
+  const std::string log = OpenLog(0);
+  ChannelContext& c = Channel(0);
+  struct Case {
+    const char* server;
+    uint16_t port;
+    int result;
+    int sockCode;
+    const char* text;
+  } cases[] = {
+      {"127.0.0.1", UnusedLoopbackPort(), -36, -10061, "Connection refused by remote host."},
+      {"bad..host", 25, -46, -1009, "Cannot find SMTP/POP3 server."},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.server);
+    c.ChannelKind = 'S';
+    strcpy(c.ServerName, t.server);
+    c.ConnectPort = static_cast<int16_t>(t.port);
+    StartOperation(c, LocalHost);
+    EXPECT_EQ(Finish(0, c.AutoCall ? DriveToCompletion(0) : 0), t.result);
+    EXPECT_EQ(c.LastSockCode, t.sockCode);
+    EXPECT_NE(LogOf(log).find(t.text), std::string::npos) << LogOf(log);
+  }
+}
+
+TEST_P(Control, CommandNeedsAConnectionKind) {
+  EXPECT_EQ(kovCommand(1, "NOOP"), -56);
+  EXPECT_EQ(kovCommand(1, nullptr), -47);
+  EXPECT_EQ(kovCommand(9, "NOOP"), -73);
+}
+
+TEST_P(Control, CloseWithoutAConnectionSendsNothing) {
+  const std::string log = OpenLog(2);
+  EXPECT_EQ(kovClose(2), 0);
+  EXPECT_EQ(LogOf(log), "*** kovClose\r\n");
+}
+
+TEST_P(Control, AbortClosesAndRestoresAutomaticDriving) {
+  LoopbackServer server;
+  ASSERT_EQ(Connect(1, server), 0);
+  EXPECT_EQ(Channel(1).HoldsSlot, 1);
+  EXPECT_EQ(kovAbort(1), 1);
+  EXPECT_EQ(Channel(1).AutoCall, 1u);
+  EXPECT_EQ(Channel(1).HoldsSlot, 0);
+  EXPECT_EQ(Channel(1).NextState, 0);
+  EXPECT_EQ(kovAbort(1), 1);
+}
+
+TEST_P(Control, TraceFollowsTheChannel) {
+  LoopbackServer first, second;
+  first.ReadLine();
+  Reply(first, "250 one\r\n");
+  second.ReadLine();
+  Reply(second, "250 two\r\n");
+  ASSERT_EQ(Connect(0, first), 0);     // takes slot 0
+  const std::string log = OpenLog(1);  // channel 1 has no connection yet
+  ASSERT_EQ(Connect(1, second), 0);    // takes slot 1
+  EXPECT_EQ(Channel(1).SlotNumber, 1u);
+  EXPECT_EQ(Finish(0, kovCommand(0, "NOOP ZERO")), 0);
+  EXPECT_EQ(Finish(1, kovCommand(1, "NOOP ONE")), 0);
+  kovAbort(1);
+  EXPECT_EQ(WexlSlot(1)->TraceHandle, 0);
+  const std::string text = LogOf(log);
+  EXPECT_NE(text.find("S: NOOP ONE\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("ZERO"), std::string::npos) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Control, ::testing::Values(DriveMode::kAutomatic, DriveMode::kManual), DriveModeName);
+
+}  // namespace
