@@ -17,4 +17,4 @@ SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 $SUDO dpkg --add-architecture i386
 $SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
