@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -231,5 +232,55 @@ TEST_P(Control, TraceFollowsTheChannel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, Control, ::testing::Values(DriveMode::kAutomatic, DriveMode::kManual), DriveModeName);
+
+}  // namespace
+
+namespace {
+
+// The log with what changes from run to run (ticks, socket handle, port)
+// replaced by fixed marks.
+std::string Normalized(const std::string& log) {
+  std::string text = std::regex_replace(log, std::regex("<( *[0-9]+):-?[0-9]+>"), "<$1:T>");
+  text = std::regex_replace(text, std::regex("ERROR\\(-?[0-9]+\\)"), "ERROR(T)");
+  text = std::regex_replace(text, std::regex("Socket=[0-9]+"), "Socket=S");
+  return std::regex_replace(text, std::regex("RemotePort=[0-9]+"), "RemotePort=P");
+}
+
+using ExactLog = DriverTest;
+
+TEST_P(ExactLog, ConnectCommandAndFailure) {
+  const std::string log = OpenLog(2);
+  LoopbackServer server;
+  server.ReadLine();
+  server.Send("250 fine\r\n");
+  server.ReadLine();
+  server.Send("500 what?\r\n");
+  ASSERT_EQ(Connect(2, server), 0);
+  ASSERT_EQ(kovCommand(2, "NOOP"), 0);
+  ASSERT_EQ(kovCommand(2, "HUH"), -49);
+  EXPECT_EQ(Normalized(LogOf(log)),
+            "<101:T>\r\n"
+            "<104:T>\r\n"
+            "Server = '127.0.0.1'\r\n"
+            "ServerIP = 127.0.0.1\r\n"
+            "<105:T>\r\n"
+            "Socket=S, RemoteIP=7f000001, RemotePort=P\r\n"
+            "<106:T>\r\n"
+            "*** kovCommand\r\n"
+            "<298:T>\r\n"
+            "S: NOOP\r\n"
+            "<299:T>\r\n"
+            "R: 250 fine\r\n"
+            "*** kovCommand\r\n"
+            "<298:T>\r\n"
+            "S: HUH\r\n"
+            "<299:T>\r\n"
+            "R: 500 what?\r\n"
+            "ERROR(T): SockCode=0 KovCode=-49 PrevState=298 ThisState=299 NextState=299\r\n"
+            "SMTP returned error. 500 what?\r\n"
+            "Closing socket\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ExactLog, ::testing::Values(DriveMode::kAutomatic), DriveModeName);
 
 }  // namespace
