@@ -20,10 +20,14 @@ void WaitBeforeNextStep(const ChannelContext& c) {
     platform::SleepMs(c.NotBefore - now);
     return;
   }
-  if (c.WaitFor != 0 && c.HoldsSlot) {
+  if (c.WaitFor != 0) {
     // One past the deadline, so that the next step reports the time-out.
     uint32_t limit = c.Deadline == 0 ? kUnboundedWaitSlice : c.Deadline >= now ? c.Deadline - now + 1 : 0;
-    WexlWaitReady(static_cast<int>(c.SlotNumber), c.WaitFor, limit);
+    if (c.HoldsSlot) {
+      WexlWaitReady(static_cast<int>(c.SlotNumber), c.WaitFor, limit);
+    } else {
+      platform::SleepMs(limit);  // without a connection nothing can change before the deadline
+    }
     return;
   }
   platform::SleepMs(0);

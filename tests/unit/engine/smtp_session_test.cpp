@@ -190,6 +190,12 @@ TEST_F(SmtpArguments, MissingBracketIsLoggedAsAFailure) {
   EXPECT_NE(LogOf(log).find("Missing '<' delimiter in email address."), std::string::npos);
 }
 
+TEST_F(SmtpArguments, VerifyWithoutAConnectionTimesOut) {
+  Channel(3).ChannelKind = 'S';
+  kovIntegerParam(3, KOV_TIMEOUT, 100);
+  EXPECT_EQ(kovVerifyUser(3, "bob"), -8);
+}
+
 TEST_F(SmtpArguments, VerifyNeedsAnSmtpChannelAndNames) {
   EXPECT_EQ(kovVerifyUser(3, "bob"), -58);
   Channel(3).ChannelKind = 'S';
