@@ -237,12 +237,15 @@ INSTANTIATE_TEST_SUITE_P(Modes, Control, ::testing::Values(DriveMode::kAutomatic
 
 namespace {
 
-// The log with what changes from run to run (ticks, socket handle, port)
+// The log with what changes from run to run (ticks, socket handle, port,
+// how often a state waited)
 // replaced by fixed marks.
 std::string Normalized(const std::string& log) {
   std::string text = std::regex_replace(log, std::regex("<( *[0-9]+):-?[0-9]+>"), "<$1:T>");
   text = std::regex_replace(text, std::regex("ERROR\\(-?[0-9]+\\)"), "ERROR(T)");
   text = std::regex_replace(text, std::regex("Socket=[0-9]+"), "Socket=S");
+  // Whether the reply state ran once before the reply came depends on timing.
+  text = std::regex_replace(text, std::regex("PrevState=29[89] "), "PrevState=29x ");
   return std::regex_replace(text, std::regex("RemotePort=[0-9]+"), "RemotePort=P");
 }
 
@@ -276,7 +279,7 @@ TEST_P(ExactLog, ConnectCommandAndFailure) {
             "S: HUH\r\n"
             "<299:T>\r\n"
             "R: 500 what?\r\n"
-            "ERROR(T): SockCode=0 KovCode=-49 PrevState=298 ThisState=299 NextState=299\r\n"
+            "ERROR(T): SockCode=0 KovCode=-49 PrevState=29x ThisState=299 NextState=299\r\n"
             "SMTP returned error. 500 what?\r\n"
             "Closing socket\r\n");
 }
