@@ -56,9 +56,9 @@ ChannelContext* RecordOf(int channel) {
   return ChannelRecord(channel);
 }
 
-uint16_t BlockId(int channel, int slot) { return static_cast<uint16_t>(channel * kSlotsPerChannel + slot); }
-
 }  // namespace
+
+uint16_t BlockId(int channel, int slot) { return static_cast<uint16_t>(channel * kSlotsPerChannel + slot); }
 
 void ResetBlockTable() {
   for (int i = 0; i < kBlockCount; ++i) blockTable[i] = BlockEntry{nullptr, 0, 0, static_cast<int16_t>(i)};

@@ -33,7 +33,10 @@ enum BlockCode {
   kBlockGuardDamaged = -106,
 };
 
-// Block-level operations; a block id is channel x 10 + slot.
+// The id of a channel's slot: channel x 10 + slot.
+uint16_t BlockId(int channel, int slot);
+
+// Block-level operations on block ids.
 void ResetBlockTable();
 int AllocBlock(uint16_t id, int32_t size);  // id, or -100, -105, -103, -102
 char* BlockData(uint16_t id);               // caller's area, or null

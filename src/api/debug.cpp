@@ -44,7 +44,7 @@ int LocalAddress(const ChannelContext& c, char* buffer, int size) {
 }
 
 int MailLines(const ChannelContext& c, char* buffer, int size) {
-  uint16_t id = static_cast<uint16_t>(c.ChannelNumber * kSlotsPerChannel + kMailLinesSlot);
+  uint16_t id = BlockId(c.ChannelNumber, kMailLinesSlot);
   const char* data = BlockData(id);
   if (data == nullptr) return kNullPointer;
   int blockSize = BlockSize(id);

@@ -20,7 +20,7 @@ platform::Lock libraryLock;
 
 // Gives back everything a partly done attach took.
 void UndoAttach(int created) {
-  for (int n = created - 1; n >= 0; --n) FreeBlock(static_cast<uint16_t>(n * kSlotsPerChannel));
+  for (int n = created - 1; n >= 0; --n) FreeBlock(BlockId(n, kRecordSlot));
   WexlShutdown();
 }
 

@@ -168,7 +168,7 @@ int SetAltText(ChannelContext& c, const char* text) {
 }
 
 int SaveMailLines(const ChannelContext& c, const char* path) {
-  uint16_t id = static_cast<uint16_t>(c.ChannelNumber * kSlotsPerChannel + kMailLinesSlot);
+  uint16_t id = BlockId(c.ChannelNumber, kMailLinesSlot);
   const char* data = BlockData(id);
   if (data == nullptr) return kNullPointer;
   int handle = platform::FileCreate(path);

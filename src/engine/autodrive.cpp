@@ -49,14 +49,3 @@ void StartOperation(ChannelContext& c, int firstState) {
   c.AfterConnectState = 0;
   c.LastSockCode = 0;
 }
-
-void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit) {
-  c.NotBefore = now + static_cast<uint32_t>(firstDelay);
-  c.Deadline = now + static_cast<uint32_t>(limit);
-}
-
-bool ReplyReady(ChannelContext& c) {
-  if (WexlWaitReadable(static_cast<int>(c.SlotNumber), 0) == 1) return true;
-  c.WaitFor = 1;
-  return false;
-}

@@ -10,19 +10,9 @@
 #include "engine/steps.h"
 #include "kov32.h"
 #include "net/connections.h"
-#include "net/lineio.h"
 #include "platform/platform.h"
 
 namespace {
-
-// Sends one command line; the reply state follows after the usual delay.
-int SendCommand(ChannelContext& c, uint32_t now, const char* text, int replyState) {
-  int rc = WexlSendLine(static_cast<int>(c.SlotNumber), text);
-  if (rc < 0) return FailStep(c, rc, kWriteError);
-  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
-  c.NextState = replyState;
-  return 0;
-}
 
 int ReadReply(ChannelContext& c) { return c.ChannelKind == 'S' ? ReadSmtpReply(c) : ReadPop3Reply(c); }
 
@@ -38,7 +28,8 @@ void CloseOpenFiles(ChannelContext& c) {
 
 int StepUserCommand(ChannelContext& c, uint32_t now) {
   BoundedCopy(c.CommandBuffer, c.UserCommand, 32);
-  return SendCommand(c, now, c.CommandBuffer, c.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
+  return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait,
+                         c.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
 }
 
 int StepUserCommandReply(ChannelContext& c, uint32_t) {
@@ -49,7 +40,7 @@ int StepUserCommandReply(ChannelContext& c, uint32_t) {
   return 0;
 }
 
-int StepQuit(ChannelContext& c, uint32_t now) { return SendCommand(c, now, "QUIT", QuitReply); }
+int StepQuit(ChannelContext& c, uint32_t now) { return SendCommandLine(c, now, "QUIT", gSettings.MinWait, QuitReply); }
 
 int StepQuitReply(ChannelContext& c, uint32_t) {
   if (!ReplyReady(c)) return 0;

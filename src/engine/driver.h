@@ -28,6 +28,14 @@ int ReadPop3Reply(ChannelContext& c);
 // for it.
 bool ReplyReady(ChannelContext& c);
 
+// Sends a command line; on success the reply state follows after
+// `firstDelay` ms, within MaxWait. A failed send fails the step (-52).
+int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int replyState);
+
+// An SMTP reply: kNotYet while none has arrived, 0 when it was accepted, else
+// the result of the failed step.
+int AwaitSmtpReply(ChannelContext& c);
+
 // Sets the two timers of a step that has sent something.
 void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit);
 

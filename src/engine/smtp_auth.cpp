@@ -52,25 +52,19 @@ int SendEncoded(ChannelContext& c, uint32_t now, const char* text, int length, i
   return 0;
 }
 
-int SendAuthLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int nextState) {
-  int rc = WexlSendLine(static_cast<int>(c.SlotNumber), line);
-  if (rc < 0) return FailStep(c, rc, kWriteError);
-  SetTimers(c, now, firstDelay, gSettings.MaxWait);
-  c.NextState = nextState;
-  return 0;
-}
-
-// Reads a reply of the exchange; kNotYet when it has not come yet, 0 when it
-// was accepted, else the failure's result.
-int AwaitReply(ChannelContext& c) {
-  if (!ReplyReady(c)) return kNotYet;
-  int rc = ReadSmtpReply(c);
-  return rc < 0 ? FailReply(c, rc) : 0;
+// Once the server's prompt has come (its text is not examined), sends the
+// answer base64-encoded.
+int AnswerLoginPrompt(ChannelContext& c, uint32_t now, const char* answer, int32_t firstDelay, int nextState) {
+  int rc = AwaitSmtpReply(c);
+  if (rc == kNotYet) return 0;
+  if (rc < 0) return rc;
+  BoundedCopy(c.AuthText, answer, 129);
+  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), firstDelay, nextState);
 }
 
 // The last reply of an exchange: on success the log notes the mechanism.
 int FinishAuth(ChannelContext& c, const char* okLine) {
-  int rc = AwaitReply(c);
+  int rc = AwaitSmtpReply(c);
   if (rc == kNotYet) return 0;
   if (rc < 0) return rc;
   LogText(c, okLine);
@@ -94,12 +88,12 @@ int DecodeChallenge(ChannelContext& c) {
 }  // namespace
 
 int StepCramStart(ChannelContext& c, uint32_t now) {
-  int rc = SendAuthLine(c, now, "AUTH CRAM-MD5", 2 * gSettings.MinWait, CramChallenge);
+  int rc = SendCommandLine(c, now, "AUTH CRAM-MD5", 2 * gSettings.MinWait, CramChallenge);
   return rc < 0 ? rc : StepCramChallenge(c, now);
 }
 
 int StepCramChallenge(ChannelContext& c, uint32_t) {
-  int rc = AwaitReply(c);
+  int rc = AwaitSmtpReply(c);
   if (rc == kNotYet) return 0;
   if (rc < 0) return rc;
   int length = DecodeChallenge(c);
@@ -118,23 +112,15 @@ int StepCramRespond(ChannelContext& c, uint32_t now) {
 int StepCramResult(ChannelContext& c, uint32_t) { return FinishAuth(c, "AUTH CRAM-MD5 ok\r\n"); }
 
 int StepLoginStart(ChannelContext& c, uint32_t now) {
-  return SendAuthLine(c, now, "AUTH LOGIN", 2 * gSettings.MinWait + 200, LoginUser);
+  return SendCommandLine(c, now, "AUTH LOGIN", 2 * gSettings.MinWait + 200, LoginUser);
 }
 
 int StepLoginUser(ChannelContext& c, uint32_t now) {
-  int rc = AwaitReply(c);
-  if (rc == kNotYet) return 0;
-  if (rc < 0) return rc;
-  BoundedCopy(c.AuthText, c.UserName, 129);
-  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), gSettings.MinWait, LoginPassword);
+  return AnswerLoginPrompt(c, now, c.UserName, gSettings.MinWait, LoginPassword);
 }
 
 int StepLoginPassword(ChannelContext& c, uint32_t now) {
-  int rc = AwaitReply(c);
-  if (rc == kNotYet) return 0;
-  if (rc < 0) return rc;
-  BoundedCopy(c.AuthText, c.AuthPassword, 129);
-  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), gSettings.MinWait + 200, LoginResult);
+  return AnswerLoginPrompt(c, now, c.AuthPassword, gSettings.MinWait + 200, LoginResult);
 }
 
 int StepLoginResult(ChannelContext& c, uint32_t) { return FinishAuth(c, "AUTH LOGIN ok\r\n"); }

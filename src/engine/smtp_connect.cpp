@@ -14,7 +14,6 @@
 #include "engine/steps.h"
 #include "kov32.h"
 #include "net/connections.h"
-#include "net/lineio.h"
 
 namespace {
 
@@ -50,9 +49,9 @@ int StepSmtpStart(ChannelContext& c, uint32_t) {
 }
 
 int StepSmtpGreeting(ChannelContext& c, uint32_t now) {
-  if (!ReplyReady(c)) return 0;
-  int rc = ReadSmtpReply(c);
-  if (rc < 0) return FailReply(c, rc);
+  int rc = AwaitSmtpReply(c);
+  if (rc == kNotYet) return 0;
+  if (rc < 0) return rc;
   SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
   c.NextState = SmtpHello;
   return 0;
@@ -61,19 +60,14 @@ int StepSmtpGreeting(ChannelContext& c, uint32_t now) {
 int StepSmtpHello(ChannelContext& c, uint32_t now) {
   c.TextBytesOut = c.AttachBytesOut = c.TextBytesIn = c.AttachBytesIn = 0;
   BuildHello(c);
-  const int slot = static_cast<int>(c.SlotNumber);
-  WexlWaitWritable(slot, 1000);
-  int rc = WexlSendLine(slot, c.CommandBuffer);
-  if (rc < 0) return FailStep(c, rc, kWriteError);
-  SetTimers(c, now, 2 * gSettings.MinWait + 200, gSettings.MaxWait);
-  c.NextState = SmtpHelloReply;
-  return 0;
+  WexlWaitWritable(static_cast<int>(c.SlotNumber), 1000);
+  return SendCommandLine(c, now, c.CommandBuffer, 2 * gSettings.MinWait + 200, SmtpHelloReply);
 }
 
 int StepSmtpHelloReply(ChannelContext& c, uint32_t) {
-  if (!ReplyReady(c)) return 0;
-  int rc = ReadSmtpReply(c);
-  if (rc < 0) return FailReply(c, rc);
+  int rc = AwaitSmtpReply(c);
+  if (rc == kNotYet) return 0;
+  if (rc < 0) return rc;
   c.NextState = c.UseEhlo ? ChooseAuthState(c.ReplyBuffer) : Done;
   return 0;
 }

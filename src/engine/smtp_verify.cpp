@@ -11,7 +11,6 @@
 #include "engine/states.h"
 #include "engine/steps.h"
 #include "kov32.h"
-#include "net/lineio.h"
 
 int StepVerifyNext(ChannelContext& c, uint32_t now) {
   c.CurrentRcpt = c.RcptCursor;
@@ -35,11 +34,7 @@ int StepVerifyNext(ChannelContext& c, uint32_t now) {
 
 int StepVerifySend(ChannelContext& c, uint32_t now) {
   snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "VRFY %s", c.CurrentRcpt != nullptr ? c.CurrentRcpt : "");
-  int rc = WexlSendLine(static_cast<int>(c.SlotNumber), c.CommandBuffer);
-  if (rc < 0) return FailStep(c, rc, kWriteError);
-  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
-  c.NextState = VerifyReply;
-  return 0;
+  return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait, VerifyReply);
 }
 
 int StepVerifyReply(ChannelContext& c, uint32_t) {
