@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Configures and builds one tree: linux (native), asan (native with address
 # and undefined-behaviour sanitizers) or win32 (KOV32.dll, cross-built).
+# Warnings are errors in all three.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tree=$1
 case "$tree" in
-  linux) args=() ;;
-  asan) args=(-DKOV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
-  win32) args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake) ;;
+  linux) args=(-DKOV_WERROR=ON) ;;
+  asan) args=(-DKOV_WERROR=ON -DKOV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
+  win32) args=(-DKOV_WERROR=ON -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake) ;;
   *) echo "usage: $0 linux|asan|win32" >&2; exit 2 ;;
 esac
 cmake -S . -B "${KOV_BUILD_ROOT:-build}/$tree" "${args[@]}" "${@:2}" >/dev/null

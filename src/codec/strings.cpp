@@ -1,5 +1,6 @@
 #include "codec/strings.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -7,6 +8,97 @@ namespace {
 inline unsigned char Fold(char ch) {
   unsigned char u = static_cast<unsigned char>(ch);
   return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - ('a' - 'A')) : u;
+}
+
+// Whether the first `count` bytes of a and b are equal once folded.
+bool EqualFolded(const char* a, const char* b, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  }
+  return true;
+}
+
+// The maximal suffix of the folded needle under the byte order (or under its
+// reverse): returns where it starts and sets `period` to its period.
+size_t MaximalSuffix(const char* needle, size_t length, bool reversed, size_t& period) {
+  // The position just before the best suffix so far; it starts at -1, so
+  // that `before + offset` wraps round to offset - 1.
+  size_t before = static_cast<size_t>(-1);
+  size_t at = 0;
+  size_t offset = 1;
+  period = 1;
+  while (at + offset < length) {
+    const unsigned char candidate = Fold(needle[at + offset]);
+    const unsigned char best = Fold(needle[before + offset]);
+    if (reversed ? candidate > best : candidate < best) {
+      // The candidate suffix is smaller: the best one's period grows to cover it.
+      at += offset;
+      offset = 1;
+      period = at - before;
+    } else if (candidate == best) {
+      // Still repeating the period: step through it.
+      if (offset != period) {
+        ++offset;
+      } else {
+        at += period;
+        offset = 1;
+      }
+    } else {
+      // The candidate suffix is larger: it becomes the best one.
+      before = at++;
+      offset = 1;
+      period = 1;
+    }
+  }
+  return before + 1;
+}
+
+// Splits the needle where its left and right halves cannot both match at a
+// wrong alignment: the later start of the two maximal suffixes. Returns the
+// start of the right half and sets `period` to that half's period.
+size_t CriticalSplit(const char* needle, size_t length, size_t& period) {
+  size_t forwardPeriod;
+  size_t reversePeriod;
+  const size_t forward = MaximalSuffix(needle, length, false, forwardPeriod);
+  const size_t reverse = MaximalSuffix(needle, length, true, reversePeriod);
+  if (forward > reverse) {
+    period = forwardPeriod;
+    return forward;
+  }
+  period = reversePeriod;
+  return reverse;
+}
+
+// First position of the folded needle in the folded text, both of the given
+// lengths (1 <= needleLength <= textLength), by the two-way string matching
+// algorithm: time linear in both lengths, constant memory. Each attempt
+// compares the right half left to right, then the left half right to left;
+// a mismatch in the right half shifts past the bytes that matched, a
+// mismatch in the left half shifts by the period. When the whole needle has
+// that period, the bytes a period shift keeps aligned are not compared again
+// (`known`), which keeps repetitive texts linear.
+const char* TwoWaySearch(const char* text, size_t textLength, const char* needle, size_t needleLength) {
+  size_t period;
+  const size_t split = CriticalSplit(needle, needleLength, period);
+  // split + period <= needleLength: the right half's period is at most its length.
+  const bool periodic = EqualFolded(needle, needle + period, split);
+  if (!periodic) period = std::max(split, needleLength - split) + 1;
+  size_t known = 0;
+  for (size_t at = 0; at + needleLength <= textLength;) {
+    size_t right = std::max(split, known);
+    while (right < needleLength && Fold(needle[right]) == Fold(text[at + right])) ++right;
+    if (right < needleLength) {
+      at += right - split + 1;
+      known = 0;
+      continue;
+    }
+    size_t left = split;
+    while (left > known && Fold(needle[left - 1]) == Fold(text[at + left - 1])) --left;
+    if (left <= known) return text + at;
+    at += period;
+    known = periodic ? needleLength - period : 0;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -70,12 +162,7 @@ const char* FindNoCase(const char* text, const char* sought) {
   size_t soughtLength = strlen(sought);
   if (soughtLength > length) return nullptr;
   if (soughtLength == 0) return text;
-  const unsigned char first = Fold(sought[0]);
-  const int count = static_cast<int>(soughtLength);
-  for (size_t at = 0; at + soughtLength <= length; ++at) {
-    if (Fold(text[at]) == first && CompareNoCase(text + at, sought, count)) return text + at;
-  }
-  return nullptr;
+  return TwoWaySearch(text, length, sought, soughtLength);
 }
 
 int CopyLine(const char* source, char* out, int size) {

@@ -11,6 +11,9 @@ namespace platform {
 
 // Milliseconds since an arbitrary start, wrapping at 2^32. Compare unsigned.
 uint32_t TickCount();
+// Adds `bias` (wrapping) to every later TickCount(), so that tests can place
+// the counter just before its wrap; 0 at start, process-wide.
+void SetTickBias(uint32_t bias);
 // Sleep for the given milliseconds; 0 yields the processor.
 void SleepMs(uint32_t ms);
 

@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -26,12 +27,16 @@ int KeepAboveOne(int fd) {
   return moved;
 }
 
+static std::atomic<uint32_t> tickBias{0};
+
 uint32_t TickCount() {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
+  return static_cast<uint32_t>(ms) + tickBias.load(std::memory_order_relaxed);
 }
+
+void SetTickBias(uint32_t bias) { tickBias.store(bias, std::memory_order_relaxed); }
 
 void SleepMs(uint32_t ms) {
   KOV_COUNT_SYSCALL();

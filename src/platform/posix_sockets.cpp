@@ -1,6 +1,7 @@
 // POSIX side of the TCP primitives. errno and resolver codes are turned into
 // the Windows Sockets numbers the engine's error table knows.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -21,6 +22,7 @@ namespace platform {
 namespace {
 
 thread_local int lastError = 0;
+constexpr int kWouldBlock = 10035;  // a connect that is still in progress
 
 struct ErrnoMap {
   int errnoValue;
@@ -57,7 +59,7 @@ void KeepErrno() {
 // readable nor writable, and one whose connect failed shows an exception
 // condition; poll() reports both as hung up and writable. Tracked for the
 // descriptors below kTrackedSockets; any other counts as connected.
-enum Link : uint8_t { kConnected = 0, kUnconnected, kConnectFailed };
+enum Link : uint8_t { kConnected = 0, kUnconnected, kConnecting, kConnectFailed };
 constexpr int kTrackedSockets = 4096;
 std::atomic<uint8_t> links[kTrackedSockets];
 
@@ -68,6 +70,47 @@ void SetLink(int socket, Link link) {
 Link LinkOf(int socket) {
   if (socket < 0 || socket >= kTrackedSockets) return kConnected;
   return static_cast<Link>(links[socket].load(std::memory_order_relaxed));
+}
+
+// poll() for up to waitMs, started again after a signal; its result.
+int PollFor(pollfd& p, uint32_t waitMs) {
+  int timeout = waitMs > 0x7fffffffu ? 0x7fffffff : static_cast<int>(waitMs);
+  int rc;
+  do {
+    KOV_COUNT_SYSCALL();
+    rc = poll(&p, 1, timeout);
+  } while (rc < 0 && errno == EINTR);
+  return rc;
+}
+
+// Waits up to waitMs for a connect in progress to end and records how it
+// ended: connected, failed (its error number becomes the thread's last
+// error), or still connecting when the time ran out.
+Link SettleConnect(int socket, uint32_t waitMs) {
+  pollfd p{socket, POLLOUT, 0};
+  if (PollFor(p, waitMs) <= 0) return kConnecting;
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  // A reset during the handshake reads as a refusal (ECONNREFUSED); a reset
+  // or a broken pipe means the connection was made and already lost, which
+  // the next receive (peer closed) or send (reset) reports.
+  if (error == 0 || error == ECONNRESET || error == EPIPE) {
+    SetLink(socket, kConnected);
+    return kConnected;
+  }
+  SetLink(socket, kConnectFailed);
+  errno = error;
+  KeepErrno();
+  return kConnectFailed;
+}
+
+// Switches O_NONBLOCK on or off; false (errno set) when the flags cannot be changed.
+bool SetNonBlocking(int socket, bool on) {
+  int flags = fcntl(socket, F_GETFL);
+  if (flags < 0) return false;
+  flags = on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK;
+  return fcntl(socket, F_SETFL, flags) == 0;
 }
 
 int ResolverError(int gaiResult) {
@@ -134,31 +177,61 @@ int SocketConnect(int socket, uint32_t address, uint16_t port) {
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = htonl(address);
-  if (connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
+  // The connect only starts here, so that a server that never answers cannot
+  // hold the caller; sends and receives block again as before.
+  if (!SetNonBlocking(socket, true)) {
+    KeepErrno();
+    return lastError;
+  }
+  int rc = connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+  int connectErrno = errno;
+  if (!SetNonBlocking(socket, false)) {
+    KeepErrno();
+    SetLink(socket, kConnectFailed);
+    return lastError;
+  }
+  if (rc == 0) {
     SetLink(socket, kConnected);
     return 0;
   }
-  if (errno != EISCONN) SetLink(socket, kConnectFailed);  // a second connect leaves the first standing
+  if (connectErrno == EINPROGRESS || connectErrno == EINTR) {  // after EINTR the connect goes on too
+    // A connect to this host is often decided already (a refusal on the
+    // loopback always is): report that outcome as a blocking connect would.
+    SetLink(socket, kConnecting);
+    switch (SettleConnect(socket, 0)) {
+      case kConnected:
+        return 0;
+      case kConnectFailed:
+        return lastError;
+      default:
+        lastError = kWouldBlock;
+        return lastError;
+    }
+  }
+  // A second connect leaves the first one standing, finished or not.
+  if (connectErrno != EISCONN && connectErrno != EALREADY) SetLink(socket, kConnectFailed);
+  errno = connectErrno;
   KeepErrno();
   return lastError;
 }
 
 bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs) {
   Link link = LinkOf(socket);
+  if (link == kConnecting) {
+    const uint32_t start = TickCount();
+    link = SettleConnect(socket, waitMs);
+    const uint32_t spent = TickCount() - start;
+    waitMs = spent < waitMs ? waitMs - spent : 0;
+  }
+  // A failed connect is final: it is an exception and never becomes writable.
+  if (link == kConnectFailed && kind != kReadable) return kind == kException;
   if (link != kConnected) {
-    if (kind == kException && link == kConnectFailed) return true;
     if (waitMs > 0) SleepMs(waitMs);  // nothing will change: the wait runs out, as select's would
     return false;
   }
   pollfd p{socket, 0, 0};
   p.events = kind == kReadable ? POLLIN : kind == kWritable ? POLLOUT : POLLPRI;
-  int timeout = waitMs > 0x7fffffffu ? 0x7fffffff : static_cast<int>(waitMs);
-  int rc;
-  do {
-    KOV_COUNT_SYSCALL();
-    rc = poll(&p, 1, timeout);
-  } while (rc < 0 && errno == EINTR);
-  if (rc <= 0) return false;
+  if (PollFor(p, waitMs) <= 0) return false;
   switch (kind) {
     case kReadable:  // a closed or reset connection reads as ready: receive then reports it
       return (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;

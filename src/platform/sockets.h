@@ -22,16 +22,22 @@ int NetLookupHost(const char* name, uint8_t address[4]);
 
 // A blocking TCP socket. Valid handles are always 2 or above; -1 on failure.
 int SocketOpenTcp();
-// Connects to an IPv4 address and port given in host byte order.
-// 0 on success, else the error number (10035 for "would block").
+// Starts a connect to an IPv4 address and port given in host byte order
+// without waiting for the server; the socket stays blocking for sending and
+// receiving. A connect already decided when it returns gives 0 or its error
+// number (10061 for a refused connect on this host); one still in progress
+// gives 10035 ("would block"): SocketReady() then reports it as writable once
+// connected, or as an exception once failed. An error number is also left
+// in NetLastError().
 int SocketConnect(int socket, uint32_t address, uint16_t port);
 
 enum ReadyKind { kReadable = 1, kWritable = 2, kException = 3 };
 // Whether the socket is ready in the given way within `waitMs` milliseconds
 // (0 polls once without waiting). A connect that failed reports as an
-// exception on both systems and never as writable; a socket that has not
-// connected is neither readable nor writable; after the peer reset the
-// connection it is readable and writable (receive and send report the reset).
+// exception on both systems and never as writable, and a wait for
+// writability ends when the connect fails; a socket that has not connected is
+// neither readable nor writable; after the peer reset the connection it is
+// readable and writable (receive and send report the reset).
 bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs);
 
 // Bytes sent or received; 0 from receive means the peer closed the

@@ -1,6 +1,7 @@
 // Win32 side of the platform layer (KOV32.dll).
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -10,7 +11,11 @@ static_assert(sizeof(CRITICAL_SECTION) <= sizeof(platform::Lock::storage), "lock
 
 namespace platform {
 
-uint32_t TickCount() { return GetTickCount(); }
+static std::atomic<uint32_t> tickBias{0};
+
+uint32_t TickCount() { return GetTickCount() + tickBias.load(std::memory_order_relaxed); }
+void SetTickBias(uint32_t bias) { tickBias.store(bias, std::memory_order_relaxed); }
+
 void SleepMs(uint32_t ms) {
   KOV_COUNT_SYSCALL();
   Sleep(ms);

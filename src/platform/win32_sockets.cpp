@@ -8,6 +8,41 @@
 #include "platform/syscall_count.h"
 
 namespace platform {
+namespace {
+
+// The bit of a readiness kind in the results of SelectSets.
+unsigned Bit(ReadyKind kind) { return 1u << (kind - kReadable); }
+
+// One select() on the socket in the sets that `asked` names (Bit() values),
+// waiting up to waitMs milliseconds: the sets that hold the socket afterwards,
+// 0 when none does or select failed (a failed select leaves them as they were).
+unsigned SelectSets(SOCKET s, unsigned asked, uint32_t waitMs) {
+  fd_set sets[3];
+  fd_set* used[3];
+  for (int i = 0; i < 3; ++i) {
+    FD_ZERO(&sets[i]);
+    FD_SET(s, &sets[i]);
+    used[i] = (asked & (1u << i)) != 0 ? &sets[i] : nullptr;
+  }
+  timeval limit{static_cast<long>(waitMs / 1000), static_cast<long>(waitMs % 1000) * 1000L};
+  KOV_COUNT_SYSCALL();
+  if (select(0, used[0], used[1], used[2], &limit) <= 0) return 0;  // the first argument is ignored
+  unsigned found = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (used[i] != nullptr && __WSAFDIsSet(s, used[i]) != 0) found |= 1u << i;
+  }
+  return found;
+}
+
+// The error number a failed connect left on the socket; 0 when it has none.
+int ConnectError(SOCKET s) {
+  int error = 0;
+  int length = sizeof error;
+  if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) return WSAGetLastError();
+  return error;
+}
+
+}  // namespace
 
 int NetStartup(char* description, size_t size) {
   WSADATA data;
@@ -43,28 +78,45 @@ int SocketOpenTcp() {
 }
 
 int SocketConnect(int socket, uint32_t address, uint16_t port) {
+  const SOCKET s = static_cast<SOCKET>(socket);
   sockaddr_in peer;
   memset(&peer, 0, sizeof peer);
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = htonl(address);
-  if (connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return 0;
-  return WSAGetLastError();
+  // The connect only starts here, so that a server that never answers cannot
+  // hold the caller; sends and receives block again as before.
+  u_long nonBlocking = 1;
+  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return WSAGetLastError();
+  int error = connect(s, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0 ? 0 : WSAGetLastError();
+  u_long blocking = 0;
+  if (ioctlsocket(s, FIONBIO, &blocking) != 0) return WSAGetLastError();
+  if (error == WSAEWOULDBLOCK) {
+    // A connect to this host is often decided already (a refusal on the
+    // loopback may be): report that outcome as a blocking connect would.
+    const unsigned found = SelectSets(s, Bit(kWritable) | Bit(kException), 0);
+    if ((found & Bit(kException)) != 0) {
+      error = ConnectError(s);
+    } else if ((found & Bit(kWritable)) != 0) {
+      error = 0;
+    }
+  }
+  if (error != 0) WSASetLastError(error);
+  return error;
 }
 
 bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs) {
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(static_cast<SOCKET>(socket), &set);
-  timeval limit{static_cast<long>(waitMs / 1000), static_cast<long>(waitMs % 1000) * 1000L};
-  fd_set* read = kind == kReadable ? &set : nullptr;
-  fd_set* write = kind == kWritable ? &set : nullptr;
-  fd_set* except = kind == kException ? &set : nullptr;
-  // The first argument is ignored by Windows Sockets. A failed select leaves
-  // the set as it was, so only a positive count can mean "ready".
-  KOV_COUNT_SYSCALL();
-  if (select(0, read, write, except, &limit) <= 0) return false;
-  return __WSAFDIsSet(static_cast<SOCKET>(socket), &set) != 0;
+  const SOCKET s = static_cast<SOCKET>(socket);
+  if (kind != kWritable) return SelectSets(s, Bit(kind), waitMs) != 0;
+  // A failed connect shows only as an exception: a wait for writability
+  // watches for that too, so that it ends with the failure.
+  const DWORD start = GetTickCount();
+  const unsigned found = SelectSets(s, Bit(kWritable) | Bit(kException), waitMs);
+  if ((found & Bit(kWritable)) != 0) return true;
+  if (found == 0 || ConnectError(s) != 0) return false;
+  // Urgent data, not a failed connect: wait for writability alone for the rest of the time.
+  const DWORD spent = GetTickCount() - start;
+  return spent < waitMs && SelectSets(s, Bit(kWritable), waitMs - spent) != 0;
 }
 
 int SocketSend(int socket, const void* buffer, int length) {

@@ -41,6 +41,24 @@ TEST_F(Connections, RefusedConnectIsTheSocketCode) {
   EXPECT_EQ(WexlClose(slot), 1000);
 }
 
+TEST_F(Connections, ConnectDoesNotWaitForTheHandshake) {
+  // The server never accepts, so once its queue is full the handshake of a
+  // further connect cannot complete; each connect must return at once all
+  // the same, and the last one is neither connected nor failed.
+  LoopbackServer server;
+  int pending = -1;
+  for (int queued = 0; queued < 24 && pending < 0; ++queued) {
+    int slot = WexlCreateSocket();
+    ASSERT_GE(slot, 0);
+    EXPECT_LT(ElapsedMs([slot, &server] { EXPECT_EQ(WexlConnect(slot, "127.0.0.1", server.Port()), 1000); }), 1000);
+    if (WexlWaitWritable(slot, 50) != 1) pending = slot;
+  }
+  ASSERT_GE(pending, 0) << "the server's queue never filled";
+  long long ms = ElapsedMs([pending] { EXPECT_EQ(WexlWaitReady(pending, 2, 200), 0); });
+  EXPECT_GE(ms, 150);
+  EXPECT_EQ(WexlReady(pending, 3), 0);
+}
+
 TEST_F(Connections, AnUnresolvableServerIsNotConnected) {
   LoopbackServer server;
   int slot = WexlCreateSocket();

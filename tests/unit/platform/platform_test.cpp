@@ -1,9 +1,13 @@
 // The platform layer's promises that the engine relies on, identical on both
-// systems: handle values, failed opens, file round trips, memory, time,
-// and sockets errors reported as Windows Sockets numbers.
+// systems: handle values, failed opens, file round trips, memory, time and
+// its wrap, mutual exclusion, and sockets errors reported as Windows Sockets
+// numbers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sockets.h"
@@ -72,12 +76,50 @@ TEST(PlatformTime, LocalTimeFieldsAreInRange) {
   EXPECT_TRUE(t.biasMinutes >= -14 * 60 && t.biasMinutes <= 12 * 60);
 }
 
-TEST(PlatformLock, EnterAndLeave) {
+TEST(PlatformTime, BiasPlacesTheCounterBeforeItsWrap) {
+  // 20 ms before the wrap, then a sleep across it: every biased reading is
+  // the system counter plus the bias, and the unsigned difference is still
+  // the time that passed.
+  const uint32_t start = platform::TickCount();
+  const uint32_t bias = 0u - start - 20u;
+  platform::SetTickBias(bias);
+  const uint32_t before = platform::TickCount();
+  platform::SleepMs(40);
+  const uint32_t after = platform::TickCount();
+  platform::SetTickBias(0);
+  const uint32_t end = platform::TickCount();
+  EXPECT_LE((before - bias) - start, end - start);
+  EXPECT_LE((after - bias) - start, end - start);
+  EXPECT_GE(after - before, 20u);  // coarse clocks allowed for, as above
+  EXPECT_LT(after - before, 5000u);
+}
+
+TEST(PlatformLock, EnterAndLeaveExcludeOtherThreads) {
   platform::Lock lock;
   platform::LockInit(lock);
-  platform::LockEnter(lock);
-  platform::LockLeave(lock);
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 20000;
+  long counter = 0;  // not atomic: only the lock keeps increments from being lost
+  std::atomic<int> waiting{kThreads};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      // All threads start together, so that their rounds overlap.
+      waiting.fetch_sub(1);
+      while (waiting.load() > 0) std::this_thread::yield();
+      for (int i = 0; i < kRounds; ++i) {
+        platform::LockEnter(lock);
+        long seen = counter;
+        for (volatile int spin = 0; spin < 20; spin = spin + 1) {
+        }  // widens the window in which a second thread could interfere
+        counter = seen + 1;
+        platform::LockLeave(lock);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
   platform::LockDelete(lock);
+  EXPECT_EQ(counter, static_cast<long>(kThreads) * kRounds);
 }
 
 class PlatformSockets : public ::testing::Test {
@@ -91,6 +133,12 @@ TEST_F(PlatformSockets, RefusedConnectIsErrorNumber10061) {
   // Port 1 on loopback: nothing listens there on a test machine.
   EXPECT_EQ(platform::SocketConnect(s, 0x7f000001u, 1), 10061);
   EXPECT_EQ(platform::NetLastError(), 10061);
+  // The failure is an exception condition, and a wait for writability ends
+  // at once instead of running out.
+  EXPECT_TRUE(platform::SocketReady(s, platform::kException, 0));
+  const uint32_t start = platform::TickCount();
+  EXPECT_FALSE(platform::SocketReady(s, platform::kWritable, 2000));
+  EXPECT_LT(platform::TickCount() - start, 1000u);
   EXPECT_EQ(platform::SocketClose(s), 0);
 }
 
