@@ -18,52 +18,268 @@
 #define KOV_API __attribute__((visibility("default")))
 #endif
 
+/* Threads: a channel is used by one thread at a time. Any channel may be used
+ * from any thread, and different channels from different threads at once.
+ * The library creates no threads: an operation runs in the calling thread,
+ * inside the call (automatic mode) or inside the application's kovDriver
+ * calls (KOV_AUTO_CALL 0). The process-wide parameters below are plain values
+ * without a lock: set them before other threads start work. */
+
+/* kovDriver's "call again": the operation goes on; call kovDriver again. */
+#define KOV_MORE 9999
+
+/* Integer parameters (kovIntegerParam). "Process" parameters hold for every
+ * channel, although they are set through one; the others belong to the
+ * channel named in the call. Times are milliseconds, kept within 0 to
+ * 86400000 (one day); negative times count as 0. */
+/* process, ms: pause after a command before its reply is read, and between
+ * the lines of a message sent; default 25 and 0 (both take the value) */
+#define KOV_DELAY 1
+/* process, ms: limit for each reply, and for each message line sent or read;
+ * default 25000 */
+#define KOV_TIMEOUT 2
+/* process, ms: limit for a connect; default 60000 */
+#define KOV_CONNECT_WAIT 3
+/* channel, value AND 15: 0 plain text, 1 plain text quoted-printable, 2 HTML,
+ * 3 enriched text, 4 ISO-8859-1 plain text, 9 the content type given by
+ * KOV_BODY_CONTENT; default 0 */
+#define KOV_BODY_TYPE 8
+/* channel, value AND 1: 1 every call runs its operation to the end, 0 a call
+ * only starts it and kovDriver runs it; default 1 */
+#define KOV_AUTO_CALL 9
+/* channel, flag: nonzero names saved attachments "<number>-<name>";
+ * default 0 */
+#define KOV_NUMBER_NAMES 10
+/* process, ms: poll interval while a reply is awaited; sockets take a new
+ * value at the next kovAttach; default 100 */
+#define KOV_SLEEP_TIME 13
+/* channel, flag: nonzero also saves base64 parts without a file name (as
+ * "noname" when no name is known); default 0 */
+#define KOV_SAVE_UNNAMED 14
+/* channel, low 16 bits: SMTP server port; default 25 */
+#define KOV_SMTP_PORT 15
+/* channel, low 16 bits: POP3 server port; default 110 */
+#define KOV_POP3_PORT 16
+/* process, characters: plain-text lines are broken at this length, and at the
+ * first blank after (value - 18) characters; default 78 (wrap column 61) */
+#define KOV_LINE_LENGTH 17
+/* channel, flag: 0 asks for non-blocking connects (the value is only
+ * recorded); default 1 */
+#define KOV_BLOCKING 18
+/* process, low byte: nonzero lets bytes below 32 and above 126 into message
+ * text unchanged, zero replaces them by '~'; default 0 */
+#define KOV_8BIT_TEXT 19
+/* process, low byte: nonzero leaves the "[Attachment saved to ...]" notes
+ * out of downloaded mail files; default 0 */
+#define KOV_HIDE_SAVE_NOTES 21
+/* process, low byte: nonzero leaves the "To:" header out of sent messages;
+ * default 0 */
+#define KOV_NO_TO_HEADER 22
+/* process, low byte: character between the addresses of the To, CC and BCC
+ * lists; default ',' */
+#define KOV_ADDRESS_SEP 23
+/* process: accepted, no effect */
+#define KOV_RESERVED 24
+/* process, low byte: character between the entries of an attachment list and
+ * of the saved-attachment list; default ',' */
+#define KOV_ATTACH_SEP 25
+/* process, low byte: character between the path and the shown name inside
+ * one attachment entry; default '|' */
+#define KOV_NAME_SEP 26
+/* channel, low byte: nonzero sends .gif, .bmp, .tif and .jpg attachments as
+ * images with a Content-ID; default 1 */
+#define KOV_IMAGE_TYPES 27
+/* channel, low 16 bits: 1 stores downloaded messages as received (no MIME
+ * decoding); default 0 */
+#define KOV_DECODE_MODE 28
+/* channel, low byte: nonzero greets with EHLO and logs in with an AUTH method
+ * the server offers, zero greets with HELO; default 0 */
+#define KOV_USE_EHLO 29
+/* channel, low byte: nonzero logs in to POP3 with APOP, zero with USER and
+ * PASS; default 0 */
+#define KOV_USE_APOP 30
+/* channel: above 0, saved attachments are named "<number>.att", counting up
+ * from this number; default 0 */
+#define KOV_ATTACH_NUMBER 31
+/* channel, low byte: nonzero lets a rejected recipient end the recipient list
+ * instead of failing the send; default 0 */
+#define KOV_SKIP_RCPT_ERRORS 32
+/* channel, low byte: nonzero sends attachments inline as text instead of
+ * base64; default 0 */
+#define KOV_TEXT_ATTACH 60
+
+/* String parameters (kovStringParam). Texts are copied, cut to their limit;
+ * the result is the number of characters stored unless said otherwise. */
+/* channel: closes the channel's log and creates this file as the new one;
+ * returns the log handle, or -1 when the file cannot be created */
+#define KOV_LOG_FILE 20
+/* channel: writes the buffer of the last kovGetEmailLines to this file;
+ * returns the bytes written, KOV_E_NULL_POINTER without such a buffer,
+ * KOV_E_CANNOT_CREATE_FILE */
+#define KOV_SAVE_BUFFER 41
+/* channel: Reply-To address, at most 128 characters */
+#define KOV_REPLY_TO 50
+/* channel: replaces the extra header lines (several lines may be given, one
+ * final line break is cut off); an empty text removes them */
+#define KOV_SET_HEADERS 51
+/* channel: writes the text and CR LF into the channel's log; returns the log
+ * handle, 0 when no log is open */
+#define KOV_LOG_TEXT 52
+/* channel: sender address, at most 128 characters */
+#define KOV_FROM 53
+/* process: Content-Type line of the message text for KOV_BODY_TYPE 9, at
+ * most 128 characters */
+#define KOV_BODY_CONTENT 54
+/* process: replaces the Content-Transfer-Encoding line of the message text
+ * while not empty, at most 128 characters */
+#define KOV_BODY_ENCODING 55
+/* channel: appends one more extra header line */
+#define KOV_ADD_HEADER 56
+/* channel: password for SMTP AUTH and POP3, at most 64 characters; the log
+ * shows it as "*****" */
+#define KOV_AUTH_PASSWORD 57
+/* channel: user name for SMTP AUTH and POP3, at most 64 characters */
+#define KOV_USER 58
+/* channel: the plain-text alternative of an HTML message; only the first
+ * setting counts */
+#define KOV_ALT_TEXT 59
+/* process: replaces the Content-Type line of attachments without an image
+ * type while not empty, at most 128 characters */
+#define KOV_ATTACH_CONTENT 61
+
+/* Result codes. Every failure is a negative code; kovErrorText gives its
+ * text. The library's own codes: */
+#define KOV_E_CANNOT_COMPLY 0             /* "Cannot comply": has a text, returned by nothing */
+#define KOV_E_CLOSED (-1)                 /* connection closed; unknown index or selector; log not created */
+#define KOV_E_BLOCKING (-4)               /* a blocking socket call is in progress */
+#define KOV_E_BAD_STATE (-5)              /* the channel's operation is in a state with no step */
+#define KOV_E_INVALID_SOCKET (-7)         /* no socket free for the channel; a later kovDriver retries */
+#define KOV_E_TIMEOUT (-8)                /* a reply or a line did not come in time */
+#define KOV_E_NO_SOCKADDR (-9)            /* no address structure available */
+#define KOV_E_NO_HOST_NAME (-12)          /* no host name */
+#define KOV_E_CANNOT_CREATE_SOCKET (-18)  /* a socket could not be created */
+#define KOV_E_RESPONSE_OVERFLOW (-31)     /* a server reply overflowed its buffer */
+#define KOV_E_BAD_ADDRESS_CHAR (-32)      /* bad character in an e-mail address */
+#define KOV_E_CANNOT_ACCESS_WINSOCK (-34) /* the socket system cannot be used */
+#define KOV_E_CANNOT_OPEN_FILE (-35)      /* a file to be sent cannot be opened */
+#define KOV_E_CONNECT (-36)               /* the connect failed; the text adds the server's reply */
+#define KOV_E_EMPTY_ADDRESS (-37)         /* an e-mail address is empty */
+#define KOV_E_FROM_NULL (-38)             /* no sender address given */
+#define KOV_E_MISSING_AT (-39)            /* an e-mail address has no '@' */
+#define KOV_E_MISSING_FROM (-40)          /* the sender address is missing */
+#define KOV_E_MISSING_LT (-41)            /* an e-mail address has no '<' */
+#define KOV_E_MISSING_GT (-43)            /* an e-mail address has no closing '>' */
+#define KOV_E_NOT_CONNECTED (-44)         /* the channel has no connection */
+#define KOV_E_NO_RECIPIENT (-45)          /* no recipient given */
+#define KOV_E_SERVER_NOT_FOUND (-46)      /* the server's name cannot be resolved */
+#define KOV_E_NULL_POINTER (-47)          /* a required pointer is null */
+#define KOV_E_TO_NULL (-48)               /* no recipient list given */
+#define KOV_E_SMTP_ERROR (-49)            /* the SMTP server refused; the text adds its reply */
+#define KOV_E_NO_SERVER (-50)             /* no server name given */
+#define KOV_E_READ (-51)                  /* reading from the connection failed */
+#define KOV_E_WRITE (-52)                 /* writing to the connection failed */
+#define KOV_E_TOO_MANY_AT (-53)           /* an e-mail address has more than one '@' */
+#define KOV_E_UNEXPECTED_GT (-54)         /* an e-mail address has a stray '>' */
+#define KOV_E_NO_MEMORY (-55)             /* memory cannot be allocated */
+#define KOV_E_BAD_SERVER_NAME (-56)       /* the server name holds characters a host name cannot */
+#define KOV_E_APOP_TIMESTAMP (-57)        /* the POP3 greeting has no APOP timestamp */
+#define KOV_E_SMTP_ONLY (-58)             /* needs an SMTP connection */
+#define KOV_E_POP3_ONLY (-59)             /* needs a POP3 connection */
+#define KOV_E_NO_USER (-61)               /* no user name, or one with a line break */
+#define KOV_E_NO_PASSWORD (-62)           /* no password, or one with a line break */
+#define KOV_E_POP3_ERROR (-63)            /* the POP3 server refused; the text adds its reply */
+#define KOV_E_NO_SUCH_MESSAGE (-64)       /* no message with that number */
+#define KOV_E_NO_FILE_NAME (-65)          /* no file name given */
+#define KOV_E_NO_MAIL_PATH (-66)          /* no path for the mail file given */
+#define KOV_E_CANNOT_CREATE_FILE (-67)    /* a file cannot be created */
+#define KOV_E_BUFFER_NULL (-68)           /* the buffer is null */
+#define KOV_E_BUFFER_TOO_SMALL (-69)      /* the buffer is smaller than 128 bytes */
+#define KOV_E_NO_ATTACH_PATH (-70)        /* no folder for attachments given */
+#define KOV_E_NOT_ATTACHED (-71)          /* kovAttach has not been called */
+#define KOV_E_ALREADY_ATTACHED (-72)      /* kovAttach was called twice */
+#define KOV_E_CHANNEL_RANGE (-73)         /* the channel number is not below the kovAttach count */
+
+/* Socket errors: the negated Windows Sockets error number, on every system. */
+#define KOV_E_WSA_INTR (-10004)            /* interrupted call */
+#define KOV_E_WSA_BADF (-10009)            /* bad file number */
+#define KOV_E_WSA_ACCES (-10013)           /* access denied */
+#define KOV_E_WSA_FAULT (-10014)           /* bad address */
+#define KOV_E_WSA_INVAL (-10022)           /* invalid argument */
+#define KOV_E_WSA_MFILE (-10024)           /* too many open files */
+#define KOV_E_WSA_WOULDBLOCK (-10035)      /* the call would block */
+#define KOV_E_WSA_INPROGRESS (-10036)      /* a blocking call is in progress */
+#define KOV_E_WSA_ALREADY (-10037)         /* the operation is already under way */
+#define KOV_E_WSA_NOTSOCK (-10038)         /* not a socket */
+#define KOV_E_WSA_DESTADDRREQ (-10039)     /* destination address required */
+#define KOV_E_WSA_MSGSIZE (-10040)         /* message too big */
+#define KOV_E_WSA_PROTOTYPE (-10041)       /* wrong protocol for the socket */
+#define KOV_E_WSA_NOPROTOOPT (-10042)      /* bad protocol option */
+#define KOV_E_WSA_PROTONOSUPPORT (-10043)  /* protocol not supported */
+#define KOV_E_WSA_SOCKTNOSUPPORT (-10044)  /* socket type not supported */
+#define KOV_E_WSA_OPNOTSUPP (-10045)       /* operation not supported */
+#define KOV_E_WSA_AFNOSUPPORT (-10047)     /* address family not supported */
+#define KOV_E_WSA_ADDRINUSE (-10048)       /* address already in use */
+#define KOV_E_WSA_ADDRNOTAVAIL (-10049)    /* address not available */
+#define KOV_E_WSA_NETDOWN (-10050)         /* the network is down */
+#define KOV_E_WSA_NETUNREACH (-10051)      /* the network cannot be reached */
+#define KOV_E_WSA_NETRESET (-10052)        /* the network dropped the connection */
+#define KOV_E_WSA_CONNABORTED (-10053)     /* the connection was aborted */
+#define KOV_E_WSA_CONNRESET (-10054)       /* the peer reset the connection */
+#define KOV_E_WSA_NOBUFS (-10055)          /* no buffer space */
+#define KOV_E_WSA_ISCONN (-10056)          /* already connected */
+#define KOV_E_WSA_NOTCONN (-10057)         /* not connected */
+#define KOV_E_WSA_SHUTDOWN (-10058)        /* the socket was shut down */
+#define KOV_E_WSA_TIMEDOUT (-10060)        /* the connect timed out */
+#define KOV_E_WSA_CONNREFUSED (-10061)     /* the server refused the connection */
+#define KOV_E_WSA_HOSTDOWN (-10064)        /* the host is down */
+#define KOV_E_WSA_HOSTUNREACH (-10065)     /* no route to the host */
+#define KOV_E_WSA_SYSNOTREADY (-10091)     /* the network system is not ready */
+#define KOV_E_WSA_VERNOTSUPPORTED (-10092) /* the socket system's version is not supported */
+#define KOV_E_WSA_NOTINITIALISED (-10093)  /* the socket system is not started */
+#define KOV_E_WSA_HOST_NOT_FOUND (-11001)  /* the host name does not exist */
+#define KOV_E_WSA_TRY_AGAIN (-11002)       /* the host name was not found; try again */
+#define KOV_E_WSA_NO_RECOVERY (-11003)     /* name lookup failed for good */
+#define KOV_E_WSA_NO_DATA (-11004)         /* the name has no address */
+
+/* kovStatistics selectors; an unknown selector returns -1. */
+#define KOV_STAT_STEPS 2              /* driver steps run on the channel */
+#define KOV_STAT_REPLY_CODE 3         /* code of the last server reply; POP3: 100 for "+", 500 otherwise */
+#define KOV_STAT_SOCK_CODE 4          /* socket code of the last failure, 0 at the start of each operation */
+#define KOV_STAT_TEXT_IN 10           /* message text bytes read for sending, or received */
+#define KOV_STAT_ATTACH_IN 11         /* attachment bytes read for sending, or decoded and saved */
+#define KOV_STAT_BYTES_IN 12          /* KOV_STAT_TEXT_IN + KOV_STAT_ATTACH_IN */
+#define KOV_STAT_TEXT_OUT 13          /* message text bytes sent, or written to the mail file */
+#define KOV_STAT_ATTACH_OUT 14        /* encoded attachment bytes sent, line ends included */
+#define KOV_STAT_BYTES_OUT 15         /* KOV_STAT_TEXT_OUT + KOV_STAT_ATTACH_OUT */
+#define KOV_STAT_VERSION 16           /* library version: major, minor, patch in bits 8-15, 4-7, 0-3 (0x0350) */
+#define KOV_STAT_MESSAGE_COUNT 17     /* messages in the mailbox, from the last STAT */
+#define KOV_STAT_MESSAGE_SIZE 18      /* size of the message of the last LIST */
+#define KOV_STAT_BUFFER_LENGTH 19     /* bytes placed by the last kovGetEmailLines */
+#define KOV_STAT_CONNECTION 20        /* 1 writable, 0 not (or no connection), KOV_E_CONNECT when it failed */
+#define KOV_STAT_ATTACHMENTS_SAVED 22 /* attachments saved from the current message */
+#define KOV_STAT_VERIFY_RESULT 24     /* result of the last kovVerifyUser */
+#define KOV_STAT_BUILD 26             /* library build number */
+#define KOV_STAT_SLOT 27              /* socket slot of the channel's connection */
+#define KOV_STAT_RCPT_COUNT 30        /* recipients accepted in the last send */
+
+/* kovDebug selectors: the text is placed in the buffer, always terminated and
+ * cut to the buffer's size; an unknown selector places "?" and returns 0. */
+#define KOV_DEBUG_DATE (-12) /* a Date header line for now; returns 0 */
+/* last server reply line, at most 128 characters, its CR LF kept; returns
+ * its length without the CR LF */
+#define KOV_DEBUG_LAST_REPLY 23
+#define KOV_DEBUG_REMOTE_ADDRESS 25    /* server address as dotted text; needs 17 bytes, else 0 */
+#define KOV_DEBUG_LOCAL_ADDRESS 28     /* local address of the connection; needs 17 bytes, else 0 */
+#define KOV_DEBUG_SAVED_ATTACHMENTS 29 /* names of the attachments saved from the last message */
+#define KOV_DEBUG_LAST_RECIPIENT 30    /* the last recipient sent */
+#define KOV_DEBUG_MAIL_LINES 40        /* text of the kovGetEmailLines buffer; KOV_E_NULL_POINTER without one */
+/* Passed as kovDebug's channel: checks the guard bytes of every memory block
+ * of the library and alerts for each damaged one; returns 0. */
+#define KOV_DEBUG_CHECK_MEMORY (-2)
+
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* Integer parameters (kovIntegerParam). */
-#define KOV_DELAY 1
-#define KOV_TIMEOUT 2
-#define KOV_CONNECT_WAIT 3
-#define KOV_BODY_TYPE 8
-#define KOV_AUTO_CALL 9
-#define KOV_NUMBER_NAMES 10
-#define KOV_SLEEP_TIME 13
-#define KOV_SAVE_UNNAMED 14
-#define KOV_SMTP_PORT 15
-#define KOV_POP3_PORT 16
-#define KOV_LINE_LENGTH 17
-#define KOV_BLOCKING 18
-#define KOV_8BIT_TEXT 19
-#define KOV_HIDE_SAVE_NOTES 21
-#define KOV_NO_TO_HEADER 22
-#define KOV_ADDRESS_SEP 23
-#define KOV_RESERVED 24
-#define KOV_ATTACH_SEP 25
-#define KOV_NAME_SEP 26
-#define KOV_IMAGE_TYPES 27
-#define KOV_DECODE_MODE 28
-#define KOV_USE_EHLO 29
-#define KOV_USE_APOP 30
-#define KOV_ATTACH_NUMBER 31
-#define KOV_SKIP_RCPT_ERRORS 32
-#define KOV_TEXT_ATTACH 60
-
-/* String parameters (kovStringParam). */
-#define KOV_LOG_FILE 20
-#define KOV_SAVE_BUFFER 41
-#define KOV_REPLY_TO 50
-#define KOV_SET_HEADERS 51
-#define KOV_LOG_TEXT 52
-#define KOV_FROM 53
-#define KOV_BODY_CONTENT 54
-#define KOV_BODY_ENCODING 55
-#define KOV_ADD_HEADER 56
-#define KOV_AUTH_PASSWORD 57
-#define KOV_USER 58
-#define KOV_ALT_TEXT 59
-#define KOV_ATTACH_CONTENT 61
 
 /* Library lifecycle. kovAttach creates 0 to 128 channels and returns 1;
  * kovRelease frees them (close connections with kovClose first). */
@@ -71,9 +287,9 @@ KOV_API int KOV_CALL kovAttach(int channels);
 KOV_API int KOV_CALL kovRelease(void);
 
 /* Error texts. kovErrorText places the text of a code in buffer (size bytes,
- * terminator included) and returns its length; for -36, -49 and -63 the
- * channel's last server reply follows after one blank. A code without a text
- * gives an empty text and 0. */
+ * terminator included) and returns its length; for KOV_E_CONNECT,
+ * KOV_E_SMTP_ERROR and KOV_E_POP3_ERROR the channel's last server reply
+ * follows after one blank. A code without a text gives an empty text and 0. */
 KOV_API int KOV_CALL kovErrorText(int channel, int code, char* buffer, int size);
 
 /* Codecs and text routines; they need no kovAttach.
@@ -95,24 +311,35 @@ KOV_API int KOV_CALL kovEncodeBuffer(const char* source, char* out, int length);
 KOV_API int KOV_CALL kovDecodeBuffer(const char* source, char* out, int length);
 KOV_API int KOV_CALL kovQuoteBuffer(const char* text, char* out, int size);
 
-/* Parameters. kovIntegerParam returns 1 for a known index, -1 otherwise;
+/* Parameters. kovIntegerParam returns 1 for a known index, -1 otherwise.
  * kovStringParam returns what the index documents (characters stored, the
- * log handle, ...), -1 for an unknown index, -47 for a null text. */
+ * log handle, ...), -1 for an unknown index, KOV_E_NULL_POINTER for a null
+ * text. A text that would go on the wire as one line is refused, with nothing
+ * stored, when it holds a CR or LF: KOV_USER returns KOV_E_NO_USER,
+ * KOV_AUTH_PASSWORD KOV_E_NO_PASSWORD, KOV_FROM KOV_E_BAD_ADDRESS_CHAR. */
 KOV_API int KOV_CALL kovIntegerParam(int channel, int index, int value);
 KOV_API int KOV_CALL kovStringParam(int channel, int index, const char* text);
 
-/* Diagnostics. kovStatistics returns a counter or result of the channel (-1
- * for an unknown selector); kovDebug places a text of the channel in buffer
- * and returns its length. kovDebug with channel -2 checks the library's
- * memory blocks. */
+/* Diagnostics. kovStatistics returns a counter or result of the channel
+ * (KOV_STAT_ selectors, -1 for another); kovDebug places a text of the
+ * channel in buffer (KOV_DEBUG_ selectors) and returns its length, 0 for a
+ * null buffer. kovDebug with the channel KOV_DEBUG_CHECK_MEMORY checks the
+ * library's memory blocks and needs no kovAttach. */
 KOV_API int KOV_CALL kovStatistics(int channel, int selector);
 KOV_API int KOV_CALL kovDebug(int channel, int selector, char* buffer, int size);
 
 /* Driving. With KOV_AUTO_CALL 0 an operation only starts, and the application
- * calls kovDriver until it returns 0 (done) or a negative code; 9999 and the
- * other positive values mean "call again". kovCommand sends one command line
- * and reads its reply; kovClose sends QUIT and closes the connection;
- * kovAbort closes it at once and returns 1. */
+ * calls kovDriver until it returns 0 (done) or a negative code; KOV_MORE and
+ * the other positive values mean "call again". A failure ends the operation
+ * and closes the connection and any file it held; the one exception is
+ * KOV_E_INVALID_SOCKET while connecting: all connections are in use, and a
+ * later call tries again.
+ * kovCommand sends one command line and reads its reply: KOV_E_BAD_SERVER_NAME
+ * on a channel that never connected or for a text holding CR or LF,
+ * KOV_E_NOT_CONNECTED once its connection is gone. kovClose sends QUIT and
+ * closes the connection (0 also when the server had closed it already);
+ * kovAbort closes it at once and returns 1. Both act only on the channel's
+ * own connection. */
 KOV_API int KOV_CALL kovDriver(int channel);
 KOV_API int KOV_CALL kovCommand(int channel, const char* text);
 KOV_API int KOV_CALL kovAbort(int channel);
@@ -121,8 +348,12 @@ KOV_API int KOV_CALL kovClose(int channel);
 /* SMTP. kovSmtpConnect connects, greets with HELO (or EHLO with KOV_USE_EHLO,
  * then logs in with CRAM-MD5, LOGIN or PLAIN when the server offers it) and
  * returns 0. The greeting names the domain of the sender's address, or
- * "localhost" when it has none. kovVerifyUser sends VRFY for every entry of a
- * list and returns 1 when the last one was answered with 250, else 0. */
+ * "localhost" when it has none; a sender holding CR or LF gives
+ * KOV_E_BAD_ADDRESS_CHAR. kovVerifyUser sends VRFY for every entry of a list
+ * and returns 1 when the last one was answered with 250, else 0; a refusal
+ * answers only its name, a lost connection fails the call. It needs the
+ * channel's own connection (KOV_E_NOT_CONNECTED) and a list without CR or LF
+ * (KOV_E_BAD_ADDRESS_CHAR). */
 KOV_API int KOV_CALL kovSmtpConnect(int channel, const char* server, const char* from, const char* replyTo);
 KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names);
 

@@ -4,7 +4,6 @@ void SetAttachValues(ChannelContext& c, int channel) {
   c.ChannelNumber = channel;
   c.PrevState = -2;
   c.ThisState = -1;
-  c.WaitWritable = 0;
   c.NonBlockingConnect = 0;
   c.AutoCall = 1;
   c.SmtpPort = 25;

@@ -7,6 +7,10 @@
 
 constexpr int kMaxChannels = 128;
 
+// ChannelKind: the protocol of the channel's connection, 0 before any.
+constexpr char kSmtpChannel = 'S';
+constexpr char kPop3Channel = 'P';
+
 struct ChannelContext {
   int32_t ChannelNumber;
 
@@ -50,8 +54,11 @@ struct ChannelContext {
   char* AltText;
 
   uint32_t SlotNumber;
+  // The step timers, in ms after TimerStart (elapsed time, so the tick counter
+  // may wrap): no step before NotBefore; a step after Deadline fails (0: none).
   uint32_t NotBefore;
   uint32_t Deadline;
+  uint32_t TimerStart;
   int32_t StepCount;
   int32_t TextBytesIn;
   int32_t AttachBytesIn;
@@ -91,7 +98,6 @@ struct ChannelContext {
   int32_t AttachmentsSaved;
   int32_t AttachmentCounter;
   char* CurrentRcpt;
-  uint8_t WaitWritable;
   uint8_t InlineFlag;
   uint32_t AutoCall;
   uint32_t AttachNamePrefix;
@@ -116,9 +122,9 @@ struct ChannelContext {
   // 1 while the channel's connection occupies the socket slot SlotNumber, so
   // that the channel's log is handed only to its own slot as trace file.
   uint8_t HoldsSlot;
-  // What the last step found missing (the socket's readiness), so that the
-  // automatic loop can block on it instead of polling: 0 nothing, 1 data to
-  // read, 2 room to write.
+  // What the last step found missing (a WaitKind: data to read, room to
+  // write, a free slot), so that the automatic loop can block on it instead
+  // of polling.
   uint8_t WaitFor;
 };
 

@@ -4,6 +4,7 @@
 
 #include "api/blocks.h"
 #include "api/channels.h"
+#include "api/connection.h"
 #include "api/date_now.h"
 #include "api/errors.h"
 #include "codec/strings.h"
@@ -12,8 +13,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-constexpr int kMemoryCheckChannel = -2;
 
 // Shows a box for every block whose guard bytes were overwritten.
 void CheckMemory() {
@@ -56,7 +55,7 @@ int MailLines(const ChannelContext& c, char* buffer, int size) {
 }  // namespace
 
 extern "C" KOV_API int KOV_CALL kovDebug(int channel, int selector, char* buffer, int size) {
-  if (channel == kMemoryCheckChannel) {
+  if (channel == KOV_DEBUG_CHECK_MEMORY) {
     CheckMemory();
     return 0;
   }
@@ -65,22 +64,22 @@ extern "C" KOV_API int KOV_CALL kovDebug(int channel, int selector, char* buffer
   if (int rc = CheckChannel(channel)) return rc;
   ChannelContext& c = Channel(channel);
   switch (selector) {
-    case -12:
+    case KOV_DEBUG_DATE:
       DateHeaderNow(buffer, size);
       return 0;
-    case 23:
+    case KOV_DEBUG_LAST_REPLY:
       return LastReply(c, buffer, size);
-    case 25: {
-      int n = WexlRemoteAddress(static_cast<int>(c.SlotNumber), buffer, size);
+    case KOV_DEBUG_REMOTE_ADDRESS: {
+      int n = WexlRemoteAddress(ChannelSlot(c), buffer, size);
       return n < 0 ? 0 : n;
     }
-    case 28:
+    case KOV_DEBUG_LOCAL_ADDRESS:
       return LocalAddress(c, buffer, size);
-    case 29:
+    case KOV_DEBUG_SAVED_ATTACHMENTS:
       return Place(buffer, size, c.SavedAttachList);
-    case 30:
+    case KOV_DEBUG_LAST_RECIPIENT:
       return Place(buffer, size, c.LastRecipient);
-    case 40:
+    case KOV_DEBUG_MAIL_LINES:
       return MailLines(c, buffer, size);
     default:
       Place(buffer, size, "?");

@@ -3,6 +3,7 @@
 
 #include "api/blocks.h"
 #include "api/channels.h"
+#include "api/connection.h"
 #include "api/errors.h"
 #include "api/log.h"
 #include "api/settings.h"
@@ -68,6 +69,9 @@ extern "C" KOV_API int KOV_CALL kovRelease(void) {
   for (int n = count - 1; n >= 0; --n) {
     ChannelContext* c = ChannelRecord(n);
     if (c == nullptr) continue;
+    // A connection or file still open would outlive the channel.
+    CloseChannelFiles(*c);
+    if (c->HoldsSlot) CloseChannelSocket(*c);
     if (c->LogHandle != 0) {
       LogFormat(*c, "*** Releasing channel %d ***\r\n", n);
       platform::FileClose(c->LogHandle);

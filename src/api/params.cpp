@@ -1,5 +1,6 @@
 // kovIntegerParam and kovStringParam: per-channel and process-wide settings,
 // the log file, extra header lines, the alternative text and buffer saving.
+#include <cstdint>
 #include <cstring>
 
 #include "api/blocks.h"
@@ -8,34 +9,41 @@
 #include "api/log.h"
 #include "api/settings.h"
 #include "api/trace.h"
+#include "codec/address.h"
 #include "codec/strings.h"
 #include "kov32.h"
 #include "platform/platform.h"
 
 namespace {
 
+// A time in milliseconds as the settings keep it: 0 to kMaxWaitMs.
+int32_t Wait(int v) { return v < 0 ? 0 : (v > kMaxWaitMs ? kMaxWaitMs : v); }
+
+// The wrap column of a line length, 18 characters shorter, without overflow.
+int32_t WrapColumnOf(int v) { return v < INT32_MIN + 18 ? INT32_MIN : v - 18; }
+
 // Process-wide integer settings; true when the index is one of them.
 bool SetProcessInteger(int index, int v) {
   Settings& s = gSettings;
   switch (index) {
     case KOV_DELAY:
-      s.MinWait = v;
-      s.LineWait = v;
+      s.MinWait = Wait(v);
+      s.LineWait = Wait(v);
       return true;
     case KOV_TIMEOUT:
-      s.MaxWait = v;
-      s.SendWait = v;
-      s.ReadWait = v;
+      s.MaxWait = Wait(v);
+      s.SendWait = Wait(v);
+      s.ReadWait = Wait(v);
       return true;
     case KOV_CONNECT_WAIT:
-      s.ConnectWait = v;
+      s.ConnectWait = Wait(v);
       return true;
     case KOV_SLEEP_TIME:
-      s.PollSleep = v;
+      s.PollSleep = Wait(v);
       return true;
     case KOV_LINE_LENGTH:
       s.LineLimit = v;
-      s.WrapColumn = v - 18;
+      s.WrapColumn = WrapColumnOf(v);
       return true;
     case KOV_8BIT_TEXT:
       s.Allow8Bit = static_cast<uint8_t>(v);
@@ -186,6 +194,23 @@ int LogUserText(const ChannelContext& c, const char* text) {
   return c.LogHandle;
 }
 
+// Credentials and the sender address are sent as (part of) one protocol line: a CR or
+// LF inside would split it and let the text send commands of its own. Such a
+// text is refused with the code of its kind; 0 lets the text through.
+int RefuseLineBreak(int index, const char* text) {
+  if (!HasLineBreak(text)) return 0;
+  switch (index) {
+    case KOV_USER:
+      return kUserMissing;
+    case KOV_AUTH_PASSWORD:
+      return kPasswordMissing;
+    case KOV_FROM:
+      return kBadAddressChar;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 extern "C" KOV_API int KOV_CALL kovIntegerParam(int channel, int index, int value) {
@@ -199,7 +224,8 @@ extern "C" KOV_API int KOV_CALL kovStringParam(int channel, int index, const cha
   if (int rc = CheckChannel(channel)) return rc;
   if (text == nullptr) return kNullPointer;
   ChannelContext& c = Channel(channel);
-  LogFormat(c, "*** kovStringParam(%d,%d,%s)\r\n", channel, index, text);
+  LogFormat(c, "*** kovStringParam(%d,%d,%s)\r\n", channel, index, index == KOV_AUTH_PASSWORD ? "*****" : text);
+  if (int rc = RefuseLineBreak(index, text)) return rc;
   Settings& s = gSettings;
   switch (index) {
     case KOV_LOG_FILE:

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+// Longest wait a timing parameter keeps (one day), so that sums of waits fit an int32.
+constexpr int32_t kMaxWaitMs = 86400000;
+
 struct Settings {
   int32_t MinWait = 25;
   int32_t LineWait = 0;

@@ -11,8 +11,8 @@ namespace {
 int ConnectionState(const ChannelContext& c) {
   if (!c.HoldsSlot) return 0;
   int slot = static_cast<int>(c.SlotNumber);
-  if (WexlReady(slot, 3) == 1) return kConnectError;
-  return WexlReady(slot, 2) == 1 ? 1 : 0;
+  if (WexlReady(slot, kWexlException) == 1) return kConnectError;
+  return WexlReady(slot, kWexlWritable) == 1 ? 1 : 0;
 }
 
 }  // namespace
@@ -21,43 +21,43 @@ extern "C" KOV_API int KOV_CALL kovStatistics(int channel, int selector) {
   if (int rc = CheckChannel(channel)) return rc;
   const ChannelContext& c = Channel(channel);
   switch (selector) {
-    case 2:
+    case KOV_STAT_STEPS:
       return c.StepCount;
-    case 3:
+    case KOV_STAT_REPLY_CODE:
       return c.ReplyCode;
-    case 4:
+    case KOV_STAT_SOCK_CODE:
       return c.LastSockCode;
-    case 10:
+    case KOV_STAT_TEXT_IN:
       return c.TextBytesIn;
-    case 11:
+    case KOV_STAT_ATTACH_IN:
       return c.AttachBytesIn;
-    case 12:
+    case KOV_STAT_BYTES_IN:
       return c.TextBytesIn + c.AttachBytesIn;
-    case 13:
+    case KOV_STAT_TEXT_OUT:
       return c.TextBytesOut;
-    case 14:
+    case KOV_STAT_ATTACH_OUT:
       return c.AttachBytesOut;
-    case 15:
+    case KOV_STAT_BYTES_OUT:
       return c.TextBytesOut + c.AttachBytesOut;
-    case 16:
+    case KOV_STAT_VERSION:
       return kLibraryVersion;
-    case 17:
+    case KOV_STAT_MESSAGE_COUNT:
       return static_cast<int>(c.MessageCount);
-    case 18:
+    case KOV_STAT_MESSAGE_SIZE:
       return c.MessageSize;
-    case 19:
+    case KOV_STAT_BUFFER_LENGTH:
       return c.UserBufferLength;
-    case 20:
+    case KOV_STAT_CONNECTION:
       return ConnectionState(c);
-    case 22:
+    case KOV_STAT_ATTACHMENTS_SAVED:
       return c.AttachmentsSaved;
-    case 24:
+    case KOV_STAT_VERIFY_RESULT:
       return c.VerifyResult;
-    case 26:
+    case KOV_STAT_BUILD:
       return kLibraryBuild;
-    case 27:
+    case KOV_STAT_SLOT:
       return static_cast<int>(c.SlotNumber);
-    case 30:
+    case KOV_STAT_RCPT_COUNT:
       return c.RcptCount;
     default:
       return -1;

@@ -23,6 +23,14 @@ bool IsAddressChar(unsigned char ch) {
 
 }  // namespace
 
+bool HasLineBreak(const char* text) {
+  if (text == nullptr) return false;
+  for (; *text != '\0'; ++text) {
+    if (*text == '\r' || *text == '\n') return true;
+  }
+  return false;
+}
+
 int ValidServerName(const char* name) {
   if (name == nullptr) return 0;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != '\0'; ++p) {

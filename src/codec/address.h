@@ -14,6 +14,10 @@ enum AddressResult : int {
   kAddressTooManyAt = -53,
 };
 
+// Whether a text holds a CR or an LF: sent in a command it would become a
+// second protocol line. A null text holds none.
+bool HasLineBreak(const char* text);
+
 // 1 when no character of the name is '<', '>' or '@' and every one lies in
 // 0x20..0x7E or 0xC0..0xFF, else 0. An empty name gives 1, a null one 0.
 int ValidServerName(const char* name);

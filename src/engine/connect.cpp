@@ -1,57 +1,70 @@
 // The connect sequence shared by SMTP and POP3 (states 101 to 106).
+#include <iterator>
+
 #include "api/errors.h"
 #include "api/log.h"
-#include "api/settings.h"
 #include "api/trace.h"
-#include "engine/driver.h"
-#include "engine/states.h"
-#include "engine/steps.h"
+#include "engine/step_io.h"
+#include "engine/step_table.h"
 #include "net/connections.h"
 
-int StepLocalHost(ChannelContext& c, uint32_t) {
+namespace {
+
+int LocalHostStep(ChannelContext& c, uint32_t, int) {
   c.CommandBuffer[0] = '\0';
   c.NextState = ResolveServer;
-  return 0;
+  return kStepDone;
 }
 
-int StepResolveServer(ChannelContext& c, uint32_t) {
+// Resolves into a value of the channel's own: the slot a channel names before
+// it connects may belong to another channel by now.
+int ResolveServerStep(ChannelContext& c, uint32_t, int) {
   LogFormat(c, "Server = '%s'\r\n", c.ServerName);
-  int rc = WexlResolve(static_cast<int>(c.SlotNumber), c.ServerName);
+  uint32_t address = 0;
+  int rc = WexlResolveName(c.ServerName, &address);
   if (rc < 1) return FailStep(c, rc, kServerNotFound);
   c.NextState = OpenSocket;
   if (c.LogHandle != 0) {
-    char address[18];
-    if (WexlRemoteAddress(static_cast<int>(c.SlotNumber), address, sizeof address) > 0)
-      LogFormat(c, "ServerIP = %s\r\n", address);
+    char text[18];
+    if (WexlFormatAddress(address, text, sizeof text) > 0) LogFormat(c, "ServerIP = %s\r\n", text);
   }
-  return 0;
+  return kStepDone;
 }
 
-int StepOpenSocket(ChannelContext& c, uint32_t now) {
+int OpenSocketStep(ChannelContext& c, uint32_t now, int) {
   // A connection the channel still holds would otherwise stay open for good.
   if (c.HoldsSlot) CloseChannelSocket(c);
   int slot = WexlCreateSocket();
-  if (slot < 0) return kInvalidSocket;  // the state stays, a later call tries again
+  if (slot < 0) return NotYet(c, kWaitSlot);
   c.SlotNumber = static_cast<uint32_t>(slot);
   c.HoldsSlot = 1;
   AttachTrace(c);
+  // The connect does not block: the next state waits for it within ConnectWait.
   int rc = WexlConnect(slot, c.ServerName, static_cast<uint16_t>(c.ConnectPort));
-  c.WaitWritable = 0;
   if (rc < 0) return FailStep(c, rc, kConnectError);
   SetTimers(c, now, gSettings.MinWait, gSettings.ConnectWait);
   c.NextState = AwaitConnected;
-  return 0;
+  return kStepDone;
 }
 
-int StepAwaitConnected(ChannelContext& c, uint32_t now) {
-  int slot = static_cast<int>(c.SlotNumber);
-  if (WexlReady(slot, 3) == 1) return FailStep(c, 0, kConnectError);
-  if (WexlReady(slot, 2) != 1) {
-    c.WaitFor = 2;
-    return 0;
-  }
-  c.WaitWritable = 1;
+int AwaitConnectedStep(ChannelContext& c, uint32_t now, int) {
+  int slot = ChannelSlot(c);
+  if (WexlReady(slot, kWexlException) == 1) return FailStep(c, 0, kConnectError);
+  if (WexlReady(slot, kWexlWritable) != 1) return NotYet(c, kWaitWritable);
   SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
   c.NextState = c.AfterConnectState;
-  return 0;
+  return kStepDone;
 }
+
+constexpr StateStep kRows[] = {
+    {LocalHost, Await::kNothing, LocalHostStep},
+    {LocalHost2, Await::kNothing, LocalHostStep},
+    {LocalHost3, Await::kNothing, LocalHostStep},
+    {ResolveServer, Await::kNothing, ResolveServerStep},
+    {OpenSocket, Await::kNothing, OpenSocketStep},
+    {AwaitConnected, Await::kNothing, AwaitConnectedStep},
+};
+
+}  // namespace
+
+extern const StepTable kConnectSteps = {kRows, static_cast<int>(std::size(kRows))};

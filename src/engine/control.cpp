@@ -1,87 +1,90 @@
 // kovCommand, kovClose and kovAbort, with the raw command and QUIT states.
+#include <iterator>
+
 #include "api/blocks.h"
-#include "api/channels.h"
-#include "api/errors.h"
-#include "api/log.h"
-#include "api/settings.h"
+#include "codec/address.h"
 #include "codec/strings.h"
-#include "engine/driver.h"
-#include "engine/states.h"
-#include "engine/steps.h"
+#include "engine/operation.h"
+#include "engine/step_io.h"
+#include "engine/step_table.h"
 #include "kov32.h"
 #include "net/connections.h"
-#include "platform/platform.h"
 
 namespace {
 
-int ReadReply(ChannelContext& c) { return c.ChannelKind == 'S' ? ReadSmtpReply(c) : ReadPop3Reply(c); }
-
-// Closes the files an interrupted download may still hold open.
-void CloseOpenFiles(ChannelContext& c) {
-  if (c.FileHandle > 0) platform::FileClose(c.FileHandle);
-  if (c.MailFileHandle > 0) platform::FileClose(c.MailFileHandle);
-  c.FileHandle = 0;
-  c.MailFileHandle = 0;
-}
-
-}  // namespace
-
-int StepUserCommand(ChannelContext& c, uint32_t now) {
+int CommandStep(ChannelContext& c, uint32_t now, int) {
   BoundedCopy(c.CommandBuffer, c.UserCommand, 32);
   return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait,
                          c.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
 }
 
-int StepUserCommandReply(ChannelContext& c, uint32_t) {
-  if (!ReplyReady(c)) return 0;
-  int rc = c.ThisState == SmtpCommandReply ? ReadSmtpReply(c) : ReadPop3Reply(c);
-  if (rc < 0) return FailReply(c, rc);
+// Only the reply's status is judged; the lines after a positive POP3 status
+// of a multi-line command are left to the application.
+int CommandReplyStep(ChannelContext& c, uint32_t, int) {
   c.NextState = Done;
-  return 0;
+  return kStepDone;
 }
 
-int StepQuit(ChannelContext& c, uint32_t now) { return SendCommandLine(c, now, "QUIT", gSettings.MinWait, QuitReply); }
+int QuitStep(ChannelContext& c, uint32_t now, int) {
+  return SendCommandLine(c, now, "QUIT", gSettings.MinWait, QuitReply);
+}
 
-int StepQuitReply(ChannelContext& c, uint32_t) {
-  if (!ReplyReady(c)) return 0;
-  int rc = ReadReply(c);
-  // A server that closes the connection after QUIT has done what was asked.
-  if (rc < 0 && rc != kWexlClosed) return FailStep(c, 0, rc);
+// A server that closes the connection after QUIT has done what was asked.
+int QuitReplyStep(ChannelContext& c, uint32_t, int reply) {
+  if (reply < 0 && reply != kWexlClosed) return FailStep(c, 0, reply);
   c.NextState = Done;
   CloseChannelSocket(c);
-  return 0;
+  return kStepDone;
 }
 
+constexpr StateStep kRows[] = {
+    {SmtpCommand, Await::kNothing, CommandStep},
+    {SmtpCommandReply, Await::kSmtpReply, CommandReplyStep},
+    {Pop3Command, Await::kNothing, CommandStep},
+    {Pop3CommandReply, Await::kPop3Reply, CommandReplyStep},
+    {Quit, Await::kWritable, QuitStep},
+    {QuitReply, Await::kChannelReply, QuitReplyStep, OnBadReply::kStepJudges},
+};
+
+constexpr OperationRules kCommandRules = {"kovCommand", 0, OperationRules::kNoKind, 0, true, false};
+constexpr OperationRules kCloseRules = {"kovClose", 0, OperationRules::kNoKind, 0, false, true};
+
+}  // namespace
+
+extern const StepTable kControlSteps = {kRows, static_cast<int>(std::size(kRows))};
+
 extern "C" KOV_API int KOV_CALL kovCommand(int channel, const char* text) {
-  if (int rc = CheckChannel(channel)) return rc;
-  ChannelContext& c = Channel(channel);
-  LogEntry(c, "kovCommand");
-  if (text == nullptr) return kNullPointer;
-  BoundedCopy(c.UserCommand, text, 32);
-  int first = c.ChannelKind == 'P' ? Pop3Command : c.ChannelKind == 'S' ? SmtpCommand : 0;
-  if (first == 0) return kBadServerName;
-  StartOperation(c, first);
-  if (c.AutoCall == 0) return 0;
-  c.NotBefore = 0;
-  c.Deadline = 0;
-  return DriveToCompletion(channel);
+  return RunOperation(channel, kCommandRules, [&](ChannelContext& c) -> int {
+    if (text == nullptr) return kNullPointer;
+    // One command is one line: a line break would send a second command.
+    if (HasLineBreak(text)) return kBadServerName;
+    BoundedCopy(c.UserCommand, text, 32);
+    if (c.ChannelKind == kPop3Channel) return Pop3Command;
+    if (c.ChannelKind == kSmtpChannel) return SmtpCommand;
+    return kBadServerName;
+  });
 }
 
 extern "C" KOV_API int KOV_CALL kovClose(int channel) {
-  if (int rc = CheckChannel(channel)) return rc;
-  ChannelContext& c = Channel(channel);
-  LogEntry(c, "kovClose");
-  if (!c.HoldsSlot || WexlIsOpen(static_cast<int>(c.SlotNumber)) != 1) return 0;
-  CloseOpenFiles(c);
-  c.WaitWritable = 1;
-  StartOperation(c, Quit);
-  c.NotBefore = 0;
-  c.Deadline = 0;
-  if (c.AutoCall == 0) return 0;
-  int rc = DriveToCompletion(channel);
-  FreeMemory(channel, 1, kSlotsPerChannel - 1);
-  c.ChannelKind = 0;
-  return rc;
+  return RunOperation(
+      channel, kCloseRules,
+      [](ChannelContext& c) -> int {
+        CloseChannelFiles(c);
+        if (!c.HoldsSlot) return 0;
+        if (WexlIsOpen(ChannelSlot(c)) != 1) {
+          // The server has gone first: nothing to say QUIT to, but the
+          // socket and its slot are still ours to give back.
+          c.NextState = Done;
+          CloseChannelSocket(c);
+          return 0;
+        }
+        return Quit;
+      },
+      [channel](ChannelContext& c, int rc) {
+        FreeMemory(channel, 1, kSlotsPerChannel - 1);
+        c.ChannelKind = 0;
+        return rc;
+      });
 }
 
 extern "C" KOV_API int KOV_CALL kovAbort(int channel) {
@@ -92,6 +95,7 @@ extern "C" KOV_API int KOV_CALL kovAbort(int channel) {
   c.LastSockCode = 0;
   c.AutoCall = 1;
   c.NextState = Done;
+  CloseChannelFiles(c);
   CloseChannelSocket(c);
   return 1;
 }

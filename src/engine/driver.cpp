@@ -1,102 +1,118 @@
-// kovDriver: the step frame (timers, writability, state lines) and the
-// dispatch of the state's step.
-#include "engine/driver.h"
+// kovDriver: the step frame (timers, what a row awaits, reading the reply,
+// state lines) around the step of the state, found through the step tables.
+#include <iterator>
 
 #include "api/channels.h"
 #include "api/errors.h"
 #include "api/log.h"
-#include "engine/states.h"
-#include "engine/steps.h"
+#include "engine/readers.h"
+#include "engine/step_io.h"
+#include "engine/step_table.h"
 #include "kov32.h"
 #include "net/connections.h"
 #include "platform/platform.h"
 
+const DriverState kAllStates[] = {
+#define KOV_STATE_LABEL(name, number) name,
+    KOV_DRIVER_STATES(KOV_STATE_LABEL)
+#undef KOV_STATE_LABEL
+};
+const int kStateCount = static_cast<int>(std::size(kAllStates));
+
+const StepTable* const kAllStepTables[] = {&kConnectSteps, &kSmtpSessionSteps, &kSmtpAuthSteps, &kSmtpVerifySteps,
+                                           &kControlSteps};
+const int kStepTableCount = static_cast<int>(std::size(kAllStepTables));
+
 namespace {
 
-// Runs the step of c.ThisState; -2 stands for "no such state".
-constexpr int kUnknownState = -2;
+// States are below this number; the lookup is one array index.
+constexpr int kStateLimit = 512;
 
-int Dispatch(ChannelContext& c, uint32_t now) {
-  switch (c.ThisState) {
-    case LocalHost:
-    case LocalHost2:
-    case LocalHost3:
-      return StepLocalHost(c, now);
-    case ResolveServer:
-      return StepResolveServer(c, now);
-    case OpenSocket:
-      return StepOpenSocket(c, now);
-    case AwaitConnected:
-      return StepAwaitConnected(c, now);
-    case CramStart:
-      return StepCramStart(c, now);
-    case CramChallenge:
-      return StepCramChallenge(c, now);
-    case CramRespond:
-      return StepCramRespond(c, now);
-    case CramResult:
-      return StepCramResult(c, now);
-    case LoginStart:
-      return StepLoginStart(c, now);
-    case LoginUser:
-      return StepLoginUser(c, now);
-    case LoginPassword:
-      return StepLoginPassword(c, now);
-    case LoginResult:
-      return StepLoginResult(c, now);
-    case PlainStart:
-      return StepPlainStart(c, now);
-    case PlainResult:
-      return StepPlainResult(c, now);
-    case SmtpStart:
-      return StepSmtpStart(c, now);
-    case SmtpGreeting:
-      return StepSmtpGreeting(c, now);
-    case SmtpHello:
-      return StepSmtpHello(c, now);
-    case SmtpHelloReply:
-      return StepSmtpHelloReply(c, now);
-    case Quit:
-      return StepQuit(c, now);
-    case QuitReply:
-      return StepQuitReply(c, now);
-    case VerifyNext:
-      return StepVerifyNext(c, now);
-    case VerifySend:
-      return StepVerifySend(c, now);
-    case VerifyReply:
-      return StepVerifyReply(c, now);
-    case SmtpCommand:
-    case Pop3Command:
-      return StepUserCommand(c, now);
-    case SmtpCommandReply:
-    case Pop3CommandReply:
-      return StepUserCommandReply(c, now);
-    default:
-      return kUnknownState;
+struct StepLookup {
+  const StateStep* rows[kStateLimit] = {};
+  StepLookup() {
+    for (const StepTable* table : kAllStepTables) {
+      for (int n = 0; n < table->count; ++n) {
+        const StateStep& row = table->rows[n];
+        if (row.state > 0 && row.state < kStateLimit) rows[row.state] = &row;
+      }
+    }
   }
+};
+
+bool AwaitsReply(Await await) { return await != Await::kNothing && await != Await::kWritable; }
+
+int ReadReply(ChannelContext& c, Await await) {
+  bool smtp = await == Await::kSmtpReply || (await == Await::kChannelReply && c.ChannelKind == kSmtpChannel);
+  return smtp ? ReadSmtpReply(c) : ReadPop3Reply(c);
+}
+
+// The bookkeeping of a step that ran or waits: kovDriver returns NextState.
+int EndStep(ChannelContext& c) {
+  c.PrevState = c.ThisState;
+  c.ThisState = -1;
+  return c.NextState;
+}
+
+// Runs the row's step, with the reply it awaits read first.
+int RunRow(ChannelContext& c, const StateStep& row, uint32_t now) {
+  int reply = 0;
+  if (AwaitsReply(row.await)) {
+    if (WexlWaitReadable(ChannelSlot(c), 0) != 1) {
+      c.WaitFor = kWaitReadable;
+      return EndStep(c);
+    }
+    reply = ReadReply(c, row.await);
+    if (reply < 0 && row.onBadReply == OnBadReply::kFail) return FailReply(c, reply);
+  }
+  int rc = row.step(c, now, reply);
+  if (rc < 0) return rc;
+  // No free socket slot: the caller hears -7 and the state stays, so that a later call tries again.
+  if (rc == kStepNotYet && c.WaitFor == kWaitSlot) return kInvalidSocket;
+  return EndStep(c);
 }
 
 }  // namespace
+
+const StateStep* FindStep(int state) {
+  static const StepLookup lookup;
+  return state > 0 && state < kStateLimit ? lookup.rows[state] : nullptr;
+}
+
+const char* StateName(int state) {
+  switch (state) {
+#define KOV_STATE_NAME(name, number) \
+  case number:                       \
+    return #name;
+    KOV_DRIVER_STATES(KOV_STATE_NAME)
+#undef KOV_STATE_NAME
+    default:
+      return "?";
+  }
+}
 
 extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
   if (int rc = CheckChannel(channel)) return rc;
   ChannelContext& c = Channel(channel);
   c.CommandBuffer[0] = '\0';
   c.ReplyBuffer[0] = '\0';
-  c.WaitFor = 0;
+  c.WaitFor = kWaitNothing;
   const uint32_t now = platform::TickCount();
-  if (c.NotBefore > now) {
+  const uint32_t elapsed = now - c.TimerStart;
+  if (elapsed < c.NotBefore) {
     platform::SleepMs(0);
-    return kNotYet;
+    return KOV_MORE;
   }
-  if (c.Deadline != 0 && c.Deadline < now) return FailStep(c, 0, kTimedOut);
-  if (c.WaitWritable && WexlReady(static_cast<int>(c.SlotNumber), 2) != 1) {
-    c.WaitFor = 2;
+  if (c.Deadline != 0 && elapsed > c.Deadline) return FailStep(c, 0, kTimedOut);
+  const StateStep* row = FindStep(c.NextState);
+  // A row that talks on the connection cannot run without one: end the
+  // operation rather than wait for what can never come.
+  if (row != nullptr && row->await != Await::kNothing && !c.HoldsSlot) return FailStep(c, 0, kNotConnected);
+  if (row != nullptr && row->await == Await::kWritable && WexlReady(ChannelSlot(c), kWexlWritable) != 1) {
+    c.WaitFor = kWaitWritable;
     platform::SleepMs(0);
-    return kNotYet;
+    return KOV_MORE;
   }
-  c.WaitWritable = 0;
   c.ThisState = c.NextState;
   if (c.ThisState > 0) ++c.StepCount;
   if (c.ThisState != c.PrevState) LogFormat(c, "<%3d:%ld>\r\n", c.ThisState, static_cast<long>(now));
@@ -106,14 +122,10 @@ extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
     c.Deadline = 0;
     return 0;
   }
-  int rc = Dispatch(c, now);
-  if (rc == kUnknownState) {
+  if (row == nullptr) {
     // No step can ever run: end the operation rather than return the same state for ever.
     LogFormat(c, "ERROR! Unknown state %d\r\n", c.ThisState);
     return FailStep(c, 0, kBadStatusFlag);
   }
-  if (rc < 0) return rc;
-  c.PrevState = c.ThisState;
-  c.ThisState = -1;
-  return c.NextState;
+  return RunRow(c, *row, now);
 }

@@ -1,8 +1,10 @@
 // The SMTP and POP3 reply readers.
+#include "engine/readers.h"
+
 #include "api/errors.h"
 #include "api/settings.h"
 #include "codec/strings.h"
-#include "engine/driver.h"
+#include "engine/step_io.h"
 #include "net/connections.h"
 #include "net/lineio.h"
 #include "platform/platform.h"
@@ -19,57 +21,63 @@ int32_t LeadingNumber(const char* line) {
   return static_cast<int32_t>(value);
 }
 
+// How a reply that stopped before its final line ends: once a line of code
+// 500 or more has come, the rejection stands whatever follows; otherwise the
+// reply is unfinished and fails with the reason it stopped.
+int Unfinished(const ChannelContext& c, int reason) { return c.ReplyCode >= 500 ? kSmtpError : reason; }
+
 }  // namespace
 
 int ReadSmtpReply(ChannelContext& c) {
-  const int slot = static_cast<int>(c.SlotNumber);
+  const int slot = ChannelSlot(c);
   const int nextWait = gSettings.MaxWait > 1 ? 1 : 0;
-  const uint32_t end = platform::TickCount() + static_cast<uint32_t>(gSettings.PollSleep + gSettings.MaxWait);
+  const uint32_t start = platform::TickCount();
+  const uint32_t limit = static_cast<uint32_t>(gSettings.PollSleep) + static_cast<uint32_t>(gSettings.MaxWait);
   c.ReplyCode = 0;
   char* line = c.ReplyBuffer;  // start of the line being read
   char* position = line;       // where the next bytes go
   int room = kReplyArea;
-  while (platform::TickCount() < end) {
+  for (;;) {
+    const uint32_t elapsed = platform::TickCount() - start;
+    if (elapsed >= limit) return Unfinished(c, kTimedOut);
     int n = WexlReadLine(slot, position, room, 0, nextWait);
-    if (n == kWexlClosed) return position == c.ReplyBuffer ? kWexlClosed : 0;
     if (n == 0) {
       // Nothing yet: wait in the system for the rest of the reply, not in a loop.
-      uint32_t now = platform::TickCount();
-      if (now < end) WexlWaitReady(slot, 1, end - now);
+      WexlWaitReady(slot, kWexlReadable, limit - elapsed);
       continue;
     }
     if (n < 0) {
       BoundedCopy(c.LastReplyLine, line, 127);
-      return n;
+      return n == kWexlClosed ? Unfinished(c, kWexlClosed) : n;
     }
     position += n;
     room -= n;
     // WexlReadLine leaves room for its NUL: one byte left means the area is full.
     if (position[-1] != '\n') {
       // A line that came in pieces is judged once its end has arrived.
-      if (room <= 1) return kResponseOverflow;
+      if (room <= 1) return Unfinished(c, kResponseOverflow);
       continue;
     }
     BoundedCopy(c.LastReplyLine, line, 127);
-    if (c.ReplyCode == 0) {
-      c.ReplyCode = LeadingNumber(line);
-      if (c.ReplyCode >= 500) return kSmtpError;
-    }
-    if (line[3] == ' ' || line[3] == '\r') return 0;
+    if (c.ReplyCode == 0) c.ReplyCode = LeadingNumber(line);
+    if (line[3] == ' ' || line[3] == '\r') return c.ReplyCode >= 500 ? kSmtpError : 0;
     line = position;
-    if (room <= 1) return kResponseOverflow;
+    if (room <= 1) return Unfinished(c, kResponseOverflow);
   }
-  return 0;
 }
 
 int ReadPop3Reply(ChannelContext& c) {
-  const int slot = static_cast<int>(c.SlotNumber);
+  const int slot = ChannelSlot(c);
   c.Deadline = 0;
   if (WexlWaitReadable(slot, gSettings.ReadWait) != 1) return kTimedOut;
   int n = WexlReadLine(slot, c.ReplyBuffer, kReplyArea, gSettings.MaxWait, gSettings.MaxWait);
   if (n == kWexlClosed) return kWexlClosed;
   BoundedCopy(c.LastReplyLine, c.ReplyBuffer, 128);
   if (n < 0) return n;
+  if (n > 0 && n < kReplyArea - 1 && c.ReplyBuffer[n - 1] != '\n') {
+    // The status line stopped before its end: the peer closed or stalled.
+    return WexlIsOpen(slot) == 1 ? kTimedOut : kWexlClosed;
+  }
   if (c.ReplyBuffer[0] == '+') {
     c.ReplyCode = 100;
     return 0;

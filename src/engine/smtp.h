@@ -7,8 +7,9 @@
 constexpr const char* kDefaultHeloDomain = "localhost";
 
 // Checks an address text for its angle brackets: 0, -37 (null or empty),
-// -41 (no '<': a failure of the operation, logged, connection closed) or
-// -43 (no '>' after the '<'). In list mode only the first entry counts.
+// -32 (a CR or LF anywhere), -41 (no '<': a failure of the operation,
+// logged, connection closed) or -43 (no '>' after the '<'). In list mode only
+// the first entry counts for the brackets.
 int CheckAngleAddress(ChannelContext& c, const char* address, bool listMode);
 
 // The login state an EHLO reply leads to: from its first "AUTH" on (any

@@ -2,6 +2,7 @@
 // LOGIN (160-164) and PLAIN (170-171) exchanges.
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "api/digests.h"
 #include "api/errors.h"
@@ -9,10 +10,9 @@
 #include "api/settings.h"
 #include "codec/base64.h"
 #include "codec/strings.h"
-#include "engine/driver.h"
 #include "engine/smtp.h"
-#include "engine/states.h"
-#include "engine/steps.h"
+#include "engine/step_io.h"
+#include "engine/step_table.h"
 #include "net/lineio.h"
 
 int ChooseAuthState(const char* ehloReply) {
@@ -42,34 +42,30 @@ int EncodeOneLine(const char* source, int length, char* out, int size) {
 
 namespace {
 
-// Sends the base64 line of a text, then waits for the reply state.
+// Sends a credential as one base64 line, then waits for the reply state. The
+// trace shows "*****" in its place.
 int SendEncoded(ChannelContext& c, uint32_t now, const char* text, int length, int32_t firstDelay, int nextState) {
-  if (EncodeOneLine(text, length, c.CommandBuffer, sizeof c.CommandBuffer) == 0) return FailStep(c, 0, kWriteError);
-  int rc = WexlSendText(static_cast<int>(c.SlotNumber), c.CommandBuffer);
+  int n = EncodeOneLine(text, length, c.CommandBuffer, sizeof c.CommandBuffer);
+  if (n == 0) return FailStep(c, 0, kWriteError);
+  int rc = WexlSendMasked(ChannelSlot(c), c.CommandBuffer, n, 0);
   if (rc < 0) return FailStep(c, rc, kWriteError);
   SetTimers(c, now, firstDelay, gSettings.MaxWait);
   c.NextState = nextState;
-  return 0;
+  return kStepDone;
 }
 
 // Once the server's prompt has come (its text is not examined), sends the
 // answer base64-encoded.
 int AnswerLoginPrompt(ChannelContext& c, uint32_t now, const char* answer, int32_t firstDelay, int nextState) {
-  int rc = AwaitSmtpReply(c);
-  if (rc == kNotYet) return 0;
-  if (rc < 0) return rc;
   BoundedCopy(c.AuthText, answer, 129);
   return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), firstDelay, nextState);
 }
 
 // The last reply of an exchange: on success the log notes the mechanism.
 int FinishAuth(ChannelContext& c, const char* okLine) {
-  int rc = AwaitSmtpReply(c);
-  if (rc == kNotYet) return 0;
-  if (rc < 0) return rc;
   LogText(c, okLine);
   c.NextState = Done;
-  return 0;
+  return kStepDone;
 }
 
 // The base64 text of the challenge: from the fifth character of the reply to
@@ -85,59 +81,73 @@ int DecodeChallenge(ChannelContext& c) {
   return decoded;
 }
 
-}  // namespace
-
-int StepCramStart(ChannelContext& c, uint32_t now) {
-  int rc = SendCommandLine(c, now, "AUTH CRAM-MD5", 2 * gSettings.MinWait, CramChallenge);
-  return rc < 0 ? rc : StepCramChallenge(c, now);
+int CramStartStep(ChannelContext& c, uint32_t now, int) {
+  return SendCommandLine(c, now, "AUTH CRAM-MD5", 2 * gSettings.MinWait, CramChallenge);
 }
 
-int StepCramChallenge(ChannelContext& c, uint32_t) {
-  int rc = AwaitSmtpReply(c);
-  if (rc == kNotYet) return 0;
-  if (rc < 0) return rc;
+int CramChallengeStep(ChannelContext& c, uint32_t, int) {
   int length = DecodeChallenge(c);
   BoundedCopy(c.AuthText, c.ScratchBuffer, 129);
   LogFormat(c, "Challenge '%s'\r\n", c.AuthText);
   // The digest covers the whole challenge; AuthText only shows its start.
   CramMd5Response(c, c.ScratchBuffer, length);
   c.NextState = CramRespond;
-  return 0;
+  return kStepDone;
 }
 
-int StepCramRespond(ChannelContext& c, uint32_t now) {
+int CramRespondStep(ChannelContext& c, uint32_t now, int) {
   return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), gSettings.MinWait + 200, CramResult);
 }
 
-int StepCramResult(ChannelContext& c, uint32_t) { return FinishAuth(c, "AUTH CRAM-MD5 ok\r\n"); }
+int CramResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH CRAM-MD5 ok\r\n"); }
 
-int StepLoginStart(ChannelContext& c, uint32_t now) {
-  return SendCommandLine(c, now, "AUTH LOGIN", 2 * gSettings.MinWait + 200, LoginUser);
+int LoginStartStep(ChannelContext& c, uint32_t now, int) {
+  return SendCommandLine(c, now, "AUTH LOGIN", SlowReplyDelay(), LoginUser);
 }
 
-int StepLoginUser(ChannelContext& c, uint32_t now) {
+int LoginUserStep(ChannelContext& c, uint32_t now, int) {
   return AnswerLoginPrompt(c, now, c.UserName, gSettings.MinWait, LoginPassword);
 }
 
-int StepLoginPassword(ChannelContext& c, uint32_t now) {
+int LoginPasswordStep(ChannelContext& c, uint32_t now, int) {
   return AnswerLoginPrompt(c, now, c.AuthPassword, gSettings.MinWait + 200, LoginResult);
 }
 
-int StepLoginResult(ChannelContext& c, uint32_t) { return FinishAuth(c, "AUTH LOGIN ok\r\n"); }
+int LoginResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH LOGIN ok\r\n"); }
 
-int StepPlainStart(ChannelContext& c, uint32_t now) {
+int PlainStartStep(ChannelContext& c, uint32_t now, int) {
   // Authorisation and authentication identity are both the user name.
   char credentials[3 * 65];
   int length = BoundedCopy(credentials, c.UserName, 64) + 1;  // the NUL separates
   length += BoundedCopy(credentials + length, c.UserName, 64) + 1;
   length += BoundedCopy(credentials + length, c.AuthPassword, 64);
-  memcpy(c.CommandBuffer, "AUTH PLAIN ", 11);
-  EncodeOneLine(credentials, length, c.CommandBuffer + 11, static_cast<int>(sizeof c.CommandBuffer) - 11);
-  int rc = WexlSend(static_cast<int>(c.SlotNumber), c.CommandBuffer, StringLength(c.CommandBuffer));
+  static constexpr char kCommand[] = "AUTH PLAIN ";
+  constexpr int kCommandLength = static_cast<int>(sizeof kCommand) - 1;
+  memcpy(c.CommandBuffer, kCommand, kCommandLength);
+  int n = EncodeOneLine(credentials, length, c.CommandBuffer + kCommandLength,
+                        static_cast<int>(sizeof c.CommandBuffer) - kCommandLength);
+  int rc = WexlSendMasked(ChannelSlot(c), c.CommandBuffer, kCommandLength + n, kCommandLength);
   if (rc < 0) return FailStep(c, rc, kWriteError);
   SetTimers(c, now, 2 * gSettings.MinWait, gSettings.MaxWait);
   c.NextState = PlainResult;
-  return 0;
+  return kStepDone;
 }
 
-int StepPlainResult(ChannelContext& c, uint32_t) { return FinishAuth(c, "AUTH PLAIN ok\r\n"); }
+int PlainResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH PLAIN ok\r\n"); }
+
+constexpr StateStep kRows[] = {
+    {CramStart, Await::kNothing, CramStartStep},
+    {CramChallenge, Await::kSmtpReply, CramChallengeStep},
+    {CramRespond, Await::kNothing, CramRespondStep},
+    {CramResult, Await::kSmtpReply, CramResultStep},
+    {LoginStart, Await::kNothing, LoginStartStep},
+    {LoginUser, Await::kSmtpReply, LoginUserStep},
+    {LoginPassword, Await::kSmtpReply, LoginPasswordStep},
+    {LoginResult, Await::kSmtpReply, LoginResultStep},
+    {PlainStart, Await::kNothing, PlainStartStep},
+    {PlainResult, Await::kSmtpReply, PlainResultStep},
+};
+
+}  // namespace
+
+extern const StepTable kSmtpAuthSteps = {kRows, static_cast<int>(std::size(kRows))};

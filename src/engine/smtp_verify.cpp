@@ -1,22 +1,22 @@
 // kovVerifyUser: one VRFY per entry of a name list (states 270 to 272).
 #include <cstdio>
+#include <iterator>
 
 #include "api/blocks.h"
-#include "api/channels.h"
-#include "api/errors.h"
-#include "api/log.h"
-#include "api/settings.h"
+#include "codec/address.h"
 #include "codec/strings.h"
-#include "engine/driver.h"
-#include "engine/states.h"
-#include "engine/steps.h"
+#include "engine/operation.h"
+#include "engine/step_io.h"
+#include "engine/step_table.h"
 #include "kov32.h"
 
-int StepVerifyNext(ChannelContext& c, uint32_t now) {
+namespace {
+
+int VerifyNextStep(ChannelContext& c, uint32_t now, int) {
   c.CurrentRcpt = c.RcptCursor;
   if (c.CurrentRcpt == nullptr || c.CurrentRcpt[0] == '\0') {
     c.NextState = Done;
-    return 0;
+    return kStepDone;
   }
   // The entry is used whole, blanks and brackets included.
   char* separator = const_cast<char*>(FindChar(c.CurrentRcpt, gSettings.AddressSep));
@@ -26,37 +26,47 @@ int StepVerifyNext(ChannelContext& c, uint32_t now) {
   } else {
     c.RcptCursor = c.CurrentRcpt + StringLength(c.CurrentRcpt);
   }
-  c.Deadline = now + static_cast<uint32_t>(gSettings.MaxWait);
-  c.WaitWritable = 1;
+  SetTimers(c, now, 0, gSettings.MaxWait);
   c.NextState = VerifySend;
-  return 0;
+  return kStepDone;
 }
 
-int StepVerifySend(ChannelContext& c, uint32_t now) {
+int VerifySendStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "VRFY %s", c.CurrentRcpt != nullptr ? c.CurrentRcpt : "");
   return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait, VerifyReply);
 }
 
-int StepVerifyReply(ChannelContext& c, uint32_t) {
-  if (!ReplyReady(c)) return 0;
-  // A refusal only answers this name; the list goes on.
-  c.VerifyResult = ReadSmtpReply(c) == 0 && c.ReplyCode == 250 ? 1 : 0;
+// A refusal (code 500 or more) only answers this name and the list goes on;
+// a connection that failed ends the operation.
+int VerifyReplyStep(ChannelContext& c, uint32_t, int reply) {
+  if (reply < 0 && reply != kSmtpError) return FailReply(c, reply);
+  c.VerifyResult = reply == 0 && c.ReplyCode == 250 ? 1 : 0;
   c.NextState = VerifyNext;
-  return 0;
+  return kStepDone;
 }
 
+constexpr StateStep kRows[] = {
+    {VerifyNext, Await::kNothing, VerifyNextStep},
+    {VerifySend, Await::kWritable, VerifySendStep},
+    {VerifyReply, Await::kSmtpReply, VerifyReplyStep, OnBadReply::kStepJudges},
+};
+
+constexpr OperationRules kVerifyRules = {"kovVerifyUser", kSmtpChannel, OperationRules::kNeedsKindFirst, kSmtpOnly,
+                                         true, false};
+
+}  // namespace
+
+extern const StepTable kSmtpVerifySteps = {kRows, static_cast<int>(std::size(kRows))};
+
 extern "C" KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names) {
-  if (int rc = CheckChannel(channel)) return rc;
-  ChannelContext& c = Channel(channel);
-  if (c.ChannelKind != 'S') return kSmtpOnly;
-  LogEntry(c, "kovVerifyUser");
-  if (names == nullptr || names[0] == '\0') return kNoRecipient;
-  c.RcptCursor = AllocAndCopy(channel, kToSlot, names);
-  if (c.RcptCursor == nullptr) return kNoMemory;
-  StartOperation(c, VerifyNext);
-  if (c.AutoCall == 0) return 0;
-  c.NotBefore = 0;
-  c.Deadline = 0;
-  int rc = DriveToCompletion(channel);
-  return rc < 0 ? rc : c.VerifyResult;
+  return RunOperation(
+      channel, kVerifyRules,
+      [&](ChannelContext& c) -> int {
+        if (names == nullptr || names[0] == '\0') return kNoRecipient;
+        if (HasLineBreak(names)) return kBadAddressChar;
+        c.RcptCursor = AllocAndCopy(channel, kToSlot, names);
+        if (c.RcptCursor == nullptr) return kNoMemory;
+        return VerifyNext;
+      },
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.VerifyResult; });
 }

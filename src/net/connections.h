@@ -14,6 +14,12 @@
 // slot alone; otherwise it becomes the slot's HostName. A dotted quad is used
 // as it is, any other name is looked up; a failed look-up gives -1009.
 int WexlResolve(int slot, const char* name);
+// The same resolution into a value of the caller's own, touching no slot: the
+// address in host byte order through `address`; 1000, -1008 or -1009.
+int WexlResolveName(const char* name, uint32_t* address);
+// Looks a name up (no dotted-quad shortcut): 1000 with the address set, -1007
+// for an unusable answer, or the negated look-up error.
+int WexlLookupName(const char* name, uint32_t* address);
 // Looks up the slot's HostName: 1000 with RemoteIP set, -1007 for an unusable
 // answer (0.0.0.0, or the name's own first four bytes), or the negated
 // look-up error (-11001 for an unknown host).
@@ -29,9 +35,11 @@ uint32_t WexlParseDottedQuad(const char* text);
 // Claims the lowest free slot and creates its TCP socket: the slot number,
 // -1002 when no slot is free, -1005 when the socket cannot be created.
 int WexlCreateSocket();
-// Resolves the server into the slot and connects its socket (blocking).
-// 1000, the resolution's code, -10038 when the slot holds no socket, or the
-// negated connect error.
+// Resolves the server into the slot and starts the connect of its socket
+// without waiting for the handshake: 1000 when it stands or is under way
+// (WexlReady kind 2 then tells it stands, kind 3 that it failed), the
+// resolution's code, -10038 when the slot holds no socket, or the negated
+// connect error of a connect already refused.
 int WexlConnect(int slot, const char* server, uint16_t port);
 // Closes the slot's socket with a linger time, pauses, and frees the slot.
 // 1000 (also for a slot without a socket), or the negated close error (the
@@ -39,6 +47,9 @@ int WexlConnect(int slot, const char* server, uint16_t port);
 int WexlClose(int slot);
 // The pause after every close, 500 ms unless set otherwise (process-wide).
 void WexlSetClosePause(uint32_t ms);
+
+// The readiness kinds of WexlReady and the waits.
+enum WexlReadyKind { kWexlReadable = 1, kWexlWritable = 2, kWexlException = 3 };
 
 // Zero-wait readiness test. Kind 1 readable, 2 writable, 3 exception (a
 // failed connect); 1 ready, 0 not (also for a slot without a socket), -1004

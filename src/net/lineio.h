@@ -14,6 +14,9 @@
 // Sends the whole buffer once the socket is writable within the slot's
 // SendWaitLimit (-1 otherwise, nothing sent); the length on success.
 int WexlSend(int slot, const char* buffer, int length);
+// As WexlSend for a line that carries a secret (a password, credentials):
+// the trace shows only its first `shown` bytes (the command word) and "*****".
+int WexlSendMasked(int slot, const char* buffer, int length, int shown);
 // Sends a NUL-terminated text without its NUL.
 int WexlSendText(int slot, const char* text);
 // Sends a text and CR LF: in one send below 126 characters, else the text and

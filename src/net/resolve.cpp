@@ -29,6 +29,13 @@ bool ReadDottedQuad(const char* text, uint32_t* address) {
   return true;
 }
 
+// Copies a name of at most kMaxHostName characters into a slot's HostName.
+void BoundedName(char* out, const char* name) {
+  size_t length = strnlen(name, kMaxHostName);
+  memcpy(out, name, length);
+  out[length] = '\0';
+}
+
 }  // namespace
 
 int WexlIsDottedQuad(const char* text) {
@@ -41,32 +48,39 @@ uint32_t WexlParseDottedQuad(const char* text) {
   return ReadDottedQuad(text, &address) ? address : 0;
 }
 
+int WexlLookupName(const char* name, uint32_t* address) {
+  uint8_t bytes[4];
+  int error = platform::NetLookupHost(name, bytes);
+  if (error != 0) return -error;
+  uint32_t value = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
+                   static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
+  // Some resolvers answer with the name's own bytes instead of an address.
+  if (value == 0 || strncmp(reinterpret_cast<const char*>(bytes), name, 4) == 0) return kWexlBadAddress;
+  *address = value;
+  return kWexlOk;
+}
+
 int WexlLookupHost(int slot) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
   WaitWhileBlocking(*s);
-  uint8_t bytes[4];
-  int error = platform::NetLookupHost(s->HostName, bytes);
-  if (error != 0) return -error;
-  uint32_t address = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
-                     static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
-  // Some resolvers answer with the name's own bytes instead of an address.
-  if (address == 0 || memcmp(bytes, s->HostName, 4) == 0) return kWexlBadAddress;
-  s->RemoteIP = address;
-  return kWexlOk;
+  return WexlLookupName(s->HostName, &s->RemoteIP);
+}
+
+int WexlResolveName(const char* name, uint32_t* address) {
+  if (name == nullptr) return kWexlUnresolved;
+  if (strnlen(name, kMaxHostName + 1) > kMaxHostName) return kWexlNameTooLong;
+  if (ReadDottedQuad(name, address)) return kWexlOk;
+  return WexlLookupName(name, address) < 1 ? kWexlUnresolved : kWexlOk;
 }
 
 int WexlResolve(int slot, const char* name) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
-  if (name == nullptr) return kWexlUnresolved;
-  size_t length = strnlen(name, kMaxHostName + 1);
-  if (length > kMaxHostName) return kWexlNameTooLong;
-  memcpy(s->HostName, name, length);
-  s->HostName[length] = '\0';
-  if (WexlIsDottedQuad(s->HostName)) {
-    s->RemoteIP = WexlParseDottedQuad(s->HostName);
-    return kWexlOk;
-  }
-  return WexlLookupHost(slot) < 1 ? kWexlUnresolved : kWexlOk;
+  uint32_t address = 0;
+  int rc = WexlResolveName(name, &address);
+  if (rc == kWexlNameTooLong || name == nullptr) return rc;
+  BoundedName(s->HostName, name);
+  if (rc == kWexlOk) s->RemoteIP = address;
+  return rc;
 }

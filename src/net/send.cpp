@@ -11,22 +11,43 @@ namespace {
 constexpr size_t kOneSendLine = 126;
 }  // namespace
 
-int WexlSend(int slot, const char* buffer, int length) {
-  SocketSlot* s = WexlSlot(slot);
-  if (s == nullptr) return kWexlBadSlot;
+namespace {
+
+// Sends the whole buffer once the socket is writable; the length or a code.
+int SendAll(SocketSlot& s, int slot, const char* buffer, int length) {
   if (buffer == nullptr || length < 1) return kWexlBadLength;
-  if (WexlWaitWritable(slot, s->SendWaitLimit) != 1) return kWexlLost;
+  if (WexlWaitWritable(slot, s.SendWaitLimit) != 1) return kWexlLost;
   for (int sent = 0; sent < length;) {
-    int n = platform::SocketSend(s->Socket, buffer + sent, length - sent);
+    int n = platform::SocketSend(s.Socket, buffer + sent, length - sent);
     if (n < 1) {
-      s->OpenFlag = 0;
+      s.OpenFlag = 0;
       return NegatedLastError();
     }
     sent += n;
     if (sent < length) platform::SleepMs(0);  // let the receiver catch up before the rest
   }
-  TraceRecord(*s, "S: ", buffer, length);
   return length;
+}
+
+}  // namespace
+
+int WexlSend(int slot, const char* buffer, int length) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  int rc = SendAll(*s, slot, buffer, length);
+  if (rc > 0) TraceRecord(*s, "S: ", buffer, length);
+  return rc;
+}
+
+int WexlSendMasked(int slot, const char* buffer, int length, int shown) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  int rc = SendAll(*s, slot, buffer, length);
+  if (rc > 0) {
+    TraceRecord(*s, "S: ", buffer, shown < 0 ? 0 : shown < length ? shown : length);
+    TraceText(*s, "*****\r\n", 7);
+  }
+  return rc;
 }
 
 int WexlSendText(int slot, const char* text) {

@@ -1,10 +1,13 @@
 #include "support/driver_fixture.h"
 
 #include "codec/strings.h"
-#include "engine/driver.h"
+#include "engine/operation.h"
 #include "engine/states.h"
 #include "kov32.h"
 #include "platform/platform.h"
+
+// The connect states alone, started the way the entry points start them.
+const OperationRules kConnectOnly = {"test", 0, OperationRules::kNoKind, 0, false, true};
 
 void DriverTest::SetUp() {
   AttachedLibrary::SetUp();
@@ -31,10 +34,7 @@ int DriverTest::Connect(int channel, LoopbackServer& server, char kind) {
   c.ChannelKind = kind;
   BoundedCopy(c.ServerName, "127.0.0.1", 128);
   c.ConnectPort = static_cast<int16_t>(server.Port());
-  StartOperation(c, LocalHost);
-  c.NotBefore = 0;
-  c.Deadline = 0;
-  return Finish(channel, c.AutoCall ? DriveToCompletion(channel) : 0);
+  return Finish(channel, StartOperation(c, kConnectOnly, LocalHost));
 }
 
 int DriverTest::Finish(int channel, int entryResult) {
@@ -47,7 +47,7 @@ int DriveByHand(int channel, std::vector<int>& states) {
   const uint32_t start = platform::TickCount();
   for (;;) {
     int rc = kovDriver(channel);
-    if (rc == kNotYet || (!states.empty() && states.back() == rc)) {
+    if (rc == KOV_MORE || (!states.empty() && states.back() == rc)) {
       // Waiting: poll again soon, but never for ever.
       if (platform::TickCount() - start > 20000) return -9999;
       platform::SleepMs(1);

@@ -9,6 +9,10 @@
 #include "support/library_fixture.h"
 #include "support/loopback_server.h"
 
+struct OperationRules;
+// Rules that start the connect states alone (no entry line).
+extern const OperationRules kConnectOnly;
+
 enum class DriveMode { kAutomatic, kManual, kSlowServer };
 
 class DriverTest : public AttachedLibrary, public ::testing::WithParamInterface<DriveMode> {

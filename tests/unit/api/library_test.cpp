@@ -78,7 +78,7 @@ TEST_F(Library, FreshChannelHasItsAttachValues) {
     EXPECT_EQ(c.Pop3Port, 110);
     EXPECT_EQ(c.DetectImageTypes, 1);
     EXPECT_EQ(c.NonBlockingConnect, 0u);
-    EXPECT_EQ(c.WaitWritable, 0);
+    EXPECT_EQ(c.HoldsSlot, 0);
     EXPECT_EQ(c.LogHandle, 0);
     EXPECT_EQ(c.SlotNumber, 0u);
     EXPECT_EQ(c.ServerName[0], '\0');

@@ -2,6 +2,7 @@
 // stores, the log file and the extra header lines.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -209,6 +210,77 @@ TEST_F(Params, SaveBufferWritesTheMailLines) {
   EXPECT_EQ(kovStringParam(3, KOV_SAVE_BUFFER, path.c_str()), 17);
   EXPECT_EQ(ReadFile(path), "+OK\r\nSubject: x\r\n");
   EXPECT_EQ(kovStringParam(3, KOV_SAVE_BUFFER, dir.File("missing/x").c_str()), -67);
+}
+
+TEST_F(Params, ExtremeTimesAndLineLengthsAreKeptInRange) {
+  constexpr int32_t kDay = 86400000;
+  struct Case {
+    int index;
+    int value;
+    int32_t Settings::*field;
+    int32_t expected;
+  } cases[] = {
+      {KOV_DELAY, INT_MIN, &Settings::MinWait, 0},
+      {KOV_DELAY, -1, &Settings::LineWait, 0},
+      {KOV_DELAY, INT_MAX, &Settings::MinWait, kDay},
+      {KOV_DELAY, INT_MAX, &Settings::LineWait, kDay},
+      {KOV_TIMEOUT, INT_MIN, &Settings::MaxWait, 0},
+      {KOV_TIMEOUT, -1, &Settings::SendWait, 0},
+      {KOV_TIMEOUT, -1, &Settings::ReadWait, 0},
+      {KOV_TIMEOUT, INT_MAX, &Settings::MaxWait, kDay},
+      {KOV_TIMEOUT, kDay + 1, &Settings::SendWait, kDay},
+      {KOV_TIMEOUT, INT_MAX, &Settings::ReadWait, kDay},
+      {KOV_TIMEOUT, kDay, &Settings::MaxWait, kDay},
+      {KOV_CONNECT_WAIT, INT_MIN, &Settings::ConnectWait, 0},
+      {KOV_CONNECT_WAIT, -1, &Settings::ConnectWait, 0},
+      {KOV_CONNECT_WAIT, INT_MAX, &Settings::ConnectWait, kDay},
+      {KOV_SLEEP_TIME, INT_MIN, &Settings::PollSleep, 0},
+      {KOV_SLEEP_TIME, -1, &Settings::PollSleep, 0},
+      {KOV_SLEEP_TIME, INT_MAX, &Settings::PollSleep, kDay},
+      {KOV_LINE_LENGTH, INT_MIN, &Settings::LineLimit, INT_MIN},
+      {KOV_LINE_LENGTH, INT_MIN, &Settings::WrapColumn, INT_MIN},
+      {KOV_LINE_LENGTH, INT_MIN + 17, &Settings::WrapColumn, INT_MIN},
+      {KOV_LINE_LENGTH, INT_MIN + 19, &Settings::WrapColumn, INT_MIN + 1},
+      {KOV_LINE_LENGTH, -1, &Settings::WrapColumn, -19},
+      {KOV_LINE_LENGTH, INT_MAX, &Settings::LineLimit, INT_MAX},
+      {KOV_LINE_LENGTH, INT_MAX, &Settings::WrapColumn, INT_MAX - 18},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(testing::Message() << "index " << t.index << " value " << t.value);
+    EXPECT_EQ(kovIntegerParam(0, t.index, t.value), 1);
+    EXPECT_EQ(gSettings.*t.field, t.expected);
+  }
+}
+
+TEST_F(Params, PasswordIsMaskedInTheLog) {
+  const std::string log = OpenLog(0);
+  EXPECT_EQ(kovStringParam(0, KOV_AUTH_PASSWORD, "s3cret"), 6);
+  EXPECT_EQ(kovStringParam(0, KOV_USER, "alice"), 5);
+  EXPECT_STREQ(Channel(0).AuthPassword, "s3cret");
+  EXPECT_EQ(LogOf(log), "*** kovStringParam(0,57,*****)\r\n*** kovStringParam(0,58,alice)\r\n");
+}
+
+TEST_F(Params, LineBreaksInCredentialsAndAddressesAreRefused) {
+  const std::string longWithBreak = std::string(200, 'a') + "\n";
+  struct Case {
+    int index;
+    const char* text;
+    int result;
+    const char* field;
+  } cases[] = {
+      {KOV_USER, "bob\r\nQUIT", -61, Channel(1).UserName},
+      {KOV_USER, "\n", -61, Channel(1).UserName},
+      {KOV_AUTH_PASSWORD, "pw\rRSET", -62, Channel(1).AuthPassword},
+      {KOV_AUTH_PASSWORD, longWithBreak.c_str(), -62, Channel(1).AuthPassword},
+      {KOV_FROM, "<a@b.c>\r\nRCPT TO:<x@y.z>", -32, Channel(1).FromAddress},
+      {KOV_FROM, longWithBreak.c_str(), -32, Channel(1).FromAddress},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.text);
+    ASSERT_EQ(kovStringParam(1, t.index, "kept"), 4);
+    EXPECT_EQ(kovStringParam(1, t.index, t.text), t.result);
+    EXPECT_STREQ(t.field, "kept");
+  }
 }
 
 }  // namespace

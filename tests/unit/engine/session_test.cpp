@@ -1,16 +1,14 @@
-// Connections driven through the connect states, raw commands, QUIT and
-// abort against the scripted server; each transcript runs automatically,
-// by hand (kovDriver) and with a server that writes one byte at a time.
+// What the transcript files cannot see from outside: the channel's reply
+// area, texts and kind after a raw command and QUIT, the POP3 reader's
+// deadline, abort, the socket trace and the exact log. The behaviours on the
+// wire are transcripts in tests/transcripts/control.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "api/blocks.h"
-#include "engine/driver.h"
-#include "engine/states.h"
 #include "kov32.h"
 #include "net/connections.h"
 #include "support/driver_fixture.h"
@@ -62,61 +60,6 @@ TEST_P(Session, ConnectCommandAndQuit) {
   EXPECT_EQ(text.find("<299:"), text.rfind("<299:")) << text;
 }
 
-TEST_P(Session, SmtpReplyCodes) {
-  struct Case {
-    const char* reply;
-    int result;
-    int code;
-  } cases[] = {{"452 mailbox full\r\n", 0, 452}, {"550 no such user\r\n", -49, 550}, {"250 ok\r\n", 0, 250}};
-  for (const Case& t : cases) {
-    SCOPED_TRACE(t.reply);
-    LoopbackServer server;
-    server.ReadLine();
-    Reply(server, t.reply);
-    ASSERT_EQ(Connect(0, server), 0);
-    EXPECT_EQ(Finish(0, kovCommand(0, "RCPT TO:<x@y>")), t.result);
-    EXPECT_EQ(Channel(0).ReplyCode, t.code);
-    kovAbort(0);
-    if (Manual()) kovIntegerParam(0, KOV_AUTO_CALL, 0);
-  }
-}
-
-TEST_P(Session, RejectionTextCarriesTheServersReply) {
-  const std::string log = OpenLog(2);
-  LoopbackServer server;
-  server.ReadLine();
-  Reply(server, "550 5.1.1 unknown\r\n");
-  ASSERT_EQ(Connect(2, server), 0);
-  EXPECT_EQ(Finish(2, kovCommand(2, "VRFY bob")), -49);
-  EXPECT_EQ(Channel(2).HoldsSlot, 0);
-  EXPECT_NE(LogOf(log).find("KovCode=-49"), std::string::npos);
-  EXPECT_NE(LogOf(log).find("SMTP returned error. 550 5.1.1 unknown\r\n"), std::string::npos) << LogOf(log);
-}
-
-TEST_P(Session, ReplyOverTheReplyAreaOverflows) {
-  LoopbackServer server;
-  server.ReadLine();
-  std::string reply;
-  for (int i = 0; i < 30; ++i) reply += "250-" + std::string(40, 'a' + i % 26) + "\r\n";
-  reply += "250 end\r\n";
-  Reply(server, reply);
-  ASSERT_EQ(Connect(0, server), 0);
-  EXPECT_EQ(Finish(0, kovCommand(0, "EHLO x")), -31);
-}
-
-TEST_P(Session, ConnectionClosedBeforeAnyReplyIsAReadError) {
-  for (char kind : {'S', 'P'}) {
-    SCOPED_TRACE(kind);
-    LoopbackServer server;
-    server.ReadLine();
-    server.Close();
-    ASSERT_EQ(Connect(0, server, kind), 0);
-    EXPECT_EQ(Finish(0, kovCommand(0, "DATA")), -51);
-    EXPECT_EQ(Channel(0).LastSockCode, -1);
-    if (Manual()) kovIntegerParam(0, KOV_AUTO_CALL, 0);
-  }
-}
-
 TEST_P(Session, Pop3Status) {
   struct Case {
     const char* reply;
@@ -137,57 +80,11 @@ TEST_P(Session, Pop3Status) {
   }
 }
 
-TEST_P(Session, SilentServerTimesOut) {
-  gSettings.MaxWait = gSettings.ReadWait = 100;
-  for (char kind : {'S', 'P'}) {
-    SCOPED_TRACE(kind);
-    LoopbackServer server;
-    server.ReadLine().Pause(300);
-    ASSERT_EQ(Connect(0, server, kind), 0);
-    EXPECT_EQ(Finish(0, kovCommand(0, "NOOP")), -8);
-    if (Manual()) kovIntegerParam(0, KOV_AUTO_CALL, 0);
-  }
-}
-
-TEST_P(Session, QuitAnsweredByClosingIsFine) {
-  LoopbackServer server;
-  server.ReadLine();
-  server.Close();
-  ASSERT_EQ(Connect(0, server, 'P'), 0);
-  EXPECT_EQ(Finish(0, kovClose(0)), 0);
-  EXPECT_EQ(Channel(0).HoldsSlot, 0);
-}
-
 INSTANTIATE_TEST_SUITE_P(Modes, Session,
                          ::testing::Values(DriveMode::kAutomatic, DriveMode::kManual, DriveMode::kSlowServer),
                          DriveModeName);
 
 using Control = DriverTest;
-
-TEST_P(Control, ConnectFailures) {
-  const std::string log = OpenLog(0);
-  ChannelContext& c = Channel(0);
-  struct Case {
-    const char* server;
-    uint16_t port;
-    int result;
-    int sockCode;
-    const char* text;
-  } cases[] = {
-      {"127.0.0.1", UnusedLoopbackPort(), -36, -10061, "Connection refused by remote host."},
-      {"bad..host", 25, -46, -1009, "Cannot find SMTP/POP3 server."},
-  };
-  for (const Case& t : cases) {
-    SCOPED_TRACE(t.server);
-    c.ChannelKind = 'S';
-    strcpy(c.ServerName, t.server);
-    c.ConnectPort = static_cast<int16_t>(t.port);
-    StartOperation(c, LocalHost);
-    EXPECT_EQ(Finish(0, c.AutoCall ? DriveToCompletion(0) : 0), t.result);
-    EXPECT_EQ(c.LastSockCode, t.sockCode);
-    EXPECT_NE(LogOf(log).find(t.text), std::string::npos) << LogOf(log);
-  }
-}
 
 TEST_P(Control, CommandNeedsAConnectionKind) {
   EXPECT_EQ(kovCommand(1, "NOOP"), -56);

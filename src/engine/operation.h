@@ -1,0 +1,51 @@
+// The prelude every export that starts an operation goes through: channel
+// check, entry line, kind, argument checks, first state, timers, automatic
+// driving. Where exports differ, the difference is an argument here.
+#pragma once
+
+#include "api/channels.h"
+#include "api/context.h"
+#include "api/errors.h"
+#include "api/log.h"
+
+// How an export's checks and start differ from the others'.
+struct OperationRules {
+  const char* name;  // the entry line "*** name"
+  // The channel kind the call needs ('S', 'P') or sets (kSetsKind), 0 for none.
+  char kind;
+  enum KindRule { kNoKind, kNeedsKindFirst, kSetsKind } kindRule;
+  int wrongKind;         // returned when a needed kind differs (before the entry line)
+  bool needsConnection;  // -44 unless the channel holds its own connection (after the arguments)
+  bool clearTimersManual;  // also clear the timers when the application drives (AutoCall 0)
+};
+
+// Runs kovDriver until the operation ends (automatic driving); the result is
+// the last kovDriver result (0 or negative).
+int DriveToCompletion(int channel);
+
+// Whether the export may start: the channel, kind and entry line in the rules'
+// order. 0, or the code the export returns.
+int EnterOperation(int channel, const OperationRules& rules);
+// Starts the operation at `firstState` and, in automatic mode, drives it to
+// its end: 0 in manual mode, else the automatic loop's result.
+int StartOperation(ChannelContext& c, const OperationRules& rules, int firstState);
+
+// The whole prelude. `prepare(c)` checks and stores the export's arguments and
+// returns the first state, or 0 / a negative code that the export returns
+// without starting. `finish(c, rc)` gives the export's result after automatic
+// driving.
+template <class Prepare, class Finish>
+int RunOperation(int channel, const OperationRules& rules, Prepare prepare, Finish finish) {
+  if (int rc = EnterOperation(channel, rules)) return rc;
+  ChannelContext& c = Channel(channel);
+  int first = prepare(c);
+  if (first <= 0) return first;
+  if (rules.needsConnection && !c.HoldsSlot) return kNotConnected;
+  int rc = StartOperation(c, rules, first);
+  return c.AutoCall == 0 ? rc : finish(c, rc);
+}
+
+template <class Prepare>
+int RunOperation(int channel, const OperationRules& rules, Prepare prepare) {
+  return RunOperation(channel, rules, prepare, [](ChannelContext&, int rc) { return rc; });
+}

@@ -1,0 +1,226 @@
+// Plays transcript files (format in transcript.h) against the scripted
+// loopback server through the library's exported calls.
+#include "support/transcript.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+
+#include "codec/strings.h"
+#include "engine/operation.h"
+#include "engine/states.h"
+#include "kov32.h"
+
+namespace {
+
+// What a verb gets: the channel, the port calls connect to, the arguments.
+struct CallContext {
+  int channel;
+  int port;
+  const std::vector<CallArg>& args;
+  const char* Text(size_t i) const { return args[i].null ? nullptr : args[i].text.c_str(); }
+};
+
+// The driver's connect states alone, without a protocol's greeting: a raw
+// channel of kind S or P for kovCommand and kovClose.
+int RawConnect(const CallContext& call) {
+  const char* kind = call.Text(0);
+  if (kind == nullptr || (strcmp(kind, "S") != 0 && strcmp(kind, "P") != 0) || call.Text(1) == nullptr) {
+    ADD_FAILURE() << "connect takes the kind S or P and a server name";
+    return -9999;
+  }
+  ChannelContext& c = Channel(call.channel);
+  c.ChannelKind = kind[0];
+  BoundedCopy(c.ServerName, call.Text(1), 128);
+  c.ConnectPort = static_cast<int16_t>(call.port);
+  return StartOperation(c, kConnectOnly, LocalHost);
+}
+
+}  // namespace
+
+struct Verb {
+  const char* name;
+  size_t arity;
+  bool startsOperation;  // in manual mode, kovDriver carries it on
+  int (*run)(const CallContext& call);
+};
+
+namespace {
+
+const Verb kVerbs[] = {
+    {"kovSmtpConnect", 3, true,
+     [](const CallContext& c) { return kovSmtpConnect(c.channel, c.Text(0), c.Text(1), c.Text(2)); }},
+    {"kovVerifyUser", 1, true, [](const CallContext& c) { return kovVerifyUser(c.channel, c.Text(0)); }},
+    {"kovCommand", 1, true, [](const CallContext& c) { return kovCommand(c.channel, c.Text(0)); }},
+    {"kovClose", 0, true, [](const CallContext& c) { return kovClose(c.channel); }},
+    {"kovAbort", 0, false, [](const CallContext& c) { return kovAbort(c.channel); }},
+    {"connect", 2, true, RawConnect},
+};
+
+// A server playing a script; consecutive sends go out as one.
+std::unique_ptr<LoopbackServer> StartServer(const ServerScript& script, DriveMode mode) {
+  auto server = std::make_unique<LoopbackServer>();
+  std::string pending;
+  auto flush = [&] {
+    if (pending.empty()) return;
+    if (mode == DriveMode::kSlowServer) {
+      server->SendSlowly(pending);
+    } else {
+      server->Send(pending);
+    }
+    pending.clear();
+  };
+  for (const ScriptStep& step : script.steps) {
+    if (step.kind != ScriptStep::kSend) flush();
+    switch (step.kind) {
+      case ScriptStep::kSend:
+        pending += step.bytes;
+        break;
+      case ScriptStep::kClientLine:
+        server->ReadLine();
+        break;
+      case ScriptStep::kPause:
+        server->Pause(step.ms);
+        break;
+      case ScriptStep::kClose:
+        server->Close();
+        break;
+      case ScriptStep::kReset:
+        server->Reset();
+        break;
+    }
+  }
+  flush();
+  server->Start();
+  return server;
+}
+
+}  // namespace
+
+const Verb* FindVerb(const std::string& name) {
+  for (const Verb& verb : kVerbs) {
+    if (name == verb.name) return &verb;
+  }
+  return nullptr;
+}
+
+size_t VerbArity(const Verb& verb) { return verb.arity; }
+
+std::vector<TranscriptCase> FindTranscripts() {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::path(KOV_TEST_DATA_DIR) / "transcripts";
+  std::vector<fs::path> files;
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
+    if (it->path().extension() == ".txt") files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<TranscriptCase> cases;
+  for (const fs::path& file : files) {
+    std::string name = file.lexically_relative(root).replace_extension().generic_string();
+    for (char& ch : name) {
+      if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    }
+    for (DriveMode mode : {DriveMode::kAutomatic, DriveMode::kManual, DriveMode::kSlowServer}) {
+      cases.push_back(TranscriptCase{file.string(), name + "_" + DriveModeName({mode, 0}), mode});
+    }
+  }
+  return cases;
+}
+
+std::string TranscriptCaseName(const ::testing::TestParamInfo<TranscriptCase>& info) { return info.param.name; }
+
+void PrintTo(const TranscriptCase& tc, std::ostream* out) { *out << tc.path; }
+
+void TranscriptTest::Play() {
+  const TranscriptCase& tc = GetParam();
+  const std::string text = ReadFile(tc.path);
+  ASSERT_FALSE(text.empty()) << tc.path << ": missing or empty";
+  const Transcript t = ParseTranscript(text);
+  ASSERT_EQ(t.error, "") << tc.path;
+  ASSERT_GE(ChannelCount(), kTranscriptChannels);
+
+  kovIntegerParam(0, KOV_DELAY, 1);
+  kovIntegerParam(0, KOV_TIMEOUT, 3000);
+  kovIntegerParam(0, KOV_CONNECT_WAIT, 3000);
+  for (const ServerScript& script : t.servers) servers_.push_back(StartServer(script, tc.mode));
+  port_ = servers_[0]->Port();
+  for (int n = 0; n < kTranscriptChannels; ++n) {
+    if (tc.mode == DriveMode::kManual) kovIntegerParam(n, KOV_AUTO_CALL, 0);
+    SetPorts(n);
+  }
+
+  for (const Action& action : t.actions) {
+    SCOPED_TRACE(tc.path + ":" + std::to_string(action.line));
+    Run(action);
+  }
+
+  for (size_t i = 0; i < servers_.size(); ++i) {
+    SCOPED_TRACE(tc.path + ", server " + t.servers[i].name);
+    if (!t.servers[i].steps.empty() && !t.servers[i].hangup) {
+      EXPECT_TRUE(servers_[i]->WaitScript()) << "the script did not run to its end";
+    }
+    EXPECT_EQ(servers_[i]->Received(), t.servers[i].expected) << "what the client sent";
+  }
+}
+
+void TranscriptTest::Run(const Action& a) {
+  const std::string& w = a.word;
+  const bool manual = GetParam().mode == DriveMode::kManual;
+  if (w == "server") {
+    port_ = servers_[static_cast<size_t>(a.numbers[0])]->Port();
+  } else if (w == "port") {
+    port_ = a.numbers[0] != 0 ? static_cast<int>(a.numbers[0]) : UnusedLoopbackPort();
+  } else if (w == "channel") {
+    channel_ = static_cast<int>(a.numbers[0]);
+  } else if (w == "log") {
+    logs_[channel_] = OpenLog(channel_, "channel" + std::to_string(channel_) + ".log");
+  } else if (w == "int") {
+    EXPECT_EQ(kovIntegerParam(channel_, static_cast<int>(a.numbers[0]), static_cast<int>(a.numbers[1])), 1);
+  } else if (w == "string") {
+    kovStringParam(channel_, static_cast<int>(a.numbers[0]), a.text.c_str());
+  } else if (w == "call") {
+    Call(a);
+  } else if (w == "result") {
+    EXPECT_EQ(result_, a.numbers[manual && a.numbers.size() == 2 ? 1 : 0]) << "the call's result";
+  } else if (w == "states" && manual) {
+    EXPECT_EQ(states_, std::vector<int>(a.numbers.begin(), a.numbers.end())) << "the states kovDriver returned";
+  } else if (w == "error-text") {
+    char text[512];
+    kovErrorText(channel_, result_, text, sizeof text);
+    EXPECT_EQ(std::string(text), a.text) << "the error text of " << result_;
+  } else if (w == "stat") {
+    EXPECT_EQ(kovStatistics(channel_, static_cast<int>(a.numbers[0])), a.numbers[1]) << "statistics " << a.numbers[0];
+  } else if (w == "log-has" || w == "log-lacks") {
+    const std::string log = Log();
+    const bool has = log.find(a.text) != std::string::npos;
+    EXPECT_EQ(has, w == "log-has") << (has ? "the log has: " : "the log lacks: ") << a.text << "\nlog:\n" << log;
+  }
+}
+
+void TranscriptTest::Call(const Action& a) {
+  SetPorts(channel_);
+  states_.clear();
+  result_ = a.verb->run(CallContext{channel_, port_, a.args});
+  if (GetParam().mode != DriveMode::kManual) return;
+  if (!a.verb->startsOperation) {
+    // kovAbort hands the channel back to automatic driving.
+    kovIntegerParam(channel_, KOV_AUTO_CALL, 0);
+  } else if (result_ == 0) {
+    result_ = DriveByHand(channel_, states_);
+  }
+}
+
+// Calls connect to the current target port.
+void TranscriptTest::SetPorts(int channel) {
+  if (portSet_[channel] == port_) return;
+  kovIntegerParam(channel, KOV_SMTP_PORT, port_);
+  kovIntegerParam(channel, KOV_POP3_PORT, port_);
+  portSet_[channel] = port_;
+}
+
+std::string TranscriptTest::Log() {
+  if (logs_[channel_].empty()) ADD_FAILURE() << "no log was opened for channel " << channel_;
+  return logs_[channel_].empty() ? "" : ReadFile(logs_[channel_]);
+}
