@@ -3,6 +3,7 @@
 
 #include "net/connections.h"
 #include "net/internal.h"
+#include "net/ring.h"
 #include "net/trace.h"
 
 namespace {
@@ -34,8 +35,7 @@ int WexlCreateSocket() {
     return kWexlSocketFailed;
   }
   s.OpenFlag = 1;
-  s.RingHead = 0;
-  s.RingTail = 0;
+  ClearReceived(s);
   WexlStoreSocket(s, handle);
   return slot;
 }

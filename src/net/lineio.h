@@ -1,8 +1,10 @@
 // Sending and line-oriented receiving on a connected slot. Received bytes
-// pass through the slot's 256-byte ring, filled by one receive of at most
-// 255 bytes whenever it is empty. With a TraceHandle set, the data is traced:
-// "S: " and what was sent, "R: " and what was taken from the ring, "r: " and
-// what was read from the socket directly.
+// pass through the slot's 256-byte ring: when it is empty, a peek moves at
+// most the bytes it asks for into it from the read-ahead buffer, which one
+// receive of up to 16 KiB refills when it is empty; bytes in either count as
+// readable. With a TraceHandle set, the data
+// is traced: "S: " and what was sent, "R: " and what was taken from the ring,
+// "r: " and what was taken past the ring (read-ahead or socket).
 // Results: counts, 0 where stated, -1 for a connection that is closed or
 // unusable (OpenFlag is cleared when the system reports it), -1003 for a slot
 // number outside the slot count, -1010 for a length below 1 or no buffer, or
@@ -24,10 +26,11 @@ int WexlSendText(int slot, const char* text);
 int WexlSendLine(int slot, const char* text);
 
 // Copies up to `length` (at most 255) buffered bytes without taking them,
-// receiving once when the ring is empty; 0 when nothing is there. No NUL.
+// refilling the ring when it is empty; 0 when nothing is there. No NUL.
 int WexlPeek(int slot, char* buffer, int length);
-// Takes up to `length` bytes: first from the ring, then the rest directly
-// from the socket if it is readable now. The bytes delivered.
+// Takes up to `length` bytes: first from the ring, then from the read-ahead
+// buffer, then the rest directly from the socket if it is readable now. The
+// bytes delivered.
 int WexlTake(int slot, char* buffer, int length);
 // Takes what is buffered up to and including the first LF (at most
 // capacity - 1 bytes) and stores a NUL after it; 0 when nothing is there.

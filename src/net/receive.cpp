@@ -15,6 +15,22 @@ constexpr int kMostPerReceive = kRingSize - 1;
 // writable is broken or gone.
 bool Usable(int slot) { return WexlReady(slot, platform::kWritable) == 1; }
 
+// One receive of whatever the socket holds now, up to the read-ahead size,
+// into the empty read-ahead buffer: the bytes received, 0 when none are
+// there, -1 when the connection is closed or unusable.
+int ReceiveAhead(SocketSlot& s, int slot) {
+  if (!Usable(slot)) return kWexlLost;
+  if (WexlReady(slot, platform::kReadable) != 1) return 0;
+  int n = platform::SocketReceive(s.Socket, s.AheadData, kReadAheadSize);
+  if (n < 1) {
+    s.OpenFlag = 0;
+    return kWexlLost;
+  }
+  s.AheadHead = 0;
+  s.AheadTail = n;
+  return n;
+}
+
 }  // namespace
 
 int WexlPeek(int slot, char* buffer, int length) {
@@ -23,16 +39,8 @@ int WexlPeek(int slot, char* buffer, int length) {
   if (buffer == nullptr || length < 1) return 0;
   if (length > kMostPerReceive) length = kMostPerReceive;
   if (RingCount(*s) == 0) {
-    if (!Usable(slot)) return kWexlLost;
-    if (WexlReady(slot, platform::kReadable) == 1) {
-      char* chunk = reinterpret_cast<char*>(s->ChunkBuffer);
-      int n = platform::SocketReceive(s->Socket, chunk, length);
-      if (n < 1) {
-        s->OpenFlag = 0;
-        return kWexlLost;
-      }
-      RingPut(slot, chunk, n);
-    }
+    if (s->AheadHead == s->AheadTail && ReceiveAhead(*s, slot) < 0) return kWexlLost;
+    FillRingFromAhead(*s, length);  // as a receive of `length` bytes would
   }
   return RingPeek(slot, buffer, length);
 }
@@ -43,9 +51,12 @@ int WexlTake(int slot, char* buffer, int length) {
   if (buffer == nullptr || length < 1) return kWexlBadLength;
   int n = RingTake(slot, buffer, length);
   if (n > 0) TraceRecord(*s, "R: ", buffer, n);
+  int ahead = TakeAhead(*s, buffer + n, length - n);
+  if (ahead > 0) TraceRecord(*s, "r: ", buffer + n, ahead);
+  n += ahead;
   if (n == length) return n;
-  // Bytes already taken from the ring are delivered even when the socket
-  // turns out to be unusable or closed; the next call reports that.
+  // Bytes already taken are delivered even when the socket turns out to be
+  // unusable or closed; the next call reports that.
   if (!Usable(slot)) return n > 0 ? n : kWexlLost;
   if (WexlReady(slot, platform::kReadable) != 1) return n;
   int got = platform::SocketReceive(s->Socket, buffer + n, length - n);

@@ -53,3 +53,27 @@ int RingTake(int slot, char* bytes, int count) {
   }
   return n;
 }
+
+int BufferedCount(const SocketSlot& s) { return RingCount(s) + (s.AheadTail - s.AheadHead); }
+
+void ClearReceived(SocketSlot& s) {
+  s.RingHead = 0;
+  s.RingTail = 0;
+  s.AheadHead = 0;
+  s.AheadTail = 0;
+}
+
+void FillRingFromAhead(SocketSlot& s, int count) {
+  const char* ahead = reinterpret_cast<const char*>(s.AheadData);
+  int n = s.AheadTail - s.AheadHead;
+  s.AheadHead += RingPut(s.Index, ahead + s.AheadHead, n < count ? n : count);
+}
+
+int TakeAhead(SocketSlot& s, char* bytes, int count) {
+  int n = s.AheadTail - s.AheadHead;
+  if (bytes == nullptr || count < 1 || n == 0) return 0;
+  if (n > count) n = count;
+  memcpy(bytes, s.AheadData + s.AheadHead, static_cast<size_t>(n));
+  s.AheadHead += n;
+  return n;
+}

@@ -7,6 +7,14 @@
 
 // Bytes buffered in the ring.
 int RingCount(const SocketSlot& s);
+// Bytes received and not yet delivered: the ring and the read-ahead buffer.
+int BufferedCount(const SocketSlot& s);
+// Forgets everything received and not yet delivered.
+void ClearReceived(SocketSlot& s);
+// Moves up to `count` bytes (what fits) from the read-ahead buffer into the ring.
+void FillRingFromAhead(SocketSlot& s, int count);
+// Takes up to `count` bytes from the read-ahead buffer; the number taken.
+int TakeAhead(SocketSlot& s, char* bytes, int count);
 
 // Each returns the number of bytes stored, removed or copied, or -1003 for a
 // slot number outside the slot count. RingPut stores only what fits.

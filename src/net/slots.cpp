@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "net/ring.h"
 #include "platform/platform.h"
 #include "platform/sockets.h"
 
@@ -24,8 +25,7 @@ int WexlStartup(int requestedSlots, int sleepInterval) {
     SocketSlot& s = slotTable[i];
     s.Index = i;
     s.Socket = kSocketFree;
-    s.RingHead = 0;
-    s.RingTail = 0;
+    ClearReceived(s);
     s.SleepInterval = sleepInterval;
     s.HostName[0] = '\0';
     // No log of an earlier attach may receive the trace of a new connection.
@@ -94,8 +94,7 @@ int WexlIsOpen(int slot) {
 int WexlResetBuffer(int slot) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
-  s->RingHead = 0;
-  s->RingTail = 0;
+  ClearReceived(*s);
   return kWexlOk;
 }
 

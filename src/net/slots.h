@@ -10,6 +10,9 @@
 constexpr int kWexlOk = 1000;
 constexpr int kMaxSlots = 32;
 constexpr int kRingSize = 256;
+// What one receive may take from the socket: bytes wait here until the ring
+// has room, so bulk data costs one receive per this many bytes, not per line.
+constexpr int kReadAheadSize = 16384;
 
 enum WexlCode {
   kWexlLost = -1,
@@ -42,10 +45,13 @@ struct SocketSlot {
   int32_t Socket;  // 0 free, 1 claimed, else the open socket's handle
   PeerAddressRecord PeerAddress;
   char TextBuffer[256];
-  unsigned char ChunkBuffer[kRingSize];
   unsigned char RingData[kRingSize];
   int32_t RingHead;
   int32_t RingTail;
+  // Received bytes the ring had no room for: AheadData[AheadHead..AheadTail).
+  unsigned char AheadData[kReadAheadSize];
+  int32_t AheadHead;
+  int32_t AheadTail;
   int32_t TraceHandle;  // 0 = no trace
   int32_t SleepInterval;
   char HostName[128];

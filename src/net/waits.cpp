@@ -53,7 +53,7 @@ int WexlWaitWritable(int slot, int limitMs) {
 int WexlWaitReadable(int slot, int limitMs) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
-  if (RingCount(*s) > 0) return 1;
+  if (BufferedCount(*s) > 0) return 1;
   return PollUntil(*s, slot, limitMs, ReadablePass);
 }
 
@@ -61,7 +61,7 @@ int WexlWaitReady(int slot, int kind, uint32_t limitMs) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
   if (kind != platform::kReadable && kind != platform::kWritable) return kWexlBadKind;
-  if (kind == platform::kReadable && RingCount(*s) > 0) return 1;
+  if (kind == platform::kReadable && BufferedCount(*s) > 0) return 1;
   if (!HasSocket(*s)) return 0;
   if (kind == platform::kWritable && platform::SocketReady(s->Socket, platform::kException, 0)) return 0;
   return platform::SocketReady(s->Socket, static_cast<platform::ReadyKind>(kind), limitMs) ? 1 : 0;

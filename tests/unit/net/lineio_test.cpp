@@ -1,5 +1,6 @@
 // Sending lines and reading them back through the ring, with the trace.
 #include <string>
+#include <vector>
 
 #include "net/lineio.h"
 #include "net/ring.h"
@@ -71,6 +72,34 @@ TEST_F(LineIo, LinesComeOutWhole) {
   EXPECT_EQ(WexlSendLine(slot, "go"), 4);
   EXPECT_EQ(Line(slot), longLine);  // two ring loads
   EXPECT_EQ(Line(slot), "slow line\r\n");
+}
+
+// A burst bigger than the read-ahead buffer, with lines shorter and longer
+// than the ring, comes out line by line and byte-exact, then the close.
+TEST_F(LineIo, ABurstIsReadAheadAndEveryLineComesOutWhole) {
+  std::vector<std::string> lines;
+  std::string burst;
+  for (int n = 0; burst.size() < 3 * kReadAheadSize; ++n) {
+    lines.push_back(std::string(static_cast<size_t>(n * 37 % 600), static_cast<char>('a' + n % 26)) + "\r\n");
+    burst += lines.back();
+  }
+  LoopbackServer server;
+  server.Send(burst).Close();
+  int slot = Connect(server);
+  for (size_t n = 0; n < lines.size(); ++n) ASSERT_EQ(Line(slot, 1024, 2000, 2000), lines[n]) << "line " << n;
+  EXPECT_EQ(Line(slot), "<-1>");
+}
+
+// Bytes read ahead count as readable, and a reset of the buffer drops them.
+TEST_F(LineIo, ReadAheadBytesAreReadableUntilTheBufferIsReset) {
+  LoopbackServer server;
+  server.Send("one\r\ntwo\r\nthree\r\n");
+  int slot = Connect(server);
+  EXPECT_EQ(Line(slot, 1024, 2000, 2000), "one\r\n");
+  EXPECT_EQ(WexlWaitReadable(slot, 0), 1);
+  EXPECT_EQ(WexlWaitReady(slot, 1, 0), 1);
+  EXPECT_EQ(WexlResetBuffer(slot), 1000);
+  EXPECT_EQ(WexlWaitReadable(slot, 0), 0);
 }
 
 TEST_F(LineIo, ALineLongerThanTheBufferComesInPieces) {
