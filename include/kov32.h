@@ -357,6 +357,18 @@ KOV_API int KOV_CALL kovClose(int channel);
 KOV_API int KOV_CALL kovSmtpConnect(int channel, const char* server, const char* from, const char* replyTo);
 KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names);
 
+/* kovSendEmail sends one message on a channel connected by kovSmtpConnect:
+ * MAIL FROM, RCPT TO for every entry of the To, CC and BCC lists (entries
+ * separated by KOV_ADDRESS_SEP, each an address in '<' '>' with an optional
+ * name before it), DATA, the composed message and its end. `message` is the
+ * text, or '@' and the name of a file holding it; `attachments` lists files
+ * (KOV_ATTACH_SEP between entries, KOV_NAME_SEP before a shown name). Every
+ * argument but `to` may be null or empty. 0 when the server accepted the
+ * message (or, with KOV_SKIP_RCPT_ERRORS, when no recipient was accepted and
+ * the transaction was reset), else a KOV_E_ code. */
+KOV_API int KOV_CALL kovSendEmail(int channel, const char* to, const char* cc, const char* bcc, const char* subject,
+                                  const char* message, const char* attachments);
+
 #ifdef __cplusplus
 }
 #endif

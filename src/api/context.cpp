@@ -1,5 +1,9 @@
 #include "api/context.h"
 
+#include <initializer_list>
+
+#include "api/blocks.h"
+
 void SetAttachValues(ChannelContext& c, int channel) {
   c.ChannelNumber = channel;
   c.PrevState = -2;
@@ -10,4 +14,11 @@ void SetAttachValues(ChannelContext& c, int channel) {
   c.Pop3Port = 110;
   c.AttachmentCounter = 0;
   c.DetectImageTypes = 1;
+}
+
+void ReleaseChannelTexts(ChannelContext& c) {
+  FreeMemory(c.ChannelNumber, 1, kSlotsPerChannel - 1);
+  for (char** text : {&c.RcptCursor, &c.ToList, &c.CcList, &c.BccList, &c.Subject, &c.ExtraHeaders, &c.MessageText,
+                      &c.AttachList, &c.NextAttach, &c.RcptSepPos, &c.AltText, &c.CurrentRcpt, &c.UserBuffer})
+    *text = nullptr;
 }

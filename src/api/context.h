@@ -130,3 +130,6 @@ struct ChannelContext {
 
 // Gives a freshly zero-filled record the values every channel starts with.
 void SetAttachValues(ChannelContext& c, int channel);
+// Frees the channel's memory slots 1 to 9 and forgets every reference into
+// them, so that no later call can reach a freed list or text.
+void ReleaseChannelTexts(ChannelContext& c);

@@ -80,8 +80,8 @@ extern "C" KOV_API int KOV_CALL kovClose(int channel) {
         }
         return Quit;
       },
-      [channel](ChannelContext& c, int rc) {
-        FreeMemory(channel, 1, kSlotsPerChannel - 1);
+      [](ChannelContext& c, int rc) {
+        ReleaseChannelTexts(c);
         c.ChannelKind = 0;
         return rc;
       });

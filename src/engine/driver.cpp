@@ -19,8 +19,9 @@ const DriverState kAllStates[] = {
 };
 const int kStateCount = static_cast<int>(std::size(kAllStates));
 
-const StepTable* const kAllStepTables[] = {&kConnectSteps, &kSmtpSessionSteps, &kSmtpAuthSteps, &kSmtpVerifySteps,
-                                           &kControlSteps};
+const StepTable* const kAllStepTables[] = {
+    &kConnectSteps,      &kSmtpSessionSteps,   &kSmtpAuthSteps,    &kSmtpVerifySteps,   &kControlSteps,
+    &kSmtpEnvelopeSteps, &kComposeHeaderSteps, &kComposeBodySteps, &kComposeAttachSteps};
 const int kStepTableCount = static_cast<int>(std::size(kAllStepTables));
 
 namespace {

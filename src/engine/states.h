@@ -25,15 +25,55 @@
   X(SmtpGreeting, 201)       \
   X(SmtpHello, 202)          \
   X(SmtpHelloReply, 203)     \
+  X(MailFrom, 204)           \
+  X(MailFromReply, 205)      \
+  X(NextRecipient, 206)      \
+  X(RcptTo, 207)             \
+  X(RcptToReply, 208)        \
+  X(Data, 209)               \
+  X(DataReply, 210)          \
+  X(Reset, 211)              \
+  X(ResetReply, 212)         \
+  X(HeaderStart, 220)        \
+  X(HeaderMailer, 221)       \
+  X(HeaderDate, 223)         \
+  X(HeaderTo, 224)           \
+  X(HeaderFrom, 225)         \
+  X(HeaderReplyTo, 226)      \
+  X(HeaderSubject, 227)      \
+  X(HeaderCc, 228)           \
+  X(HeaderMime, 229)         \
+  X(HeaderContentType, 230)  \
+  X(HeaderEnd, 233)          \
+  X(TextPartStart, 234)      \
+  X(TextPartType, 236)       \
+  X(TextPartEncoding, 237)   \
+  X(TextOpen, 238)           \
+  X(TextFromMemory, 240)     \
+  X(TextLineFromMemory, 241) \
+  X(TextFromFile, 244)       \
+  X(TextLineFromFile, 245)   \
+  X(EndOfData, 251)          \
+  X(EndOfDataReply, 252)     \
   X(Quit, 258)               \
   X(QuitReply, 259)          \
+  X(AttachBoundary, 260)     \
+  X(AttachType, 261)         \
+  X(AttachEncoding, 262)     \
+  X(AttachDisposition, 263)  \
+  X(AttachOpen, 264)         \
+  X(AttachBase64Line, 265)   \
+  X(AttachTextLine, 267)     \
   X(VerifyNext, 270)         \
   X(VerifySend, 271)         \
   X(VerifyReply, 272)        \
   X(SmtpCommand, 298)        \
   X(SmtpCommandReply, 299)   \
   X(Pop3Command, 398)        \
-  X(Pop3CommandReply, 399)
+  X(Pop3CommandReply, 399)   \
+  X(AltPartType, 400)        \
+  X(AltPartText, 401)        \
+  X(AltPartEnd, 402)
 
 enum DriverState : int {
 #define KOV_STATE_ENUM(name, number) name = number,

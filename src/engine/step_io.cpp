@@ -4,6 +4,7 @@
 
 #include "api/errors.h"
 #include "api/log.h"
+#include "engine/compose.h"
 #include "engine/step_table.h"
 #include "kov32.h"
 #include "net/connections.h"
@@ -54,5 +55,12 @@ int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t f
   if (rc < 0) return FailStep(c, rc, kWriteError);
   SetTimers(c, now, firstDelay, gSettings.MaxWait);
   c.NextState = replyState;
+  return kStepDone;
+}
+
+int SendMessageLine(ChannelContext& c, uint32_t now, const char* line) {
+  int rc = WexlSendLine(ChannelSlot(c), line);
+  if (rc < 0) return FailStep(c, rc, kWriteError);
+  SetTimers(c, now, gSettings.LineWait, gSettings.SendWait);
   return kStepDone;
 }

@@ -58,6 +58,10 @@ extern const StepTable kSmtpSessionSteps;
 extern const StepTable kSmtpAuthSteps;
 extern const StepTable kSmtpVerifySteps;
 extern const StepTable kControlSteps;
+extern const StepTable kSmtpEnvelopeSteps;
+extern const StepTable kComposeHeaderSteps;
+extern const StepTable kComposeBodySteps;
+extern const StepTable kComposeAttachSteps;
 
 // Every phase table; the driver's lookup is built from these.
 extern const StepTable* const kAllStepTables[];

@@ -35,9 +35,13 @@
 //   int PARAM VALUE    kovIntegerParam; PARAM is a KOV_ name or a number
 //   string PARAM TEXT  kovStringParam
 //   log                opens a log file for the channel
+//   file NAME TEXT     creates the file NAME holding TEXT in the run's
+//                      temporary directory; "$DIR/" in a call argument stands
+//                      for that directory and a path separator
 // Calls, each followed by its checks:
 //   call VERB ARG...   ARG is "TEXT", a bare word or number, or null. Verbs:
 //                      kovSmtpConnect SERVER FROM REPLYTO, kovVerifyUser NAMES,
+//                      kovSendEmail TO CC BCC SUBJECT MESSAGE ATTACHMENTS,
 //                      kovCommand TEXT, kovClose, kovAbort, and connect KIND
 //                      SERVER: the driver's connect states alone (no greeting)
 //                      for a raw channel of kind S or P. In manual mode a call

@@ -183,6 +183,11 @@ void Parser::Line(int number, const std::string& line) {
     a.numbers.push_back(Number(rest, 0, kTranscriptChannels - 1));
   } else if (word == "log") {
     if (!bare) throw Malformed("log takes nothing");
+  } else if (word == "file") {
+    size_t gap = rest.find(' ');
+    if (bare || gap == 0) throw Malformed("file takes a name and its content");
+    a.args.push_back(CallArg{false, rest.substr(0, gap)});
+    a.text = gap == std::string::npos ? "" : Unescape(rest.substr(gap + 1));
   } else if (word == "int" || word == "string") {
     Parameter(a, rest);
   } else if (word == "call") {

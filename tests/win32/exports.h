@@ -26,4 +26,5 @@ inline constexpr ExportedFunction kExports[] = {
     {"kovClose", 4},
     {"kovSmtpConnect", 16},
     {"kovVerifyUser", 8},
+    {"kovSendEmail", 28},
 };

@@ -39,6 +39,7 @@ TEST_P(Session, ConnectCommandAndQuit) {
   EXPECT_STREQ(Channel(1).LastReplyLine, "250 last line\r\n");
 
   Channel(1).Subject = AllocAndCopy(1, kSubjectSlot, "subject");
+  EXPECT_EQ(kovStringParam(1, KOV_ALT_TEXT, "alternative"), 11);
   EXPECT_EQ(Finish(1, kovClose(1)), 0);
   if (Manual()) {
     EXPECT_EQ(states, (std::vector<int>{259, 0}));
@@ -49,6 +50,9 @@ TEST_P(Session, ConnectCommandAndQuit) {
   // Automatic close frees the channel's texts and forgets the connection kind.
   EXPECT_EQ(IsAllocated(14), Manual() ? 1 : 0);
   EXPECT_EQ(Channel(1).ChannelKind, Manual() ? 'S' : 0);
+  // Nothing refers to a freed text afterwards: the alternative text can be set anew.
+  EXPECT_EQ(Channel(1).Subject == nullptr, !Manual());
+  EXPECT_EQ(kovStringParam(1, KOV_ALT_TEXT, "again"), Manual() ? 0 : 5);
 
   const std::string text = LogOf(log);
   for (const char* line : {"<104:", "<105:", "<106:", "<298:", "<299:", "<258:", "<259:", "Server = '127.0.0.1'\r\n",

@@ -1,0 +1,38 @@
+// What the composition phases share: the message's shape, the text reader
+// and line builder, the input file, and sending one message line.
+#pragma once
+
+#include <cstdint>
+
+#include "api/context.h"
+#include "api/settings.h"
+
+// The longest line a message may carry, without its CR LF.
+constexpr int kMaxLineOctets = 998;
+
+// A message is multipart when it has attachments or a body type other than
+// plain text.
+inline bool IsMultipart(const ChannelContext& c) { return c.AttachList != nullptr || c.BodyType != 0; }
+
+// Whether the line builder encodes text lines quoted-printable under a body
+// type: every type except plain (0) and HTML (2). Labels follow the same rule.
+inline bool TextLinesQuotedPrintable(uint32_t bodyType) { return bodyType != 0 && bodyType != 2; }
+
+// The next byte of the message text (memory or file) as 1..255, 0 at its end.
+// With `reset` the read-ahead buffer is emptied and 0 returned. A read error
+// of the file gives kCannotOpenFile (negative).
+int GetMsgChar(ChannelContext& c, bool reset);
+// Builds the next line of the text source into `line` (NUL-terminated, no
+// line end): its length, -1 at the end of the source, or a negative code
+// below -1 for a read error (-35).
+int BuildTextLine(ChannelContext& c, char* line, int size);
+
+// Opens a file for reading into FileHandle (closing one still held), with the
+// log lines of the open: the handle (2 or more) or a negative value.
+int OpenInputFile(ChannelContext& c, const char* path);
+// Closes FileHandle if it is open, with its log line.
+void CloseFileHandle(ChannelContext& c);
+
+// Sends one message line (the text and CR LF); the next line may follow after
+// LineWait and must be sent within SendWait. A failed send fails the step (-52).
+int SendMessageLine(ChannelContext& c, uint32_t now, const char* line);
