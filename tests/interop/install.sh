@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the real servers of the interop test bed on Debian 12, as root:
-# Dovecot (POP3), Postfix, and the Node.js packages in tests/interop/node_modules.
+# Dovecot (POP3), Postfix, Python 3 and the Node.js packages in
+# tests/interop/node_modules.
 # Idempotent: skips what is already there. No system mail daemon is started
 # or left enabled; the bed runs its own instances (servers.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(dovecot-core dovecot-pop3d postfix)
+packages=(dovecot-core dovecot-pop3d postfix python3)  # python3: the MIME checker of the send test
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
