@@ -17,24 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "bed_settings.h"
 #include "kov32.h"
 #include "support/library_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The bed's KEY=VALUE settings (ports and users).
-std::map<std::string, std::string> ReadBedSettings() {
-  std::map<std::string, std::string> settings;
-  std::ifstream in(KOV_INTEROP_ENV_FILE);
-  for (std::string line; std::getline(in, line);) {
-    size_t eq = line.find('=');
-    if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
-    settings[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return settings;
-}
 
 // Bytes and texts from a fixed seed: every run sends the same messages.
 class Source {
