@@ -2,6 +2,7 @@
 // interop tests read them from interop.env.
 #pragma once
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
@@ -15,4 +16,10 @@ inline std::map<std::string, std::string> ReadBedSettings() {
     settings[line.substr(0, eq)] = line.substr(eq + 1);
   }
   return settings;
+}
+
+// The folder of the running bed: configuration, logs, mailboxes and spool.
+inline std::string BedRunDir() {
+  const char* run = std::getenv("KOV_INTEROP_DIR");
+  return run != nullptr && run[0] != '\0' ? run : "/tmp/kov32-interop";
 }

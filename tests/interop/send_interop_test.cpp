@@ -116,8 +116,7 @@ class SendInterop : public AttachedLibrary {
     AttachedLibrary::SetUp();
     bed = ReadBedSettings();
     ASSERT_FALSE(bed["KOV_INTEROP_POSTFIX_PORT"].empty());
-    const char* run = std::getenv("KOV_INTEROP_DIR");
-    runDir = run != nullptr && run[0] != '\0' ? run : "/tmp/kov32-interop";
+    runDir = BedRunDir();
     alice = bed["KOV_INTEROP_USER"] + "@" + bed["KOV_INTEROP_DOMAIN"];
     kovIntegerParam(0, KOV_TIMEOUT, 5000);
     kovIntegerParam(0, KOV_CONNECT_WAIT, 5000);
