@@ -369,6 +369,30 @@ KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names);
 KOV_API int KOV_CALL kovSendEmail(int channel, const char* to, const char* cc, const char* bcc, const char* subject,
                                   const char* message, const char* attachments);
 
+/* POP3. kovPop3Connect logs in (USER/PASS, or APOP with KOV_USE_APOP) on
+ * port KOV_POP3_PORT; the mailbox calls then work on that connection until
+ * kovClose sends QUIT. Message numbers start at 1. */
+KOV_API int KOV_CALL kovPop3Connect(int channel, const char* server, const char* user, const char* password);
+/* The number of messages in the mailbox (STAT). */
+KOV_API int KOV_CALL kovGetEmailCount(int channel);
+/* The size of message `number` in octets (LIST n). */
+KOV_API int KOV_CALL kovGetEmailSize(int channel, int number);
+/* The unique identifier line of message `number` (UIDL n), or, for a number
+ * below 0, the whole list, into `buffer` (at least 128 bytes); the length of
+ * the text placed. */
+KOV_API int KOV_CALL kovGetEmailUID(int channel, int number, char* buffer, int size);
+/* Marks message `number` for deletion (DELE n); it is removed at kovClose. */
+KOV_API int KOV_CALL kovDeleteEmail(int channel, int number);
+/* The header and the first `lines` body lines of message `number` (TOP n
+ * lines) into `buffer` (at least 128 bytes), or, for a null buffer or "*",
+ * into a library buffer of `size` bytes (KOV_DEBUG_MAIL_LINES, KOV_SAVE_BUFFER);
+ * the bytes placed. */
+KOV_API int KOV_CALL kovGetEmailLines(int channel, int number, int lines, char* buffer, int size);
+/* Downloads message `number` (RETR) into the file `name` in directory `dir`:
+ * as received with KOV_DECODE_MODE 1, else decoded, with attachments saved as
+ * files in `attachDir`. 0 when the whole message was stored. */
+KOV_API int KOV_CALL kovGetEmailFile(int channel, int number, const char* name, const char* dir, const char* attachDir);
+
 #ifdef __cplusplus
 }
 #endif

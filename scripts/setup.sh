@@ -3,7 +3,7 @@
 # does nothing when every package is already there.
 set -euo pipefail
 
-packages=(cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev
+packages=(cmake g++ make pkgconf googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
 
 missing=()

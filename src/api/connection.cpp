@@ -1,9 +1,9 @@
 #include "api/connection.h"
 
+#include "api/file_out.h"
 #include "api/log.h"
 #include "api/trace.h"
 #include "net/connections.h"
-#include "platform/platform.h"
 
 void CloseChannelSocket(ChannelContext& c) {
   LogText(c, "Closing socket\r\n");
@@ -14,8 +14,7 @@ void CloseChannelSocket(ChannelContext& c) {
 }
 
 void CloseChannelFiles(ChannelContext& c) {
-  if (c.FileHandle > 0) platform::FileClose(c.FileHandle);
-  if (c.MailFileHandle > 0) platform::FileClose(c.MailFileHandle);
-  c.FileHandle = 0;
-  c.MailFileHandle = 0;
+  // What was written so far reaches the file before anything is reported.
+  CloseOutFile(c, OutFile::kPart);
+  CloseOutFile(c, OutFile::kMail);
 }

@@ -12,5 +12,6 @@ inline int ChannelSlot(const ChannelContext& c) { return c.HoldsSlot ? static_ca
 // Logs "Closing socket" and closes the channel's own connection, if it holds
 // one: the socket is closed and its slot freed whatever state the peer left it in.
 void CloseChannelSocket(ChannelContext& c);
-// Closes the attachment and mail files an operation may still hold open.
+// Closes the attachment and mail files an operation may still hold open,
+// writing out what their buffers still hold first.
 void CloseChannelFiles(ChannelContext& c);

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include "api/file_buffer.h"
+#include "engine/mime_state.h"
+
 constexpr int kMaxChannels = 128;
 
 // ChannelKind: the protocol of the channel's connection, 0 before any.
@@ -126,6 +129,20 @@ struct ChannelContext {
   // write, a free slot), so that the automatic loop can block on it instead
   // of polling.
   uint8_t WaitFor;
+
+  // A multi-line POP3 response is read in pieces (a line longer than the
+  // read area comes in several): whether the last piece ended inside a line,
+  // and whether the response's status line has been read to its end.
+  uint8_t PieceMidLine;
+  uint8_t StatusLineRead;
+
+  // The incoming-message decoder's state for the message being downloaded.
+  MimeFilter Mime;
+
+  // The buffers of MailFileHandle and of FileHandle (a part being written,
+  // or a message text or attachment being read), held while the file is open.
+  FileBuffer MailFileBuffer;
+  FileBuffer HandleBuffer;
 };
 
 // Gives a freshly zero-filled record the values every channel starts with.

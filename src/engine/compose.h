@@ -32,6 +32,10 @@ int BuildTextLine(ChannelContext& c, char* line, int size);
 int OpenInputFile(ChannelContext& c, const char* path);
 // Closes FileHandle if it is open, with its log line.
 void CloseFileHandle(ChannelContext& c);
+// Reads up to `count` bytes of FileHandle as one read of the file would,
+// through its 64 KiB buffer: the bytes read (fewer only at the file's end),
+// 0 at the end, -1 for a read error.
+int ReadInputFile(ChannelContext& c, char* out, int count);
 
 // Sends one message line (the text and CR LF); the next line may follow after
 // LineWait and must be sent within SendWait. A failed send fails the step (-52).

@@ -12,7 +12,6 @@
 #include "engine/step_io.h"
 #include "engine/step_table.h"
 #include "net/lineio.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -98,23 +97,11 @@ int OpenStep(ChannelContext& c, uint32_t, int) {
   return kStepDone;
 }
 
-// Reads until a whole line's 57 bytes are there or the file ends, so that
-// '=' padding can only come at the very end. A read error (a directory
-// also gives one) gives -1.
-int ReadLineBytes(int handle, char* data) {
-  int count = 0;
-  while (count < kBase64LineBytes) {
-    int n = platform::FileRead(handle, data + count, static_cast<uint32_t>(kBase64LineBytes - count));
-    if (n < 0) return -1;
-    if (n == 0) break;
-    count += n;
-  }
-  return count;
-}
-
 int Base64LineStep(ChannelContext& c, uint32_t now, int) {
+  // A whole line's 57 bytes unless the file ends, so that '=' padding can only
+  // come at the very end. A read error (a directory also gives one) fails.
   char data[kBase64LineBytes];
-  int count = ReadLineBytes(c.FileHandle, data);
+  int count = ReadInputFile(c, data, kBase64LineBytes);
   if (count < 0) return FailStep(c, 0, kCannotOpenFile);
   if (count == 0) return EndOfFile(c);
   c.AttachBytesIn += count;

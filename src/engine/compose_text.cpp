@@ -7,7 +7,6 @@
 #include "api/log.h"
 #include "engine/compose.h"
 #include "engine/compose_text.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -33,7 +32,7 @@ int ReadSource(ChannelContext& c, char* out, int room) {
     }
     return count;
   }
-  const int count = platform::FileRead(c.FileHandle, out, static_cast<uint32_t>(room));
+  const int count = ReadInputFile(c, out, room);
   LogFormat(c, "GetMsgChar:Read %d bytes\r\n", count);
   return count < 0 ? kCannotOpenFile : count;
 }

@@ -1,15 +1,19 @@
 // kovDriver: the step frame (timers, what a row awaits, reading the reply,
-// state lines) around the step of the state, found through the step tables.
+// handing the output over, state lines) around the step of the state, found
+// through the step tables.
 #include <iterator>
 
 #include "api/channels.h"
 #include "api/errors.h"
+#include "api/file_out.h"
 #include "api/log.h"
+#include "engine/operation.h"
 #include "engine/readers.h"
 #include "engine/step_io.h"
 #include "engine/step_table.h"
 #include "kov32.h"
 #include "net/connections.h"
+#include "net/lineio.h"
 #include "platform/platform.h"
 
 const DriverState kAllStates[] = {
@@ -19,9 +23,10 @@ const DriverState kAllStates[] = {
 };
 const int kStateCount = static_cast<int>(std::size(kAllStates));
 
-const StepTable* const kAllStepTables[] = {
-    &kConnectSteps,      &kSmtpSessionSteps,   &kSmtpAuthSteps,    &kSmtpVerifySteps,   &kControlSteps,
-    &kSmtpEnvelopeSteps, &kComposeHeaderSteps, &kComposeBodySteps, &kComposeAttachSteps};
+const StepTable* const kAllStepTables[] = {&kConnectSteps,       &kSmtpSessionSteps, &kSmtpAuthSteps,
+                                           &kSmtpVerifySteps,    &kControlSteps,     &kSmtpEnvelopeSteps,
+                                           &kComposeHeaderSteps, &kComposeBodySteps, &kComposeAttachSteps,
+                                           &kPop3SessionSteps,   &kPop3MailboxSteps, &kPop3RetrieveSteps};
 const int kStepTableCount = static_cast<int>(std::size(kAllStepTables));
 
 namespace {
@@ -55,8 +60,43 @@ int EndStep(ChannelContext& c) {
   return c.NextState;
 }
 
+// Whether the output must reach the system before a row runs, as far as it
+// concerns the row: a row that reads needs everything sent before it handed
+// over, a row that writes needs room for its line. 1 when the row may run, 0
+// when the system has not taken enough yet, or the failed hand-over.
+int OutputReady(const ChannelContext& c, const StateStep& row) {
+  if (!c.HoldsSlot) return 1;
+  if (row.await == Await::kWritable) return WexlCanSend(ChannelSlot(c));
+  if (!AwaitsReply(row.await)) return 1;
+  int rc = WexlFlush(ChannelSlot(c), 0);
+  return rc < 0 ? rc : rc == kWexlOk ? 1 : 0;
+}
+
+// Whether what the step sent goes to the system before kovDriver returns:
+// always when it returns to the application, when the operation ends or
+// waits, when a pause follows, and before a reply is awaited. Only the
+// automatic loop going straight on to the next line lets it gather.
+bool OutputMustGo(const ChannelContext& c, bool fromLoop, uint32_t now) {
+  if (!fromLoop || c.WaitFor != kWaitNothing || c.NextState == Done) return true;
+  if (now - c.TimerStart < c.NotBefore) return true;
+  const StateStep* next = FindStep(c.NextState);
+  return next == nullptr || AwaitsReply(next->await);
+}
+
+// After a step: its output handed over where it must go now (a failure fails
+// the step as its send would have, -52), and the files written out when the
+// operation ends (-1 when that fails). 0, or the failure's result.
+int AfterStep(ChannelContext& c, bool fromLoop, uint32_t now) {
+  if (c.HoldsSlot && OutputMustGo(c, fromLoop, now)) {
+    int rc = WexlFlush(ChannelSlot(c), 0);
+    if (rc < 0) return FailStep(c, rc, kWriteError);
+  }
+  if (c.NextState == Done && FlushOutFiles(c) < 0) return FailStep(c, 0, kWexlClosed);
+  return 0;
+}
+
 // Runs the row's step, with the reply it awaits read first.
-int RunRow(ChannelContext& c, const StateStep& row, uint32_t now) {
+int RunRow(ChannelContext& c, const StateStep& row, uint32_t now, bool fromLoop) {
   int reply = 0;
   if (AwaitsReply(row.await)) {
     if (WexlWaitReadable(ChannelSlot(c), 0) != 1) {
@@ -70,7 +110,15 @@ int RunRow(ChannelContext& c, const StateStep& row, uint32_t now) {
   if (rc < 0) return rc;
   // No free socket slot: the caller hears -7 and the state stays, so that a later call tries again.
   if (rc == kStepNotYet && c.WaitFor == kWaitSlot) return kInvalidSocket;
+  if (int failed = AfterStep(c, fromLoop, now)) return failed;
   return EndStep(c);
+}
+
+// The application's loop gets the processor back between its calls; the
+// automatic loop waits in the system instead.
+int CallAgain(bool fromLoop) {
+  if (!fromLoop) platform::SleepMs(0);
+  return KOV_MORE;
 }
 
 }  // namespace
@@ -92,27 +140,25 @@ const char* StateName(int state) {
   }
 }
 
-extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
-  if (int rc = CheckChannel(channel)) return rc;
-  ChannelContext& c = Channel(channel);
+int DriverStep(ChannelContext& c, bool fromLoop) {
   c.CommandBuffer[0] = '\0';
   c.ReplyBuffer[0] = '\0';
   c.WaitFor = kWaitNothing;
   const uint32_t now = platform::TickCount();
   const uint32_t elapsed = now - c.TimerStart;
-  if (elapsed < c.NotBefore) {
-    platform::SleepMs(0);
-    return KOV_MORE;
-  }
+  if (elapsed < c.NotBefore) return CallAgain(fromLoop);
   if (c.Deadline != 0 && elapsed > c.Deadline) return FailStep(c, 0, kTimedOut);
   const StateStep* row = FindStep(c.NextState);
   // A row that talks on the connection cannot run without one: end the
   // operation rather than wait for what can never come.
   if (row != nullptr && row->await != Await::kNothing && !c.HoldsSlot) return FailStep(c, 0, kNotConnected);
-  if (row != nullptr && row->await == Await::kWritable && WexlReady(ChannelSlot(c), kWexlWritable) != 1) {
-    c.WaitFor = kWaitWritable;
-    platform::SleepMs(0);
-    return KOV_MORE;
+  if (row != nullptr) {
+    const int ready = OutputReady(c, *row);
+    if (ready < 0) return FailStep(c, ready, kWriteError);
+    if (ready == 0) {
+      c.WaitFor = kWaitWritable;
+      return CallAgain(fromLoop);
+    }
   }
   c.ThisState = c.NextState;
   if (c.ThisState > 0) ++c.StepCount;
@@ -128,5 +174,10 @@ extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
     LogFormat(c, "ERROR! Unknown state %d\r\n", c.ThisState);
     return FailStep(c, 0, kBadStatusFlag);
   }
-  return RunRow(c, *row, now);
+  return RunRow(c, *row, now, fromLoop);
+}
+
+extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
+  if (int rc = CheckChannel(channel)) return rc;
+  return DriverStep(Channel(channel), false);
 }

@@ -1,8 +1,9 @@
-// The start of an operation and automatic driving: the entry points run
-// kovDriver until the operation ends. Between steps the loop waits without
-// spinning: it sleeps until the step's timer allows the next step, or blocks
-// on the socket until the server has answered (or room to write appeared),
-// bounded by the step's deadline.
+// The start of an operation and automatic driving: the entry points run the
+// driver's steps until the operation ends. After a step that made progress
+// the next one follows at once; otherwise the loop waits without spinning: it
+// sleeps until the step's timer allows the next step, or blocks on the socket
+// until the server has answered (or room to write appeared), bounded by the
+// step's deadline.
 #include "engine/operation.h"
 
 #include "engine/step_io.h"
@@ -30,9 +31,7 @@ void WaitBeforeNextStep(const ChannelContext& c) {
     } else {
       platform::SleepMs(limit);  // without a connection nothing can change before the deadline
     }
-    return;
   }
-  platform::SleepMs(0);
 }
 
 }  // namespace
@@ -40,7 +39,7 @@ void WaitBeforeNextStep(const ChannelContext& c) {
 int DriveToCompletion(int channel) {
   ChannelContext& c = Channel(channel);
   for (;;) {
-    int rc = kovDriver(channel);
+    int rc = DriverStep(c, true);
     if (rc <= 0) return rc;
     WaitBeforeNextStep(c);
   }

@@ -14,13 +14,19 @@ struct OperationRules {
   // The channel kind the call needs ('S', 'P') or sets (kSetsKind), 0 for none.
   char kind;
   enum KindRule { kNoKind, kNeedsKindFirst, kSetsKind } kindRule;
-  int wrongKind;         // returned when a needed kind differs (before the entry line)
-  bool needsConnection;  // -44 unless the channel holds its own connection (after the arguments)
+  int wrongKind;           // returned when a needed kind differs (before the entry line)
+  bool needsConnection;    // -44 unless the channel holds its own connection (after the arguments)
   bool clearTimersManual;  // also clear the timers when the application drives (AutoCall 0)
 };
 
-// Runs kovDriver until the operation ends (automatic driving); the result is
-// the last kovDriver result (0 or negative).
+// One step of the channel's operation: kovDriver's work. `fromLoop` tells
+// that the automatic loop calls, which waits in the system between steps and
+// lets the output of one line after another gather; otherwise the step
+// returns to the application with its output handed over.
+int DriverStep(ChannelContext& c, bool fromLoop);
+
+// Runs the steps until the operation ends (automatic driving); the result is
+// the last step's result (0 or negative).
 int DriveToCompletion(int channel);
 
 // Whether the export may start: the channel, kind and entry line in the rules'

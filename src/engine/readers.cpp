@@ -70,8 +70,11 @@ int ReadPop3Reply(ChannelContext& c) {
   const int slot = ChannelSlot(c);
   c.Deadline = 0;
   if (WexlWaitReadable(slot, gSettings.ReadWait) != 1) return kTimedOut;
-  int n = WexlReadLine(slot, c.ReplyBuffer, kReplyArea, gSettings.MaxWait, gSettings.MaxWait);
+  // A status line that trickles in must still be whole within four times ReadWait.
+  int n =
+      WexlReadLineWithin(slot, c.ReplyBuffer, kReplyArea, gSettings.MaxWait, gSettings.MaxWait, 4 * gSettings.ReadWait);
   if (n == kWexlClosed) return kWexlClosed;
+  if (n == kWexlLineTooSlow) return kTimedOut;
   BoundedCopy(c.LastReplyLine, c.ReplyBuffer, 128);
   if (n < 0) return n;
   if (n > 0 && n < kReplyArea - 1 && c.ReplyBuffer[n - 1] != '\n') {

@@ -69,6 +69,27 @@
   X(VerifyReply, 272)        \
   X(SmtpCommand, 298)        \
   X(SmtpCommandReply, 299)   \
+  X(Pop3Start, 300)          \
+  X(Pop3Greeting, 301)       \
+  X(Pop3SendApop, 302)       \
+  X(Pop3SendUser, 303)       \
+  X(Pop3UserReply, 304)      \
+  X(Pop3SendPass, 305)       \
+  X(Pop3LoginReply, 306)     \
+  X(Pop3SendStat, 307)       \
+  X(Pop3StatReply, 308)      \
+  X(Pop3RawLine, 309)        \
+  X(Pop3SendRetr, 310)       \
+  X(Pop3SendTop, 311)        \
+  X(Pop3MessageLine, 312)    \
+  X(Pop3MessageEnd, 313)     \
+  X(Pop3TopLine, 314)        \
+  X(Pop3SendDele, 315)       \
+  X(Pop3DeleReply, 316)      \
+  X(Pop3SendList, 317)       \
+  X(Pop3ListReply, 318)      \
+  X(Pop3SendUidl, 320)       \
+  X(Pop3UidlLine, 321)       \
   X(Pop3Command, 398)        \
   X(Pop3CommandReply, 399)   \
   X(AltPartType, 400)        \

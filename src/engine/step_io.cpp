@@ -50,9 +50,13 @@ void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limi
   c.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
 }
 
-int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int replyState) {
-  int rc = WexlSendLine(ChannelSlot(c), line);
-  if (rc < 0) return FailStep(c, rc, kWriteError);
+int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int replyState,
+                    int failCode) {
+  const int slot = ChannelSlot(c);
+  int rc = WexlSendLine(slot, line);
+  // A command is answered: it goes out now, and a refusal fails this step.
+  if (rc >= 0) rc = WexlFlush(slot, 0);
+  if (rc < 0) return FailStep(c, rc, failCode);
   SetTimers(c, now, firstDelay, gSettings.MaxWait);
   c.NextState = replyState;
   return kStepDone;

@@ -6,6 +6,7 @@
 
 #include "api/connection.h"
 #include "api/context.h"
+#include "api/errors.h"
 #include "api/settings.h"
 
 // Logs the failure and its texts; for a negative kovCode also ends the
@@ -17,7 +18,6 @@ int FailStep(ChannelContext& c, int sockCode, int kovCode);
 // the socket code.
 int FailReply(ChannelContext& c, int readerResult);
 
-
 // Starts the step timers at `now`: the next step runs no sooner than
 // `firstDelay` ms and fails after `limit` ms (at least 1; both measured as
 // elapsed time, so the tick counter may wrap).
@@ -27,6 +27,8 @@ void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limi
 // answer (EHLO, AUTH): the reply usually needs a round trip and some work.
 inline int32_t SlowReplyDelay() { return 2 * gSettings.MinWait + 200; }
 
-// Sends a command line; on success the reply state follows after
-// `firstDelay` ms, within MaxWait. A failed send fails the step (-52).
-int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int replyState);
+// Sends a command line and hands it to the system at once; on success the
+// reply state follows after `firstDelay` ms, within MaxWait. A failed send
+// fails the step with `failCode` (-52 unless the protocol names another).
+int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int replyState,
+                    int failCode = kWriteError);

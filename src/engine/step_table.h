@@ -62,6 +62,9 @@ extern const StepTable kSmtpEnvelopeSteps;
 extern const StepTable kComposeHeaderSteps;
 extern const StepTable kComposeBodySteps;
 extern const StepTable kComposeAttachSteps;
+extern const StepTable kPop3SessionSteps;
+extern const StepTable kPop3MailboxSteps;
+extern const StepTable kPop3RetrieveSteps;
 
 // Every phase table; the driver's lookup is built from these.
 extern const StepTable* const kAllStepTables[];

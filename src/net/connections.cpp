@@ -3,6 +3,7 @@
 
 #include "net/connections.h"
 #include "net/internal.h"
+#include "net/output.h"
 #include "net/ring.h"
 #include "net/trace.h"
 
@@ -36,6 +37,7 @@ int WexlCreateSocket() {
   }
   s.OpenFlag = 1;
   ClearReceived(s);
+  ClearOutput(s);
   WexlStoreSocket(s, handle);
   return slot;
 }
@@ -60,11 +62,13 @@ int WexlClose(int slot) {
   if (s == nullptr) return kWexlBadSlot;
   if (!HasSocket(*s)) return kWexlOk;
   WaitWhileBlocking(*s);
+  PushOutput(*s);
   platform::SocketSetLinger(s->Socket, kLingerTime);
   int result = platform::SocketClose(s->Socket) == 0 ? kWexlOk : NegatedLastError();
   platform::SleepMs(closePauseMs);
   // The slot is free whatever the close said, so it is no longer open either.
   s->OpenFlag = 0;
+  ClearOutput(*s);
   WexlStoreSocket(*s, kSocketFree);
   return result;
 }

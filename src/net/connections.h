@@ -41,9 +41,10 @@ int WexlCreateSocket();
 // resolution's code, -10038 when the slot holds no socket, or the negated
 // connect error of a connect already refused.
 int WexlConnect(int slot, const char* server, uint16_t port);
-// Closes the slot's socket with a linger time, pauses, and frees the slot.
-// 1000 (also for a slot without a socket), or the negated close error (the
-// slot is freed all the same).
+// Hands the system what output it takes at once, closes the slot's socket
+// with a linger time, pauses, and frees the slot. 1000 (also for a slot
+// without a socket), or the negated close error (the slot is freed all the
+// same).
 int WexlClose(int slot);
 // The pause after every close, 500 ms unless set otherwise (process-wide).
 void WexlSetClosePause(uint32_t ms);
@@ -51,19 +52,22 @@ void WexlSetClosePause(uint32_t ms);
 // The readiness kinds of WexlReady and the waits.
 enum WexlReadyKind { kWexlReadable = 1, kWexlWritable = 2, kWexlException = 3 };
 
-// Zero-wait readiness test. Kind 1 readable, 2 writable, 3 exception (a
-// failed connect); 1 ready, 0 not (also for a slot without a socket), -1004
-// for another kind.
+// Zero-wait readiness test, after handing waiting output to the system as
+// far as it takes it now. Kind 1 readable, 2 writable, 3 exception (a failed
+// connect); 1 ready, 0 not (also for a slot without a socket), -1004 for
+// another kind. After a failed send the socket reads as readable (a read
+// reports the failure) and never as writable.
 int WexlReady(int slot, int kind);
-// Polls until writable (1), an exception condition (0) or the limit (0),
-// sleeping the slot's SleepInterval between polls; a limit of 0 polls once.
+// Waits in the system until writable (1), or 0 at once for an exception
+// condition, or 0 when the limit passes; a limit of 0 tests once. Waiting
+// output is handed over first, within the same limit. Without a socket the
+// wait sleeps out its limit and gives 0.
 int WexlWaitWritable(int slot, int limitMs);
-// As WexlWaitWritable for readability; 1 at once when the receive ring holds
-// data.
+// As WexlWaitWritable for readability; 1 at once when received bytes are
+// buffered.
 int WexlWaitReadable(int slot, int limitMs);
-// One blocking wait in the system, no polling loop: kind 1 until readable (1
-// at once when the ring holds data), kind 2 until writable (0 at once on an
-// exception condition); 0 when the limit passes, -1004 for another kind.
+// As the two waits above (kind 1 readable, kind 2 writable), except that
+// without a socket it gives 0 at once; -1004 for another kind.
 int WexlWaitReady(int slot, int kind, uint32_t limitMs);
 
 // Writes a host-order address as dotted text; its length, or 0 (nothing

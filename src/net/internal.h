@@ -28,3 +28,9 @@ inline int NegatedLastError() {
   int e = platform::NetLastError();
   return e > 0 ? -e : kWexlLost;
 }
+
+// The system's readiness test of the slot's socket (which must have one),
+// answering "readable" from KnownReadable while that holds.
+bool SystemReady(SocketSlot& s, platform::ReadyKind kind, uint32_t waitMs);
+// A receive of up to `length` bytes; KnownReadable no longer holds after it.
+int ReceiveNow(SocketSlot& s, void* buffer, int length);

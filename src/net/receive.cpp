@@ -1,18 +1,25 @@
-// Receiving through the ring: peek, take, lines, and draining.
+// Receiving through the ring: peek, take, lines, and draining. Output still
+// waiting in the slot is handed to the system first.
 #include <cstring>
 
 #include "net/connections.h"
 #include "net/internal.h"
 #include "net/lineio.h"
+#include "net/output.h"
 #include "net/ring.h"
 #include "net/trace.h"
+
+int ReceiveNow(SocketSlot& s, void* buffer, int length) {
+  s.KnownReadable = 0;
+  return platform::SocketReceive(s.Socket, buffer, length);
+}
 
 namespace {
 
 constexpr int kMostPerReceive = kRingSize - 1;
 
 // Whether the socket is usable for a receive now: a socket that is not even
-// writable is broken or gone.
+// writable (or whose last send failed) is broken or gone.
 bool Usable(int slot) { return WexlReady(slot, platform::kWritable) == 1; }
 
 // One receive of whatever the socket holds now, up to the read-ahead size,
@@ -21,7 +28,7 @@ bool Usable(int slot) { return WexlReady(slot, platform::kWritable) == 1; }
 int ReceiveAhead(SocketSlot& s, int slot) {
   if (!Usable(slot)) return kWexlLost;
   if (WexlReady(slot, platform::kReadable) != 1) return 0;
-  int n = platform::SocketReceive(s.Socket, s.AheadData, kReadAheadSize);
+  int n = ReceiveNow(s, s.AheadData, kReadAheadSize);
   if (n < 1) {
     s.OpenFlag = 0;
     return kWexlLost;
@@ -36,6 +43,7 @@ int ReceiveAhead(SocketSlot& s, int slot) {
 int WexlPeek(int slot, char* buffer, int length) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
+  PushOutput(*s);  // a failure stays in SendError: the socket is then unusable
   if (buffer == nullptr || length < 1) return 0;
   if (length > kMostPerReceive) length = kMostPerReceive;
   if (RingCount(*s) == 0) {
@@ -49,6 +57,7 @@ int WexlTake(int slot, char* buffer, int length) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
   if (buffer == nullptr || length < 1) return kWexlBadLength;
+  PushOutput(*s);
   int n = RingTake(slot, buffer, length);
   if (n > 0) TraceRecord(*s, "R: ", buffer, n);
   int ahead = TakeAhead(*s, buffer + n, length - n);
@@ -59,7 +68,7 @@ int WexlTake(int slot, char* buffer, int length) {
   // unusable or closed; the next call reports that.
   if (!Usable(slot)) return n > 0 ? n : kWexlLost;
   if (WexlReady(slot, platform::kReadable) != 1) return n;
-  int got = platform::SocketReceive(s->Socket, buffer + n, length - n);
+  int got = ReceiveNow(*s, buffer + n, length - n);
   if (got < 1) {
     s->OpenFlag = 0;
     return n > 0 ? n : kWexlLost;
@@ -83,13 +92,30 @@ int WexlGetLine(int slot, char* buffer, int capacity) {
   return taken;
 }
 
-int WexlReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs) {
+namespace {
+
+// WexlReadLine, and with a `totalLimitMs` above 0 also the overall limit of
+// WexlReadLineWithin, measured from the moment the first piece was taken.
+int ReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs, int totalLimitMs) {
   if (WexlSlot(slot) == nullptr) return kWexlBadSlot;
   if (buffer == nullptr || capacity < 1) return kWexlBadLength;
   if (WexlWaitReadable(slot, firstLimitMs) != 1) return 0;
   int held = WexlGetLine(slot, buffer, capacity);
-  if (held <= 0) return held;
-  while (held < capacity - 1 && buffer[held - 1] != '\n' && WexlWaitReadable(slot, nextLimitMs) == 1) {
+  if (held <= 0 || held == capacity - 1 || buffer[held - 1] == '\n') return held;
+  // The line goes on: the clock of its overall limit runs from here.
+  const uint32_t start = platform::TickCount();
+  const uint32_t total = static_cast<uint32_t>(totalLimitMs);
+  while (held < capacity - 1 && buffer[held - 1] != '\n') {
+    int wait = nextLimitMs > 0 ? nextLimitMs : 0;
+    if (totalLimitMs > 0) {
+      const uint32_t elapsed = platform::TickCount() - start;
+      if (elapsed >= total) return kWexlLineTooSlow;
+      if (static_cast<uint32_t>(wait) > total - elapsed) wait = static_cast<int>(total - elapsed);
+    }
+    if (WexlWaitReadable(slot, wait) != 1) {
+      if (totalLimitMs > 0 && platform::TickCount() - start >= total) return kWexlLineTooSlow;
+      break;
+    }
     // A piece that does not come (closed, failed) ends the line with what is
     // held; the next read reports the closed connection.
     int piece = WexlGetLine(slot, buffer + held, capacity - held);
@@ -97,6 +123,16 @@ int WexlReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nex
     held += piece;
   }
   return held;
+}
+
+}  // namespace
+
+int WexlReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs) {
+  return ReadLine(slot, buffer, capacity, firstLimitMs, nextLimitMs, 0);
+}
+
+int WexlReadLineWithin(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs, int totalLimitMs) {
+  return ReadLine(slot, buffer, capacity, firstLimitMs, nextLimitMs, totalLimitMs);
 }
 
 int WexlDrain(int slot) {

@@ -61,6 +61,7 @@ void ClearReceived(SocketSlot& s) {
   s.RingTail = 0;
   s.AheadHead = 0;
   s.AheadTail = 0;
+  s.KnownReadable = 0;
 }
 
 void FillRingFromAhead(SocketSlot& s, int count) {

@@ -1,32 +1,21 @@
-// Sending buffers, texts and lines.
+// Sending buffers, texts and lines: every send goes into the slot's output
+// buffer and is traced at once; the buffer reaches the system when it is
+// full, before any read or wait on the slot, on WexlFlush and on close.
 #include <cstring>
 
-#include "net/connections.h"
 #include "net/internal.h"
 #include "net/lineio.h"
+#include "net/output.h"
 #include "net/trace.h"
 
 namespace {
-// Lines shorter than this go out with their CR LF in a single send.
+// Lines shorter than this go out with their CR LF as one send.
 constexpr size_t kOneSendLine = 126;
-}  // namespace
 
-namespace {
-
-// Sends the whole buffer once the socket is writable; the length or a code.
-int SendAll(SocketSlot& s, int slot, const char* buffer, int length) {
+// Queues the whole buffer; the length or a code.
+int Queue(SocketSlot& s, const char* buffer, int length) {
   if (buffer == nullptr || length < 1) return kWexlBadLength;
-  if (WexlWaitWritable(slot, s.SendWaitLimit) != 1) return kWexlLost;
-  for (int sent = 0; sent < length;) {
-    int n = platform::SocketSend(s.Socket, buffer + sent, length - sent);
-    if (n < 1) {
-      s.OpenFlag = 0;
-      return NegatedLastError();
-    }
-    sent += n;
-    if (sent < length) platform::SleepMs(0);  // let the receiver catch up before the rest
-  }
-  return length;
+  return QueueOutput(s, buffer, length);
 }
 
 }  // namespace
@@ -34,7 +23,7 @@ int SendAll(SocketSlot& s, int slot, const char* buffer, int length) {
 int WexlSend(int slot, const char* buffer, int length) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
-  int rc = SendAll(*s, slot, buffer, length);
+  int rc = Queue(*s, buffer, length);
   if (rc > 0) TraceRecord(*s, "S: ", buffer, length);
   return rc;
 }
@@ -42,7 +31,7 @@ int WexlSend(int slot, const char* buffer, int length) {
 int WexlSendMasked(int slot, const char* buffer, int length, int shown) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
-  int rc = SendAll(*s, slot, buffer, length);
+  int rc = Queue(*s, buffer, length);
   if (rc > 0) {
     TraceRecord(*s, "S: ", buffer, shown < 0 ? 0 : shown < length ? shown : length);
     TraceText(*s, "*****\r\n", 7);
@@ -69,4 +58,21 @@ int WexlSendLine(int slot, const char* text) {
   // A line whose end could not be sent is not sent.
   int end = WexlSend(slot, "\r\n", 2);
   return end < 0 ? end : sent + 2;
+}
+
+int WexlFlush(int slot, int limitMs) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  return FlushOutput(*s, limitMs > 0 ? static_cast<uint32_t>(limitMs) : 0);
+}
+
+int WexlCanSend(int slot) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  if (s->SendError != 0) return s->SendError;
+  if (!HasSocket(*s)) return kWexlLost;
+  if (kOutputSize - OutputCount(*s) >= kSendRoom) return 1;
+  int rc = PushOutput(*s);
+  if (rc < 0) return rc;
+  return kOutputSize - OutputCount(*s) >= kSendRoom ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "net/output.h"
 #include "net/ring.h"
 #include "platform/platform.h"
 #include "platform/sockets.h"
@@ -26,6 +27,7 @@ int WexlStartup(int requestedSlots, int sleepInterval) {
     s.Index = i;
     s.Socket = kSocketFree;
     ClearReceived(s);
+    ClearOutput(s);
     s.SleepInterval = sleepInterval;
     s.HostName[0] = '\0';
     // No log of an earlier attach may receive the trace of a new connection.

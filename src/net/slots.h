@@ -12,7 +12,12 @@ constexpr int kMaxSlots = 32;
 constexpr int kRingSize = 256;
 // What one receive may take from the socket: bytes wait here until the ring
 // has room, so bulk data costs one receive per this many bytes, not per line.
-constexpr int kReadAheadSize = 16384;
+constexpr int kReadAheadSize = 65536;
+// What sends gather before they are handed to the system in one piece.
+constexpr int kOutputSize = 32768;
+// The room a step may count on after WexlCanSend said yes: more than any one
+// command or message line.
+constexpr int kSendRoom = 4096;
 
 enum WexlCode {
   kWexlLost = -1,
@@ -25,6 +30,7 @@ enum WexlCode {
   kWexlNameTooLong = -1008,
   kWexlUnresolved = -1009,
   kWexlBadLength = -1010,
+  kWexlLineTooSlow = -1011,
 };
 
 enum WexlOption { kOptionTrace = 1001, kOptionSendWait = 1002 };
@@ -52,6 +58,18 @@ struct SocketSlot {
   unsigned char AheadData[kReadAheadSize];
   int32_t AheadHead;
   int32_t AheadTail;
+  // 1 once the system said the socket is readable, until the next receive:
+  // only a receive of this slot's own can take that away, so the readiness
+  // tests and waits until then need not ask again.
+  uint8_t KnownReadable;
+  // Bytes sent and not yet handed to the system: OutData[OutHead..OutTail).
+  unsigned char OutData[kOutputSize];
+  int32_t OutHead;
+  int32_t OutTail;
+  // How the last hand-over failed (a negated Windows Sockets error), 0 while
+  // none has: kept until the slot gets a new socket, so that no later send
+  // or read on this connection can look successful.
+  int32_t SendError;
   int32_t TraceHandle;  // 0 = no trace
   int32_t SleepInterval;
   char HostName[128];

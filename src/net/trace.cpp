@@ -4,6 +4,11 @@
 
 #include "platform/platform.h"
 
+namespace {
+// Records up to this size go to the file in one write.
+constexpr int kOneWriteRecord = 1024;
+}  // namespace
+
 void TraceText(const SocketSlot& s, const char* text, int length) {
   if (s.TraceHandle == 0 || length < 1) return;
   platform::FileWrite(s.TraceHandle, text, static_cast<uint32_t>(length));
@@ -11,6 +16,14 @@ void TraceText(const SocketSlot& s, const char* text, int length) {
 
 void TraceRecord(const SocketSlot& s, const char* prefix, const void* data, int length) {
   if (s.TraceHandle == 0) return;
-  platform::FileWrite(s.TraceHandle, prefix, static_cast<uint32_t>(strlen(prefix)));
+  const int prefixLength = static_cast<int>(strlen(prefix));
+  if (length > 0 && prefixLength + length <= kOneWriteRecord) {
+    char record[kOneWriteRecord];
+    memcpy(record, prefix, static_cast<size_t>(prefixLength));
+    memcpy(record + prefixLength, data, static_cast<size_t>(length));
+    TraceText(s, record, prefixLength + length);
+    return;
+  }
+  TraceText(s, prefix, prefixLength);
   TraceText(s, static_cast<const char*>(data), length);
 }

@@ -1,68 +1,76 @@
-// Readiness of a slot's socket: the zero-wait test, the polling waits built
-// on it, and one blocking wait in the system.
+// Readiness of a slot's socket: the zero-wait test and the waits, each one
+// wait in the system. Output still waiting in the slot goes out first, within
+// the same time limit, so that no wait is for an answer to bytes not yet sent.
 #include "net/connections.h"
 #include "net/internal.h"
+#include "net/output.h"
 #include "net/ring.h"
 
 namespace {
 
 bool ValidKind(int kind) { return kind >= platform::kReadable && kind <= platform::kException; }
 
-// One pass of a polling wait: 1 ends it ready, 0 ends it not ready, -1 goes on.
-using Pass = int (*)(int slot);
+uint32_t Limit(int limitMs) { return limitMs > 0 ? static_cast<uint32_t>(limitMs) : 0; }
 
-int WritablePass(int slot) {
-  if (WexlReady(slot, platform::kException) == 1) return 0;
-  return WexlReady(slot, platform::kWritable) == 1 ? 1 : -1;
+// Hands the waiting output over within limitMs; the part of the limit left.
+uint32_t FlushFirst(SocketSlot& s, uint32_t limitMs) {
+  if (OutputCount(s) == 0) return limitMs;
+  const uint32_t start = platform::TickCount();
+  FlushOutput(s, limitMs);  // a failure stays in SendError
+  const uint32_t spent = platform::TickCount() - start;
+  return spent < limitMs ? limitMs - spent : 0;
 }
 
-int ReadablePass(int slot) { return WexlReady(slot, platform::kReadable) == 1 ? 1 : -1; }
-
-// Repeats a pass, sleeping between passes, until it decides or the limit has
-// passed since the first unsuccessful pass; a limit of 0 makes one pass.
-// Elapsed time is measured as a difference, so a wrapping tick count is harmless.
-int PollUntil(const SocketSlot& s, int slot, int limitMs, Pass pass) {
-  const uint32_t limit = limitMs > 0 ? static_cast<uint32_t>(limitMs) : 0;
-  uint32_t start = 0;
-  for (bool first = true;; first = false) {
-    int decided = pass(slot);
-    if (decided >= 0) return decided;
-    uint32_t now = platform::TickCount();
-    if (first) start = now;
-    if (now - start >= limit) return 0;
-    platform::SleepMs(PollPause(s));
+// Waits for kind 1 (readable: buffered bytes count, and so does a failed
+// send, which the next read reports) or kind 2 (writable, never with an
+// exception condition or after a failed send). Without a socket nothing can
+// change: 0, after sleeping out the limit when `sleepWithoutSocket`.
+int Wait(SocketSlot& s, int kind, uint32_t limitMs, bool sleepWithoutSocket) {
+  const uint32_t left = FlushFirst(s, limitMs);
+  if (kind == platform::kReadable && (BufferedCount(s) > 0 || s.SendError != 0)) return 1;
+  if (kind == platform::kWritable && s.SendError != 0) return 0;
+  if (!HasSocket(s)) {
+    if (sleepWithoutSocket && left > 0) platform::SleepMs(left);
+    return 0;
   }
+  if (kind == platform::kWritable && platform::SocketReady(s.Socket, platform::kException, 0)) return 0;
+  return SystemReady(s, static_cast<platform::ReadyKind>(kind), left) ? 1 : 0;
 }
 
 }  // namespace
+
+bool SystemReady(SocketSlot& s, platform::ReadyKind kind, uint32_t waitMs) {
+  if (kind == platform::kReadable && s.KnownReadable) return true;
+  const bool ready = platform::SocketReady(s.Socket, kind, waitMs);
+  if (kind == platform::kReadable && ready) s.KnownReadable = 1;
+  return ready;
+}
 
 int WexlReady(int slot, int kind) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
   if (!ValidKind(kind)) return kWexlBadKind;
+  PushOutput(*s);  // a failure stays in SendError
+  if (s->SendError != 0 && kind != platform::kException) return kind == platform::kReadable ? 1 : 0;
   if (!HasSocket(*s)) return 0;
-  return platform::SocketReady(s->Socket, static_cast<platform::ReadyKind>(kind), 0) ? 1 : 0;
+  return SystemReady(*s, static_cast<platform::ReadyKind>(kind), 0) ? 1 : 0;
 }
 
 int WexlWaitWritable(int slot, int limitMs) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
-  return PollUntil(*s, slot, limitMs, WritablePass);
+  return Wait(*s, platform::kWritable, Limit(limitMs), true);
 }
 
 int WexlWaitReadable(int slot, int limitMs) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
-  if (BufferedCount(*s) > 0) return 1;
-  return PollUntil(*s, slot, limitMs, ReadablePass);
+  return Wait(*s, platform::kReadable, Limit(limitMs), true);
 }
 
 int WexlWaitReady(int slot, int kind, uint32_t limitMs) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
   if (kind != platform::kReadable && kind != platform::kWritable) return kWexlBadKind;
-  if (kind == platform::kReadable && BufferedCount(*s) > 0) return 1;
-  if (!HasSocket(*s)) return 0;
-  if (kind == platform::kWritable && platform::SocketReady(s->Socket, platform::kException, 0)) return 0;
-  return platform::SocketReady(s->Socket, static_cast<platform::ReadyKind>(kind), limitMs) ? 1 : 0;
+  return Wait(*s, kind, limitMs, false);
 }

@@ -166,7 +166,12 @@ int NetLookupHost(const char* name, uint8_t address[4]) {
 
 int SocketOpenTcp() {
   int fd = KeepAboveOne(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
-  if (fd < 0) KeepErrno();
+  if (fd < 0) {
+    KeepErrno();
+    return fd;
+  }
+  int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   SetLink(fd, kUnconnected);
   return fd;
 }
@@ -246,10 +251,12 @@ int SocketSend(int socket, const void* buffer, int length) {
   ssize_t n;
   do {
     KOV_COUNT_SYSCALL();
-    n = send(socket, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
+    n = send(socket, buffer, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
   } while (n < 0 && errno == EINTR);
-  if (n < 0) KeepErrno();
-  return static_cast<int>(n);
+  if (n >= 0) return static_cast<int>(n);
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;  // no room now, or still connecting
+  KeepErrno();
+  return -1;
 }
 
 int SocketReceive(int socket, void* buffer, int length) {

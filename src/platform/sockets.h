@@ -20,12 +20,14 @@ int NetLastError();
 // bytes in network order and returns 0, otherwise the error number (11001 ...).
 int NetLookupHost(const char* name, uint8_t address[4]);
 
-// A blocking TCP socket. Valid handles are always 2 or above; -1 on failure.
+// A TCP socket with Nagle's delay off: the engine gathers its writes itself,
+// so what it hands over is meant to leave at once. Valid handles are always 2
+// or above; -1 on failure.
 int SocketOpenTcp();
 // Starts a connect to an IPv4 address and port given in host byte order
-// without waiting for the server; the socket stays blocking for sending and
-// receiving. A connect already decided when it returns gives 0 or its error
-// number (10061 for a refused connect on this host); one still in progress
+// without waiting for the server. A connect already decided when it returns
+// gives 0 or its error number (10061 for a refused connect on this host); one
+// still in progress
 // gives 10035 ("would block"): SocketReady() then reports it as writable once
 // connected, or as an exception once failed. An error number is also left
 // in NetLastError().
@@ -40,9 +42,12 @@ enum ReadyKind { kReadable = 1, kWritable = 2, kException = 3 };
 // readable and writable (receive and send report the reset).
 bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs);
 
-// Bytes sent or received; 0 from receive means the peer closed the
-// connection; -1 is a failure whose number NetLastError() gives.
+// Hands the system as many bytes as it takes now, without waiting for room:
+// the count taken, 0 when it has no room yet (or the connect is still under
+// way), -1 for a failure whose number NetLastError() gives.
 int SocketSend(int socket, const void* buffer, int length);
+// Bytes received (call it once the socket is readable); 0 means the peer
+// closed the connection; -1 is a failure whose number NetLastError() gives.
 int SocketReceive(int socket, void* buffer, int length);
 
 // SO_LINGER on with the given time; result not needed by the engine.

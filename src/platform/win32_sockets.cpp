@@ -74,7 +74,10 @@ int NetLookupHost(const char* name, uint8_t address[4]) {
 
 int SocketOpenTcp() {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  return s == INVALID_SOCKET ? -1 : static_cast<int>(s);
+  if (s == INVALID_SOCKET) return -1;
+  BOOL on = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  return static_cast<int>(s);
 }
 
 int SocketConnect(int socket, uint32_t address, uint16_t port) {
@@ -85,12 +88,11 @@ int SocketConnect(int socket, uint32_t address, uint16_t port) {
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = htonl(address);
   // The connect only starts here, so that a server that never answers cannot
-  // hold the caller; sends and receives block again as before.
+  // hold the caller. The socket stays non-blocking: a send takes only what the
+  // system has room for, and a receive follows a readiness test.
   u_long nonBlocking = 1;
   if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return WSAGetLastError();
   int error = connect(s, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0 ? 0 : WSAGetLastError();
-  u_long blocking = 0;
-  if (ioctlsocket(s, FIONBIO, &blocking) != 0) return WSAGetLastError();
   if (error == WSAEWOULDBLOCK) {
     // A connect to this host is often decided already (a refusal on the
     // loopback may be): report that outcome as a blocking connect would.
@@ -120,8 +122,16 @@ bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs) {
 }
 
 int SocketSend(int socket, const void* buffer, int length) {
+  const SOCKET s = static_cast<SOCKET>(socket);
   KOV_COUNT_SYSCALL();
-  return send(static_cast<SOCKET>(socket), static_cast<const char*>(buffer), length, 0);
+  int n = send(s, static_cast<const char*>(buffer), length, 0);
+  if (n >= 0) return n;
+  const int error = WSAGetLastError();
+  if (error == WSAEWOULDBLOCK) return 0;
+  // A connect still under way refuses the send; it takes nothing yet.
+  if (error == WSAENOTCONN && SelectSets(s, Bit(kWritable) | Bit(kException), 0) == 0) return 0;
+  WSASetLastError(error);
+  return -1;
 }
 
 int SocketReceive(int socket, void* buffer, int length) {
@@ -136,7 +146,13 @@ void SocketSetLinger(int socket, uint16_t seconds) {
   setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
 }
 
-int SocketClose(int socket) { return closesocket(static_cast<SOCKET>(socket)) == 0 ? 0 : -1; }
+int SocketClose(int socket) {
+  const SOCKET s = static_cast<SOCKET>(socket);
+  // A non-blocking socket would refuse to linger: the close blocks as it always did.
+  u_long blocking = 0;
+  ioctlsocket(s, FIONBIO, &blocking);
+  return closesocket(s) == 0 ? 0 : -1;
+}
 
 bool SocketLocalAddress(int socket, uint32_t* address) {
   sockaddr_in local;

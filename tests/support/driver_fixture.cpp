@@ -3,6 +3,7 @@
 #include "codec/strings.h"
 #include "engine/operation.h"
 #include "engine/states.h"
+#include "engine/step_table.h"
 #include "kov32.h"
 #include "platform/platform.h"
 
@@ -48,9 +49,10 @@ int DriveByHand(int channel, std::vector<int>& states) {
   for (;;) {
     int rc = kovDriver(channel);
     if (rc == KOV_MORE || (!states.empty() && states.back() == rc)) {
-      // Waiting: poll again soon, but never for ever.
+      // Waiting: poll again soon, but never for ever. A state that repeats
+      // while it makes progress (a message read line by line) goes on at once.
       if (platform::TickCount() - start > 20000) return -9999;
-      platform::SleepMs(1);
+      if (rc == KOV_MORE || Channel(channel).WaitFor != kWaitNothing) platform::SleepMs(1);
       continue;
     }
     states.push_back(rc);

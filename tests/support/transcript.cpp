@@ -16,12 +16,27 @@
 
 namespace {
 
-// What a verb gets: the channel, the port calls connect to, the arguments.
+// What a verb gets: the channel, the port calls connect to, the arguments
+// and the runner's buffer.
 struct CallContext {
   int channel;
   int port;
   const std::vector<CallArg>& args;
+  std::vector<char>& buffer;
   const char* Text(size_t i) const { return args[i].null ? nullptr : args[i].text.c_str(); }
+  int Number(size_t i) const { return static_cast<int>(strtol(args[i].text.c_str(), nullptr, 10)); }
+  // Argument `i` as a buffer of the size in argument `size`: null, the
+  // runner's buffer (the word buffer), or a text placed in that buffer.
+  char* Buffer(size_t i, size_t size) const {
+    if (args[i].null) return nullptr;
+    if (args[i].text != "buffer") {
+      if (args[i].text.size() >= buffer.size()) ADD_FAILURE() << "a buffer text longer than the runner's buffer";
+      BoundedCopy(buffer.data(), args[i].text.c_str(), static_cast<int>(buffer.size()) - 1);
+    } else if (Number(size) > static_cast<int>(buffer.size())) {
+      ADD_FAILURE() << "a size beyond the runner's buffer of " << buffer.size() << " bytes";
+    }
+    return buffer.data();
+  }
 };
 
 // The driver's connect states alone, without a protocol's greeting: a raw
@@ -61,6 +76,19 @@ const Verb kVerbs[] = {
      [](const CallContext& c) {
        return kovSendEmail(c.channel, c.Text(0), c.Text(1), c.Text(2), c.Text(3), c.Text(4), c.Text(5));
      }},
+    {"kovPop3Connect", 3, true,
+     [](const CallContext& c) { return kovPop3Connect(c.channel, c.Text(0), c.Text(1), c.Text(2)); }},
+    {"kovGetEmailCount", 0, true, [](const CallContext& c) { return kovGetEmailCount(c.channel); }},
+    {"kovGetEmailSize", 1, true, [](const CallContext& c) { return kovGetEmailSize(c.channel, c.Number(0)); }},
+    {"kovDeleteEmail", 1, true, [](const CallContext& c) { return kovDeleteEmail(c.channel, c.Number(0)); }},
+    {"kovGetEmailUID", 3, true,
+     [](const CallContext& c) { return kovGetEmailUID(c.channel, c.Number(0), c.Buffer(1, 2), c.Number(2)); }},
+    {"kovGetEmailLines", 4, true,
+     [](const CallContext& c) {
+       return kovGetEmailLines(c.channel, c.Number(0), c.Number(1), c.Buffer(2, 3), c.Number(3));
+     }},
+    {"kovGetEmailFile", 4, true,
+     [](const CallContext& c) { return kovGetEmailFile(c.channel, c.Number(0), c.Text(1), c.Text(2), c.Text(3)); }},
     {"connect", 2, true, RawConnect},
 };
 
@@ -94,6 +122,16 @@ std::unique_ptr<LoopbackServer> StartServer(const ServerScript& script, DriveMod
       case ScriptStep::kSend:
         pending += step.bytes;
         break;
+      case ScriptStep::kSendRepeated: {
+        // Bulk data leaves in blocks of about 64 KiB, not one send per line.
+        const size_t perBlock = std::max<size_t>(1, 65536 / std::max<size_t>(1, step.bytes.size()));
+        std::string block;
+        for (size_t i = 0; i < perBlock && i < step.times; ++i) block += step.bytes;
+        server->SendRepeated(block, step.times / perBlock);
+        if (step.times % perBlock != 0)
+          server->SendRepeated(block.substr(0, step.bytes.size() * (step.times % perBlock)), 1);
+        break;
+      }
       case ScriptStep::kClientLine:
         server->ReadLine();
         break;
@@ -200,7 +238,7 @@ void TranscriptTest::Run(const Action& a) {
   } else if (w == "int") {
     EXPECT_EQ(kovIntegerParam(channel_, static_cast<int>(a.numbers[0]), static_cast<int>(a.numbers[1])), 1);
   } else if (w == "string") {
-    kovStringParam(channel_, static_cast<int>(a.numbers[0]), a.text.c_str());
+    kovStringParam(channel_, static_cast<int>(a.numbers[0]), WithDir(a.text).c_str());
   } else if (w == "call") {
     Call(a);
   } else if (w == "result") {
@@ -217,6 +255,35 @@ void TranscriptTest::Run(const Action& a) {
     const std::string log = Log();
     const bool has = log.find(a.text) != std::string::npos;
     EXPECT_EQ(has, w == "log-has") << (has ? "the log has: " : "the log lacks: ") << a.text << "\nlog:\n" << log;
+  } else if (w == "buffer-is") {
+    EXPECT_EQ(std::string(buffer_.data(), a.text.size()), a.text) << "the buffer";
+  } else if (w == "debug") {
+    std::vector<char> text(kTranscriptBufferSize);
+    kovDebug(channel_, static_cast<int>(a.numbers[0]), text.data(), kTranscriptBufferSize);
+    EXPECT_EQ(std::string(text.data()), a.text) << "kovDebug " << a.numbers[0];
+  } else if (w.compare(0, 5, "file-") == 0) {
+    CheckFile(a);
+  }
+}
+
+void TranscriptTest::CheckFile(const Action& a) {
+  const std::string path = dir.File(a.args[0].text);
+  std::ifstream in(path, std::ios::binary);
+  if (a.word == "file-absent") {
+    EXPECT_FALSE(in.is_open()) << path << " exists";
+    return;
+  }
+  ASSERT_TRUE(in.is_open()) << path << " does not exist";
+  const std::string content = ReadFile(path);
+  const size_t n = a.text.size();
+  if (a.word == "file-size") {
+    EXPECT_EQ(content.size(), static_cast<size_t>(a.numbers[0])) << path;
+  } else if (a.word == "file-is") {
+    EXPECT_EQ(content, a.text) << path;
+  } else if (a.word == "file-starts") {
+    EXPECT_EQ(content.substr(0, n), a.text) << path;
+  } else {
+    EXPECT_EQ(content.size() < n ? content : content.substr(content.size() - n), a.text) << path;
   }
 }
 
@@ -224,13 +291,9 @@ void TranscriptTest::Call(const Action& a) {
   SetPorts(channel_);
   states_.clear();
   std::vector<CallArg> args = a.args;
-  for (CallArg& arg : args) {
-    // "$DIR/" joins with the system's own separator, as an application would.
-    const std::string joined = dir.File("");
-    for (size_t at = arg.text.find("$DIR/"); at != std::string::npos; at = arg.text.find("$DIR/", at + joined.size()))
-      arg.text.replace(at, 5, joined);
-  }
-  result_ = a.verb->run(CallContext{channel_, port_, args});
+  for (CallArg& arg : args) arg.text = WithDir(arg.text);
+  std::fill(buffer_.begin(), buffer_.end(), '~');
+  result_ = a.verb->run(CallContext{channel_, port_, args, buffer_});
   if (GetParam().mode != DriveMode::kManual) return;
   if (!a.verb->startsOperation) {
     // kovAbort hands the channel back to automatic driving.
@@ -238,6 +301,15 @@ void TranscriptTest::Call(const Action& a) {
   } else if (result_ == 0) {
     result_ = DriveByHand(channel_, states_);
   }
+}
+
+// "$DIR/" joins the run's directory with the system's own separator, as an
+// application would.
+std::string TranscriptTest::WithDir(std::string text) {
+  const std::string joined = dir.File("");
+  for (size_t at = text.find("$DIR/"); at != std::string::npos; at = text.find("$DIR/", at + joined.size()))
+    text.replace(at, 5, joined);
+  return text;
 }
 
 // Calls connect to the current target port.

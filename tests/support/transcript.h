@@ -14,6 +14,8 @@
 //   S: TEXT            the server sends TEXT and CR LF (byte by byte in the
 //                      slow-server mode); consecutive sends go out together
 //   S+ TEXT            the server sends TEXT without a line end
+//   S* COUNT TEXT      the server sends TEXT and CR LF COUNT times, at full
+//                      speed in every mode (bulk data after slow first lines)
 //   C: TEXT            the server waits for one line from the client; at the
 //                      end, all the client sent must be the C: texts, each
 //                      with CR LF, byte for byte
@@ -33,7 +35,7 @@
 // Set-up (preset for speed: KOV_DELAY 1, KOV_TIMEOUT 3000, KOV_CONNECT_WAIT
 // 3000):
 //   int PARAM VALUE    kovIntegerParam; PARAM is a KOV_ name or a number
-//   string PARAM TEXT  kovStringParam
+//   string PARAM TEXT  kovStringParam ("$DIR/" as in call arguments)
 //   log                opens a log file for the channel
 //   file NAME TEXT     creates the file NAME holding TEXT in the run's
 //                      temporary directory; "$DIR/" in a call argument stands
@@ -42,6 +44,12 @@
 //   call VERB ARG...   ARG is "TEXT", a bare word or number, or null. Verbs:
 //                      kovSmtpConnect SERVER FROM REPLYTO, kovVerifyUser NAMES,
 //                      kovSendEmail TO CC BCC SUBJECT MESSAGE ATTACHMENTS,
+//                      kovPop3Connect SERVER USER PASSWORD, kovGetEmailCount,
+//                      kovGetEmailSize N, kovDeleteEmail N, kovGetEmailUID N
+//                      BUFFER SIZE, kovGetEmailLines N LINES BUFFER SIZE,
+//                      kovGetEmailFile N NAME DIR ATTACHDIR, where BUFFER is
+//                      null, a text, or the bare word buffer: the runner's
+//                      own buffer, filled with '~' before every call,
 //                      kovCommand TEXT, kovClose, kovAbort, and connect KIND
 //                      SERVER: the driver's connect states alone (no greeting)
 //                      for a raw channel of kind S or P. In manual mode a call
@@ -56,6 +64,12 @@
 //   stat SELECTOR N    kovStatistics of the channel, now
 //   log-has TEXT       the channel's log holds TEXT
 //   log-lacks TEXT     the channel's log does not hold TEXT
+//   buffer-is TEXT     the runner's buffer starts with TEXT, byte for byte
+//   debug SELECTOR TEXT  kovDebug of the channel places TEXT
+//   file-is NAME TEXT  the file NAME of the run's directory holds TEXT
+//   file-starts NAME TEXT, file-ends NAME TEXT  it starts or ends with TEXT
+//   file-size NAME N   it holds N bytes
+//   file-absent NAME   there is no such file
 #pragma once
 
 #include <iosfwd>
@@ -67,12 +81,15 @@
 
 // The channels the fixture attaches.
 constexpr int kTranscriptChannels = 4;
+// The size of the runner's buffer (the bare word buffer in a call).
+constexpr int kTranscriptBufferSize = 262144;
 
 // One step of a server's script.
 struct ScriptStep {
-  enum Kind { kSend, kClientLine, kPause, kClose, kReset } kind;
+  enum Kind { kSend, kSendRepeated, kClientLine, kPause, kClose, kReset } kind;
   std::string bytes;
   int ms;
+  size_t times = 0;  // kSendRepeated
 };
 
 struct ServerScript {
@@ -98,11 +115,12 @@ struct Action {
   int line;
   std::string word;
   // server: its index; port: the port, 0 for unused; channel; int: index and
-  // value; string: index; result: N [M]; states; stat: selector and value.
+  // value; string: index; result: N [M]; states; stat: selector and value;
+  // debug: selector; file-size: size.
   std::vector<long> numbers;
-  std::string text;  // string, error-text, log-has, log-lacks
-  const Verb* verb;  // call
-  std::vector<CallArg> args;
+  std::string text;           // string, error-text, log-has, log-lacks, buffer-is, debug, file-*
+  const Verb* verb;           // call
+  std::vector<CallArg> args;  // call; file and file-*: the name
 };
 
 struct Transcript {
@@ -135,6 +153,8 @@ class TranscriptTest : public AttachedLibrary, public ::testing::WithParamInterf
   void Call(const Action& action);
   void SetPorts(int channel);
   std::string Log();
+  void CheckFile(const Action& action);
+  std::string WithDir(std::string text);
 
   std::vector<std::unique_ptr<LoopbackServer>> servers_;
   int channel_ = 0;
@@ -143,4 +163,5 @@ class TranscriptTest : public AttachedLibrary, public ::testing::WithParamInterf
   std::string logs_[kTranscriptChannels];
   int result_ = 0;
   std::vector<int> states_;
+  std::vector<char> buffer_ = std::vector<char>(kTranscriptBufferSize);
 };

@@ -134,9 +134,13 @@ long Number(const std::string& word, long low, long high) {
   return n;
 }
 
+// The range of a number a check compares with a call's int result.
+constexpr long kLeast = -2147483647L - 1;
+constexpr long kMost = 2147483647L;
+
 std::vector<long> Numbers(const std::string& rest, size_t least, size_t most) {
   std::vector<long> numbers;
-  for (const CallArg& word : Words(rest)) numbers.push_back(Number(word.text, -100000, 100000));
+  for (const CallArg& word : Words(rest)) numbers.push_back(Number(word.text, kLeast, kMost));
   if (numbers.size() < least || numbers.size() > most) {
     throw Malformed("expected " + std::to_string(least) + " to " + std::to_string(most) + " numbers");
   }
@@ -153,6 +157,7 @@ class Parser {
   void Parameter(Action& a, const std::string& rest);
   void Call(Action& a, const std::string& rest);
   void Result(Action& a, const std::string& rest);
+  void FileCheck(Action& a, const std::string& rest);
 
   Transcript& t_;
   size_t server_ = 0;
@@ -166,8 +171,8 @@ void Parser::Line(int number, const std::string& line) {
   const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
   const bool bare = rest.empty();
   Action a{number, word, {}, "", nullptr, {}};
-  if (word == "S:" || word == "S+" || word == "C:" || word == "pause" || word == "close" || word == "reset" ||
-      word == "hangup") {
+  if (word == "S:" || word == "S+" || word == "S*" || word == "C:" || word == "pause" || word == "close" ||
+      word == "reset" || word == "hangup") {
     Script(word, rest);
     return;
   }
@@ -200,9 +205,16 @@ void Parser::Line(int number, const std::string& line) {
     a.numbers = Numbers(rest, 1, 1000);
   } else if (word == "stat") {
     a.numbers = Numbers(rest, 2, 2);
-  } else if (word == "error-text" || word == "log-has" || word == "log-lacks") {
+  } else if (word == "error-text" || word == "log-has" || word == "log-lacks" || word == "buffer-is") {
     a.text = Unescape(rest);
     if (a.text.empty() && word != "error-text") throw Malformed(word + " needs a text");
+  } else if (word == "debug") {
+    size_t gap = rest.find(' ');
+    a.numbers.push_back(Number(rest.substr(0, gap), -100, 100));
+    a.text = gap == std::string::npos ? "" : Unescape(rest.substr(gap + 1));
+  } else if (word == "file-is" || word == "file-starts" || word == "file-ends" || word == "file-size" ||
+             word == "file-absent") {
+    FileCheck(a, rest);
   } else {
     throw Malformed("unknown directive '" + word + "'");
   }
@@ -219,6 +231,12 @@ void Parser::Script(const std::string& word, const std::string& rest) {
   } else if (word == "close" || word == "reset") {
     if (!rest.empty()) throw Malformed(word + " takes nothing");
     s.steps.push_back(ScriptStep{word == "close" ? ScriptStep::kClose : ScriptStep::kReset, "", 0});
+  } else if (word == "S*") {
+    size_t gap = rest.find(' ');
+    if (gap == std::string::npos) throw Malformed("S* takes a count and a text");
+    ScriptStep step{ScriptStep::kSendRepeated, Unescape(rest.substr(gap + 1)) + "\r\n", 0};
+    step.times = static_cast<size_t>(Number(rest.substr(0, gap), 1, 100000000));
+    s.steps.push_back(step);
   } else if (word == "C:") {
     s.steps.push_back(ScriptStep{ScriptStep::kClientLine, "", 0});
     s.expected += Unescape(rest) + "\r\n";
@@ -255,13 +273,28 @@ void Parser::Call(Action& a, const std::string& rest) {
   called_ = true;
 }
 
+// file-absent NAME, file-size NAME N, file-is / file-starts / file-ends NAME TEXT.
+void Parser::FileCheck(Action& a, const std::string& rest) {
+  size_t gap = rest.find(' ');
+  if (rest.empty() || gap == 0) throw Malformed(a.word + " needs a file name");
+  a.args.push_back(CallArg{false, rest.substr(0, gap)});
+  const std::string more = gap == std::string::npos ? "" : rest.substr(gap + 1);
+  if (a.word == "file-absent") {
+    if (!more.empty()) throw Malformed("file-absent takes only a name");
+  } else if (a.word == "file-size") {
+    a.numbers.push_back(Number(more, 0, kMost));
+  } else {
+    a.text = Unescape(more);
+  }
+}
+
 // result N, or result N manual M.
 void Parser::Result(Action& a, const std::string& rest) {
   std::vector<CallArg> words = Words(rest);
   if (words.size() != 1 && (words.size() != 3 || words[1].text != "manual")) {
     throw Malformed("result takes N or 'N manual M'");
   }
-  for (size_t i = 0; i < words.size(); i += 2) a.numbers.push_back(Number(words[i].text, -100000, 100000));
+  for (size_t i = 0; i < words.size(); i += 2) a.numbers.push_back(Number(words[i].text, kLeast, kMost));
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST(TranscriptFormat, MalformedFilesNameTheLine) {
       {"call kovCommand\n", "line 1: kovCommand takes 1 arguments"},
       {"call kovCommand \"NOOP\n", "line 1: a quoted text has no closing quote"},
       {"\n\nresult 0\n", "line 3: result checks a call, but none came before"},
-      {"call kovClose\nresult zero\n", "line 2: 'zero' is not a number from -100000 to 100000"},
+      {"call kovClose\nresult zero\n", "line 2: 'zero' is not a number from -2147483648 to 2147483647"},
       {"call kovClose\nresult 1 auto 0\n", "line 2: result takes N or 'N manual M'"},
       {"S: 250 ok\\q\n", "line 1: unknown escape \\q"},
       {"S: 250 ok\\\n", "line 1: a backslash ends the line"},
@@ -39,6 +39,11 @@ TEST(TranscriptFormat, MalformedFilesNameTheLine) {
       {"server\n", "line 1: server takes one name"},
       {"stat 3\n", "line 1: expected 2 to 2 numbers"},
       {"log-has \n", "line 1: log-has needs a text"},
+      {"S* 5\n", "line 1: S* takes a count and a text"},
+      {"S* x TEXT\n", "line 1: 'x' is not a number from 1 to 100000000"},
+      {"file-is\n", "line 1: file-is needs a file name"},
+      {"file-absent a b\n", "line 1: file-absent takes only a name"},
+      {"file-size a -1\n", "line 1: '-1' is not a number from 0 to 2147483647"},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.text);
@@ -94,6 +99,28 @@ TEST(TranscriptFormat, CallsAndChecks) {
   EXPECT_TRUE(call.args[2].null);
   EXPECT_EQ(t.actions[3].numbers, (std::vector<long>{1, 0}));
   EXPECT_EQ(t.actions[4].numbers, (std::vector<long>{101, 0}));
+}
+
+TEST(TranscriptFormat, BulkSendsAndFileChecks) {
+  Transcript t = ParseTranscript(
+      "S* 3 x\ty\n"
+      "call kovGetEmailLines 1 0 buffer 128\n"
+      "debug 40 a\\r\n"
+      "file-size big.eml 20000085\n"
+      "file-ends big.eml .\\r\\n\n"
+      "file-is empty.eml\n");
+  ASSERT_EQ(t.error, "");
+  ASSERT_EQ(t.servers[0].steps.size(), 1u);
+  EXPECT_EQ(t.servers[0].steps[0].kind, ScriptStep::kSendRepeated);
+  EXPECT_EQ(t.servers[0].steps[0].bytes, "x\ty\r\n");
+  EXPECT_EQ(t.servers[0].steps[0].times, 3u);
+  ASSERT_EQ(t.actions.size(), 5u);
+  EXPECT_EQ(t.actions[1].numbers, std::vector<long>{40});
+  EXPECT_EQ(t.actions[1].text, "a\r");
+  EXPECT_EQ(t.actions[2].args[0].text, "big.eml");
+  EXPECT_EQ(t.actions[2].numbers, std::vector<long>{20000085});
+  EXPECT_EQ(t.actions[3].text, ".\r\n");
+  EXPECT_EQ(t.actions[4].text, "");
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ TEST_F(LineIo, LinesShorterThan126GoOutInOneSend) {
     TraceFile trace(slot);
     std::string text(c.length, 'q');
     EXPECT_EQ(WexlSendLine(slot, text.c_str()), c.result) << c.length;
+    EXPECT_EQ(WexlFlush(slot, 2000), 1000) << c.length;
     ASSERT_TRUE(server.WaitScript()) << c.length;
     EXPECT_EQ(server.Received(), text + "\r\n");
     std::string expected = c.records == 1 ? "S: " + text + "\r\n" : "S: " + text + "S: \r\n";
@@ -134,13 +135,18 @@ TEST_F(LineIo, ThePeerClosing) {
   EXPECT_EQ(WexlSlot(slot)->Socket, 0);
 }
 
+// A send to a reset connection is taken into the output buffer; handing it
+// over fails, and from then on every send reports that failure.
 TEST_F(LineIo, ThePeerResetting) {
   LoopbackServer server;
   server.Reset();
   int slot = Connect(server);
   ASSERT_EQ(WexlWaitReadable(slot, 2000), 1);
-  EXPECT_EQ(WexlSendLine(slot, "QUIT"), -10054);
+  EXPECT_EQ(WexlSendLine(slot, "QUIT"), 6);
+  EXPECT_EQ(WexlFlush(slot, 2000), -10054);
   EXPECT_EQ(WexlIsOpen(slot), 0);
+  EXPECT_EQ(WexlSendLine(slot, "QUIT"), -10054);
+  EXPECT_EQ(WexlCanSend(slot), -10054);
   EXPECT_EQ(Line(slot), "<-1>");
 }
 

@@ -1,0 +1,47 @@
+// Names of the files that decoded parts are saved in: pure functions, the same
+// rules on every build, so that a name taken from a message can never leave
+// the attachment directory, name a device or replace the mail file.
+#pragma once
+
+#include <cstdint>
+
+// Where a name taken from a header starts once any leading path is dropped:
+// after its last backslash or colon (one in the first position stays part of
+// the name).
+int PartNameStart(const char* value, int length);
+
+// How saved parts are named.
+struct PartNaming {
+  int32_t attachNumber;      // above 0: "%d.att" with this number
+  bool numberNames;          // else, when set: "%d-%s" with counter + 1 and the name
+  int32_t counter;           // parts saved on the channel so far
+  const char* mailFileName;  // the mail file's name (a path is allowed)
+};
+
+// Builds the file name of a part named `name` into `out` (`size` bytes, NUL
+// included, cut to fit): numbered or prefixed as `naming` says, then
+// - every byte 1-31, '"', '*', '/', ':', '<', '=', '>', '?', '\\', '|' and
+//   0x81, 0x8D, 0x8E, 0x8F, 0x90, 0x9D, 0x9E becomes '_';
+// - an empty name, or one of dots and blanks only, becomes "noname";
+// - each dot or blank at the end becomes '_';
+// - a device name (IsDeviceName) and a name equal to the mail file's (letters
+//   in any case) get a leading '_'.
+// Returns the length written.
+int MakePartFileName(const char* name, const PartNaming& naming, char* out, int size);
+
+// True for the names a Windows system keeps for its devices, whatever follows a
+// first dot and in any case: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and
+// LPT1-9 (also with the superscript digits 1, 2 and 3 of ISO-8859-1), blanks
+// before the dot ignored.
+bool IsDeviceName(const char* name);
+
+// `dir`, the separator unless `dir` is empty or already ends in it, and
+// `name` into `out`, which holds `max` characters and the NUL. An empty
+// directory is the current one. False, with `out` empty, when the path does
+// not fit.
+bool JoinPartPath(const char* dir, char separator, const char* name, char* out, int max);
+
+// Appends `name` to the list of saved names in `list` (`capacity` bytes, NUL
+// included), after `separator` when the list is not empty. A name that does
+// not fit with its separator and the NUL is left out: false.
+bool AppendSavedName(char* list, int capacity, const char* name, char separator);

@@ -1,0 +1,89 @@
+#include "net/output.h"
+
+#include <cstring>
+
+#include "net/internal.h"
+
+namespace {
+
+// How long making room may wait without a SendWaitLimit: as long as a
+// blocking send would.
+constexpr uint32_t kAsLongAsNeeded = 0x7fffffff;
+
+int Fail(SocketSlot& s) {
+  s.SendError = NegatedLastError();
+  s.OpenFlag = 0;
+  s.OutHead = 0;
+  s.OutTail = 0;
+  return s.SendError;
+}
+
+}  // namespace
+
+void ClearOutput(SocketSlot& s) {
+  s.OutHead = 0;
+  s.OutTail = 0;
+  s.SendError = 0;
+}
+
+int PushOutput(SocketSlot& s) {
+  if (s.SendError != 0) return s.SendError;
+  if (OutputCount(s) == 0) return kWexlOk;
+  if (!HasSocket(s)) return kWexlLost;
+  while (s.OutHead < s.OutTail) {
+    int n = platform::SocketSend(s.Socket, s.OutData + s.OutHead, s.OutTail - s.OutHead);
+    if (n < 0) return Fail(s);
+    if (n == 0) break;  // no room in the system now
+    s.OutHead += n;
+  }
+  if (s.OutHead == s.OutTail) {
+    s.OutHead = 0;
+    s.OutTail = 0;
+  }
+  return kWexlOk;
+}
+
+int FlushOutput(SocketSlot& s, uint32_t limitMs) {
+  const uint32_t start = platform::TickCount();
+  for (;;) {
+    int rc = PushOutput(s);
+    if (rc < 0) return rc;
+    if (OutputCount(s) == 0) return kWexlOk;
+    const uint32_t elapsed = platform::TickCount() - start;
+    if (elapsed >= limitMs) return 0;
+    if (!platform::SocketReady(s.Socket, platform::kWritable, limitMs - elapsed)) {
+      // Out of time, or a socket that cannot become writable: a last try.
+      rc = PushOutput(s);
+      if (rc < 0) return rc;
+      return OutputCount(s) == 0 ? kWexlOk : 0;
+    }
+  }
+}
+
+int QueueOutput(SocketSlot& s, const char* data, int length) {
+  if (s.SendError != 0) return s.SendError;
+  if (!HasSocket(s)) return kWexlLost;
+  // Bytes go in whole pieces of at most the buffer's size, each once there is
+  // room for all of it: a send that fits the buffer is taken whole or not at all.
+  for (int done = 0; done < length;) {
+    const int piece = length - done < kOutputSize ? length - done : kOutputSize;
+    if (kOutputSize - OutputCount(s) < piece) {
+      int rc = PushOutput(s);
+      if (rc < 0) return rc;
+    }
+    if (kOutputSize - OutputCount(s) < piece) {
+      int rc = FlushOutput(s, s.SendWaitLimit > 0 ? static_cast<uint32_t>(s.SendWaitLimit) : kAsLongAsNeeded);
+      if (rc < 0) return rc;
+      if (rc == 0) return kWexlLost;
+    }
+    if (kOutputSize - s.OutTail < piece) {
+      memmove(s.OutData, s.OutData + s.OutHead, static_cast<size_t>(OutputCount(s)));
+      s.OutTail -= s.OutHead;
+      s.OutHead = 0;
+    }
+    memcpy(s.OutData + s.OutTail, data + done, static_cast<size_t>(piece));
+    s.OutTail += piece;
+    done += piece;
+  }
+  return length;
+}

@@ -1,0 +1,140 @@
+// kovmail's mailbox commands against a scripted POP3 server: what they print,
+// the commands the server receives, and refusals that must not pass as
+// success.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "run_kovmail.h"
+#include "support/loopback_server.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const std::vector<std::string> kLogin = {"S: +OK ready", "C: USER u", "S: +OK", "C: PASS pw", "S: +OK"};
+const std::vector<std::string> kQuit = {"C: QUIT", "S: +OK bye"};
+
+std::vector<std::string> Session(std::vector<std::string> middle) {
+  std::vector<std::string> all = kLogin;
+  all.insert(all.end(), middle.begin(), middle.end());
+  all.insert(all.end(), kQuit.begin(), kQuit.end());
+  return all;
+}
+
+std::vector<std::string> Args(const LoopbackServer& server, std::vector<std::string> command) {
+  command.insert(command.end(),
+                 {"--server", "127.0.0.1", "--port", std::to_string(server.Port()), "--user", "u", "--timeout", "3"});
+  return command;
+}
+
+TEST(KovmailMailboxTest, CommandsPrintWhatTheServerSaid) {
+  struct Case {
+    std::vector<std::string> command;
+    std::vector<std::string> script;
+    const char* out;
+  } cases[] = {
+      {{"count"}, Session({"C: STAT", "S: +OK 2 320"}), "2\n"},
+      {{"list"},
+       Session({"C: STAT", "S: +OK 2 320", "C: LIST 1", "S: +OK 1 120", "C: LIST 2", "S: +OK 2 200"}),
+       "1 120\n2 200\n"},
+      {{"uidl"},
+       Session({"C: STAT", "S: +OK 2 320", "C: UIDL", "S: +OK", "S: 1 whqtswO00WBw418f9t5JxYwZ", "S: 2 QhdPYR:00W",
+                "S: ."}),
+       "1 whqtswO00WBw418f9t5JxYwZ\n2 QhdPYR:00W\n"},
+      {{"top", "1", "2"},
+       Session({"C: LIST 1", "S: +OK 1 100", "C: TOP 1 2", "S: +OK", "S: Subject: hi", "S: ", "S: ..dot", "S: line 2",
+                "S: ."}),
+       "Subject: hi\n\n.dot\nline 2\n"},
+      {{"delete", "1"}, Session({"C: DELE 1", "S: +OK deleted"}), ""},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer server;
+    std::string expected = PlayScript(server, c.script);
+    ToolRun run = RunKovmail(Args(server, c.command), "pw");
+    EXPECT_EQ(run.exitCode, 0) << c.command[0] << "\n" << run.err;
+    EXPECT_EQ(run.out, c.out) << c.command[0];
+    EXPECT_TRUE(server.WaitScript()) << c.command[0];
+    EXPECT_EQ(server.Received(), expected) << c.command[0];
+  }
+}
+
+TEST(KovmailMailboxTest, ApopLogsInWithTheDigestOfTimestampAndPassword) {
+  LoopbackServer server;
+  std::string expected = PlayScript(server, {"S: +OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>",
+                                             "C: APOP u c4c9334bac560ecc979e58001b3e22fb", "S: +OK", "C: STAT",
+                                             "S: +OK 0 0", "C: QUIT", "S: +OK bye"});
+  ToolRun run = RunKovmail(Args(server, {"count", "--apop"}), "tanstaaf");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "0\n");
+  EXPECT_TRUE(server.WaitScript());
+  EXPECT_EQ(server.Received(), expected);
+}
+
+TEST(KovmailMailboxTest, RefusalsExitWithOneAndTheServersLine) {
+  struct Case {
+    std::vector<std::string> command;
+    std::vector<std::string> script;
+    const char* err;
+  } cases[] = {
+      {{"delete", "9"},
+       Session({"C: DELE 9", "S: -ERR no such message"}),
+       "kovmail: delete: refused: -ERR no such message\n"},
+      {{"count"}, Session({"C: STAT", "S: -ERR mailbox locked"}), "kovmail: count: refused: -ERR mailbox locked\n"},
+      {{"fetch", "9"},
+       Session({"C: LIST 9", "S: -ERR no such message"}),
+       "kovmail: fetch: refused: -ERR no such message\n"},
+      {{"uidl"},
+       Session({"C: STAT", "S: +OK 1 5", "C: UIDL", "S: -ERR not offered"}),
+       "kovmail: uidl: refused: -ERR not offered\n"},
+      {{"count"},
+       {"S: +OK ready", "C: USER u", "S: +OK", "C: PASS pw", "S: -ERR wrong password"},
+       "kovmail: login: POP3 returned error. -ERR wrong password\n"},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer server;
+    std::string expected = PlayScript(server, c.script);
+    ToolRun run = RunKovmail(Args(server, c.command), "pw");
+    EXPECT_EQ(run.exitCode, 1) << c.err;
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "") << c.err;
+    EXPECT_TRUE(server.WaitScript()) << c.err;
+    EXPECT_EQ(server.Received(), expected) << c.err;
+  }
+}
+
+TEST(KovmailMailboxTest, FetchStoresTheMessageAndItsAttachment) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("att"));
+  LoopbackServer server;
+  PlayScript(server, Session({"C: LIST 1",
+                              "S: +OK 1 300",
+                              "C: RETR 1",
+                              "S: +OK",
+                              "S: Subject: files",
+                              "S: MIME-Version: 1.0",
+                              "S: Content-Type: multipart/mixed; boundary=\"b\"",
+                              "S: ",
+                              "S: --b",
+                              "S: Content-Type: text/plain",
+                              "S: ",
+                              "S: See the file.",
+                              "S: --b",
+                              "S: Content-Type: application/octet-stream; name=\"a, b.bin\"",
+                              "S: Content-Transfer-Encoding: base64",
+                              "S: Content-Disposition: attachment; filename=\"a, b.bin\"",
+                              "S: ",
+                              "S: AAEC/w==",
+                              "S: --b--",
+                              "S: ."}));
+  ToolRun run = RunKovmail(Args(server, {"fetch", "1", "--dir", dir.Path(), "--attach-dir", dir.File("att")}), "pw");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(server.WaitScript());
+  namespace fs = std::filesystem;
+  std::string mailFile = (fs::path(dir.Path()) / "1.txt").string();
+  std::string attachment = (fs::path(dir.File("att")) / "a, b.bin").string();
+  EXPECT_EQ(run.out, mailFile + "\n" + attachment + "\n");
+  EXPECT_EQ(ReadFile(attachment), std::string("\x00\x01\x02\xff", 4));
+  EXPECT_NE(ReadFile(mailFile).find("See the file."), std::string::npos) << ReadFile(mailFile);
+}
+
+}  // namespace

@@ -1,0 +1,210 @@
+// kovmail send against a scripted SMTP server: the exact bytes the server
+// receives, where the password comes from, and how failures end.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "run_kovmail.h"
+#include "support/loopback_server.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// The client's bytes with what changes from run to run fixed: the Date
+// header's value (the time of sending) as '*', the number in the MIME
+// boundary as in the expected texts.
+std::string WithoutDate(std::string bytes) {
+  size_t date = bytes.find("\r\nDate: ");
+  if (date != std::string::npos) bytes.replace(date + 8, bytes.find("\r\n", date + 2) - date - 8, "*");
+  return std::regex_replace(bytes, std::regex("=====_KOV[0-9]+_====="), "=====_KOV123456789_=====");
+}
+
+std::vector<std::string> SendArgs(const LoopbackServer& server, std::vector<std::string> extra) {
+  std::vector<std::string> args = {"send",      "--server", "127.0.0.1", "--port", std::to_string(server.Port()),
+                                   "--timeout", "3"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return args;
+}
+
+TEST(KovmailSendTest, SmallMessageBytesExactlyAndNoProgressOffTerminal) {
+  LoopbackServer server;
+  std::string expected = PlayScript(server, {
+                                                "S: 220 mx.example.com ESMTP",
+                                                "C: HELO example.com",
+                                                "S: 250 mx.example.com",
+                                                "C: MAIL FROM:<joe@example.com>",
+                                                "S: 250 OK",
+                                                "C: RCPT TO:<ann@x.org>",
+                                                "S: 250 OK",
+                                                "C: RCPT TO:<bob@x.org>",
+                                                "S: 250 OK",
+                                                "C: RCPT TO:<cy@x.org>",
+                                                "S: 250 OK",
+                                                "C: RCPT TO:<dee@x.org>",
+                                                "S: 250 OK",
+                                                "C: DATA",
+                                                "S: 354 go ahead",
+                                                "C: X-Mailer: Orvandel Kovmail Version 3.4",
+                                                "C: Date: *",
+                                                "C: To: <ann@x.org>,Bob <bob@x.org>",
+                                                "C: From: Joe <joe@example.com>",
+                                                "C: Subject: Hello",
+                                                "C: CC: <cy@x.org>",
+                                                "C: ",
+                                                "C: Hi there",
+                                                "C: ",
+                                                "C: .",
+                                                "S: 250 queued",
+                                                "C: QUIT",
+                                                "S: 221 bye",
+                                            });
+  ToolRun run =
+      RunKovmail(SendArgs(server, {"--from", "Joe <joe@example.com>", "--to", "ann@x.org, Bob <bob@x.org>", "--cc",
+                                   "cy@x.org", "--bcc", "dee@x.org", "--subject", "Hello", "--text", "Hi there"}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(server.WaitScript());
+  EXPECT_EQ(WithoutDate(server.Received()), expected);
+  EXPECT_EQ(run.out, "");  // no progress line into a file
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(KovmailSendTest, PasswordFromTheEnvironmentOrStandardInput) {
+  struct Case {
+    const char* why;
+    const char* environment;
+    const char* input;
+  } cases[] = {
+      {"environment", "secret", "wrong\n"},
+      {"first line of standard input", nullptr, "secret\r\nmore\n"},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer server;
+    std::string expected = PlayScript(server, {
+                                                  "S: 220 mx.example.com ESMTP",
+                                                  "C: EHLO example.com",
+                                                  "S: 250-mx.example.com",
+                                                  "S: 250 AUTH PLAIN",
+                                                  "C: AUTH PLAIN YWxpY2UAYWxpY2UAc2VjcmV0",  // alice, alice, secret
+                                                  "S: 235 ok",
+                                                  "C: MAIL FROM:<alice@example.com>",
+                                                  "S: 250 OK",
+                                                  "C: RCPT TO:<bob@x.org>",
+                                                  "S: 250 OK",
+                                                  "C: DATA",
+                                                  "S: 354 go ahead",
+                                                  "C: X-Mailer: Orvandel Kovmail Version 3.4",
+                                                  "C: Date: *",
+                                                  "C: To: <bob@x.org>",
+                                                  "C: From: <alice@example.com>",
+                                                  "C: Subject: S",
+                                                  "C: ",
+                                                  "C: T",
+                                                  "C: ",
+                                                  "C: .",
+                                                  "S: 250 queued",
+                                                  "C: QUIT",
+                                                  "S: 221 bye",
+                                              });
+    TempDir dir;
+    ToolRun run = RunKovmail(SendArgs(server, {"--user", "alice", "--from", "alice@example.com", "--to", "bob@x.org",
+                                               "--subject", "S", "--text", "T", "--log", dir.File("smtp.log")}),
+                             c.environment, c.input);
+    EXPECT_EQ(run.exitCode, 0) << c.why << "\n" << run.err;
+    EXPECT_TRUE(server.WaitScript()) << c.why;
+    EXPECT_EQ(WithoutDate(server.Received()), expected) << c.why;
+    std::string log = ReadFile(dir.File("smtp.log"));
+    EXPECT_NE(log.find("S: MAIL FROM:<alice@example.com>"), std::string::npos) << c.why << "\n" << log;
+    EXPECT_EQ(log.find("YWxpY2UAYWxpY2UAc2VjcmV0"), std::string::npos) << c.why << "\n" << log;
+  }
+}
+
+TEST(KovmailSendTest, AttachmentNamesMayHoldTheListSeparators) {
+  TempDir dir;
+  std::string path = dir.File("a, b.bin");
+  std::ofstream(path, std::ios::binary) << "ab";
+  LoopbackServer server;
+  std::string expected =
+      PlayScript(server, {
+                             "S: 220 mx.example.com ESMTP",
+                             "C: HELO x.org",
+                             "S: 250 mx.example.com",
+                             "C: MAIL FROM:<a@x.org>",
+                             "S: 250 OK",
+                             "C: RCPT TO:<b@x.org>",
+                             "S: 250 OK",
+                             "C: DATA",
+                             "S: 354 go ahead",
+                             "C: X-Mailer: Orvandel Kovmail Version 3.4",
+                             "C: Date: *",
+                             "C: To: <b@x.org>",
+                             "C: From: <a@x.org>",
+                             "C: Subject: Files",
+                             "C: MIME-Version: 1.0",
+                             "C: Content-Type: multipart/mixed; boundary=\"=====_KOV123456789_=====\"",
+                             "C: ",
+                             "C: --=====_KOV123456789_=====",
+                             "C: Content-Type: text/plain",
+                             "C: ",
+                             "C: See the files.",
+                             "C: ",
+                             "C: ",
+                             "C: --=====_KOV123456789_=====",
+                             "C: Content-Type: application/octet-stream; name=\"a, b.bin\"",
+                             "C: Content-Transfer-Encoding: base64",
+                             "C: Content-Disposition: attachment; filename=\"a, b.bin\"",
+                             "C: ",
+                             "C: YWI=",
+                             "C: ",
+                             "C: ",
+                             "C: --=====_KOV123456789_=====",
+                             "C: Content-Type: application/octet-stream; name=\"Q1|Q2.bin\"",
+                             "C: Content-Transfer-Encoding: base64",
+                             "C: Content-Disposition: attachment; filename=\"Q1|Q2.bin\"",
+                             "C: ",
+                             "C: YWI=",
+                             "C: --=====_KOV123456789_=====--",
+                             "C: ",
+                             "C: ",
+                             "C: .",
+                             "S: 250 queued",
+                             "C: QUIT",
+                             "S: 221 bye",
+                         });
+  ToolRun run =
+      RunKovmail(SendArgs(server, {"--quiet", "--from", "a@x.org", "--to", "b@x.org", "--subject", "Files", "--text",
+                                   "See the files.", "--attach", path, "--attach", path + "=Q1|Q2.bin"}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(server.WaitScript());
+  EXPECT_EQ(WithoutDate(server.Received()), expected);
+  EXPECT_EQ(run.out, "");
+}
+
+TEST(KovmailSendTest, FailuresExitWithOneAndTheLibrarysText) {
+  struct Case {
+    const char* why;
+    std::vector<std::string> script;  // empty: nothing listens
+    const char* stderrHas;
+  } cases[] = {
+      {"connection refused", {}, "kovmail: connect: Error attempting to connect. Connection refused by remote host.\n"},
+      {"recipient refused",
+       {"S: 220 mx", "C: HELO x.org", "S: 250 mx", "C: MAIL FROM:<a@x.org>", "S: 250 OK", "C: RCPT TO:<b@x.org>",
+        "S: 550 no such user"},
+       "kovmail: send: SMTP returned error. 550 no such user\n"},
+      {"greeting refused", {"S: 554 go away"}, "kovmail: connect:"},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer server;
+    std::string port = std::to_string(UnusedLoopbackPort());
+    if (!c.script.empty()) {
+      PlayScript(server, c.script);
+      port = std::to_string(server.Port());
+    }
+    ToolRun run = RunKovmail({"send", "--server", "127.0.0.1", "--port", port, "--timeout", "3", "--from", "a@x.org",
+                              "--to", "b@x.org", "--subject", "S", "--text", "T"});
+    EXPECT_EQ(run.exitCode, 1) << c.why << "\n" << run.err;
+    EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << c.why << "\n" << run.err;
+  }
+}
+
+}  // namespace

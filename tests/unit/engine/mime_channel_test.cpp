@@ -1,0 +1,125 @@
+// The decoder on a channel with real files: only complete parts are noted,
+// listed and counted, failed writes fail the download, and nothing carries
+// over from one message to the next.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "api/file_out.h"
+#include "codec/strings.h"
+#include "engine/mime_channel.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::string Crlf(const std::string& text) {
+  std::string out;
+  for (char ch : text) out += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+  return out;
+}
+
+std::string Part(const std::string& name, const std::string& base64Lines) {
+  return "--b\nContent-Type: application/octet-stream" + (name.empty() ? "" : "; name=\"" + name + "\"") +
+         "\nContent-Transfer-Encoding: base64\n\n" + base64Lines;
+}
+
+const std::string kHeader = "Subject: s\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"b\"\n\n";
+
+class MimeChannel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    c_ = std::make_unique<ChannelContext>();
+    BoundedCopy(c_->AttachDir, dir_.Path().c_str(), 128);
+    BoundedCopy(c_->MailFileName, "mail.txt", 128);
+    c_->SaveUnnamedParts = 1;
+    c_->LogHandle = platform::FileCreate(dir_.File("log.txt").c_str());
+  }
+  void TearDown() override {
+    CloseOutFile(*c_, OutFile::kMail);
+    CloseOutFile(*c_, OutFile::kPart);
+    platform::FileClose(c_->LogHandle);
+  }
+  void Start(const char* mail) {
+    CloseOutFile(*c_, OutFile::kMail);
+    ASSERT_TRUE(CreateOutFile(*c_, OutFile::kMail, dir_.File(mail).c_str()));
+    StartMessageDecoding(*c_);
+  }
+  // Every line of the message: 0, or the first failure.
+  int Feed(const std::string& text) {
+    const std::string message = Crlf(text);
+    for (size_t at = 0; at < message.size();) {
+      const size_t end = message.find('\n', at) + 1;
+      if (int rc = FilterMessageLine(*c_, message.data() + at, static_cast<int>(end - at))) return rc;
+      at = end;
+    }
+    return 0;
+  }
+  std::string Mail(const char* name) {
+    CloseOutFile(*c_, OutFile::kMail);
+    return ReadFile(dir_.File(name));
+  }
+
+  TempDir dir_;
+  std::unique_ptr<ChannelContext> c_;
+};
+
+TEST_F(MimeChannel, OnlyCompletePartsCountAndNothingCarriesOver) {
+  Start("one.txt");
+  ASSERT_EQ(Feed(kHeader + Part("first.bin", "Zmlyc3Q=\n") + Part("cut.bin", "Y3V0\n")), 0);
+  EXPECT_EQ(CloseAttachment(*c_, false), 0);
+  EXPECT_STREQ(c_->SavedAttachList, "first.bin");
+  EXPECT_EQ(c_->AttachmentsSaved, 1);
+  EXPECT_EQ(ReadFile(dir_.File("cut.bin")), "cut");  // a partial file may stay
+  EXPECT_EQ(Mail("one.txt"),
+            Crlf("Subject: s\nMIME-Version: 1.0\n\n[Attachment saved to \"" + dir_.File("first.bin") + "\"]\n"));
+
+  Start("two.txt");
+  ASSERT_EQ(Feed("MIME-Version: 1.0\nContent-Transfer-Encoding: base64\n\nc2Vjb25k\n"), 0);
+  EXPECT_EQ(CloseAttachment(*c_, true), 0);
+  EXPECT_STREQ(c_->SavedAttachList, "noname");
+  EXPECT_EQ(c_->AttachmentsSaved, 1);
+  EXPECT_EQ(c_->AttachmentCounter, 2);
+  EXPECT_EQ(ReadFile(dir_.File("noname")), "second");
+  EXPECT_EQ(ReadFile(dir_.File("cut.bin")), "cut");
+  EXPECT_EQ(c_->AttachBytesIn, 10 + 6 + 10);  // the lines decoded; the download resets it
+}
+
+TEST_F(MimeChannel, FailedWritesFailTheDownload) {
+  // A write that reaches the disk fails once the file's handle is gone.
+  Start("one.txt");
+  ASSERT_EQ(Feed(kHeader + Part("big.bin", "")), 0);
+  platform::FileClose(c_->FileHandle);
+  const std::string line = std::string(76, 'A') + "\n";
+  int rc = 0;
+  for (int i = 0; i < 2000 && rc == 0; ++i) rc = Feed(line);
+  EXPECT_EQ(rc, -1);
+  CloseAttachment(*c_, false);
+  EXPECT_EQ(c_->FileHandle, 0);
+
+  // The same at the close that ends the message.
+  ASSERT_EQ(Feed("--b\nContent-Type: text/plain; name=\"small.txt\"\n\nsmall\n"), 0);
+  platform::FileClose(c_->FileHandle);
+  EXPECT_EQ(CloseAttachment(*c_, true), -1);
+  EXPECT_STREQ(c_->SavedAttachList, "");
+  EXPECT_EQ(c_->AttachmentsSaved, 0);
+  EXPECT_EQ(Mail("one.txt"), Crlf("Subject: s\nMIME-Version: 1.0\n\n"));
+}
+
+TEST_F(MimeChannel, APartThatCannotBeCreatedStaysInTheMailFile) {
+  BoundedCopy(c_->AttachDir, dir_.File("missing").c_str(), 128);
+  Start("one.txt");
+  ASSERT_EQ(Feed(kHeader + Part("x.bin", "eA==\n") + "--b--\n"), 0);
+  EXPECT_EQ(CloseAttachment(*c_, true), 0);
+  EXPECT_EQ(c_->AttachmentsSaved, 0);
+  EXPECT_EQ(Mail("one.txt"), Crlf("Subject: s\nMIME-Version: 1.0\n\neA==\n"));
+  platform::FileClose(c_->LogHandle);
+  c_->LogHandle = 0;
+  EXPECT_NE(ReadFile(dir_.File("log.txt"))
+                .find("[Cannot open '" + dir_.File("missing") + platform::PathSeparator() + "x.bin']\r\n"),
+            std::string::npos);
+}
+
+}  // namespace
