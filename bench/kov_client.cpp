@@ -84,9 +84,11 @@ int Small(int port, int count, int size) {
   return rc;
 }
 
-int Retrieve(int port, const char* dir, const char* name, const char* log) {
+// RETR of message 1 into DIR/NAME: raw, or decoded with its attachments
+// saved in DIR too.
+int Retrieve(int port, const char* dir, const char* name, const char* log, bool decode) {
   kovIntegerParam(0, KOV_POP3_PORT, port);
-  kovIntegerParam(0, KOV_DECODE_MODE, 1);
+  kovIntegerParam(0, KOV_DECODE_MODE, decode ? 0 : 1);
   if (log != nullptr && kovStringParam(0, KOV_LOG_FILE, log) < 2) return -1;
   int rc = kovPop3Connect(0, "127.0.0.1", "user", "password");
   if (rc != 0) return rc;
@@ -109,10 +111,10 @@ int main(int argc, char** argv) {
     rc = Send(atoi(argv[2]), argv[3]);
   } else if (mode == "small" && argc == 5) {
     rc = Small(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
-  } else if (mode == "retr" && (argc == 5 || argc == 6)) {
-    rc = Retrieve(atoi(argv[2]), argv[3], argv[4], argc == 6 ? argv[5] : nullptr);
+  } else if ((mode == "retr" || mode == "decode") && (argc == 5 || argc == 6)) {
+    rc = Retrieve(atoi(argv[2]), argv[3], argv[4], argc == 6 ? argv[5] : nullptr, mode == "decode");
   } else {
-    fprintf(stderr, "usage: kov_client send PORT FILE | small PORT COUNT SIZE | retr PORT DIR NAME [LOG]\n");
+    fprintf(stderr, "usage: kov_client send PORT FILE | small PORT COUNT SIZE | retr|decode PORT DIR NAME [LOG]\n");
     rc = 2;
   }
   kovRelease();

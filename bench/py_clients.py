@@ -4,12 +4,14 @@ poplib. Prints "bytes B seconds S" for the part that moves the data.
   py_clients.py send PORT FILE          one message, FILE as the attachment
   py_clients.py small PORT COUNT SIZE   COUNT messages of SIZE text bytes, one connection
   py_clients.py retr PORT OUTFILE       RETR 1 into OUTFILE
+  py_clients.py decode PORT DIR         RETR 1, its attachments saved into DIR
 """
 import os
 import poplib
 import smtplib
 import sys
 import time
+from email import message_from_bytes, policy
 from email.message import EmailMessage
 
 
@@ -58,6 +60,21 @@ def retr(port, out):
     print("bytes %d seconds %.6f" % (octets, seconds))
 
 
+def decode(port, out_dir):
+    pop = poplib.POP3("127.0.0.1", port)
+    pop.user("user")
+    pop.pass_("password")
+    start = time.perf_counter()
+    _, lines, octets = pop.retr(1)
+    msg = message_from_bytes(b"\r\n".join(lines) + b"\r\n", policy=policy.default)
+    for part in msg.iter_attachments():
+        with open(os.path.join(out_dir, part.get_filename()), "wb") as f:
+            f.write(part.get_payload(decode=True))
+    seconds = time.perf_counter() - start
+    pop.quit()
+    print("bytes %d seconds %.6f" % (octets, seconds))
+
+
 if __name__ == "__main__":
     mode, args = sys.argv[1], sys.argv[2:]
     if mode == "send":
@@ -66,3 +83,5 @@ if __name__ == "__main__":
         small(int(args[0]), int(args[1]), int(args[2]))
     elif mode == "retr":
         retr(int(args[0]), args[1])
+    elif mode == "decode":
+        decode(int(args[0]), args[1])
