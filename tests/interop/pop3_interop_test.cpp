@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -137,7 +138,7 @@ class Pop3Interop : public AttachedLibrary {
   }
 
   // One message through Postfix, sent with kovSendEmail; waits until it is stored.
-  void Deliver(const std::string& subject) {
+  void Deliver(const std::string& subject, const char* attachments = nullptr) {
     kovIntegerParam(1, KOV_SMTP_PORT, std::stoi(bed["KOV_INTEROP_POSTFIX_PORT"]));
     kovIntegerParam(1, KOV_USE_EHLO, 1);
     kovStringParam(1, KOV_USER, user.c_str());
@@ -145,7 +146,7 @@ class Pop3Interop : public AttachedLibrary {
     const std::string address = "<" + user + "@" + bed["KOV_INTEROP_DOMAIN"] + ">";
     ASSERT_EQ(kovSmtpConnect(1, bed["KOV_INTEROP_HOST"].c_str(), address.c_str(), nullptr), 0);
     ASSERT_EQ(kovSendEmail(1, address.c_str(), nullptr, nullptr, subject.c_str(),
-                           "Delivered by Postfix.\r\n.a line with a dot\r\n", nullptr),
+                           "Delivered by Postfix.\r\n.a line with a dot\r\n", attachments),
               0);
     EXPECT_EQ(kovClose(1), 0);
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -270,6 +271,33 @@ TEST_F(Pop3Interop, LoginsCountsListsDownloadsAndDeletes) {
     if (gone.count(subject) == 0) wanted.insert(ids.at(n));
   }
   EXPECT_EQ(kept, wanted);
+}
+
+// Sent with attachments through Postfix, downloaded from Dovecot and decoded:
+// every attachment file holds exactly the bytes that were sent.
+TEST_F(Pop3Interop, DecodedDownloadSavesAttachmentsByteForByte) {
+  std::mt19937 random(7);
+  std::map<std::string, std::string> files;
+  std::string binary(200000, '\0');
+  for (char& ch : binary) ch = static_cast<char>(random() & 0xFF);
+  files["data.bin"] = binary;
+  files["empty.bin"] = "";
+  files["photo one.jpg"] = "\xFF\xD8\xFF\xE0" + binary.substr(0, 5000);
+  fs::create_directories(dir.File("out"));
+  fs::create_directories(dir.File("sent"));
+  std::string list;
+  for (const auto& [name, bytes] : files) {
+    std::ofstream(dir.File("sent/" + name), std::ios::binary) << bytes;
+    list += (list.empty() ? "" : ",") + dir.File("sent/" + name);
+  }
+  Deliver("kov32 pop3 attachments", list.c_str());
+  ASSERT_EQ(Login(false), 0);
+  ASSERT_EQ(kovGetEmailCount(0), 1);
+  kovIntegerParam(0, KOV_DECODE_MODE, 0);
+  ASSERT_EQ(kovGetEmailFile(0, 1, "mail.txt", dir.File("out").c_str(), dir.File("out").c_str()), 0);
+  EXPECT_EQ(kovStatistics(0, KOV_STAT_ATTACHMENTS_SAVED), static_cast<int>(files.size()));
+  for (const auto& [name, bytes] : files) EXPECT_EQ(ReadAll(dir.File("out/" + name)), bytes) << name;
+  EXPECT_NE(ReadAll(dir.File("out/mail.txt")).find("Delivered by Postfix."), std::string::npos);
 }
 
 TEST_F(Pop3Interop, WrongPasswordIsRefused) {
