@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "api/file_buffer.h"
-#include "engine/mime_state.h"
+#include "engine/mime/state.h"
 
 constexpr int kMaxChannels = 128;
 

@@ -1,9 +1,9 @@
 #include "support/driver_fixture.h"
 
 #include "codec/strings.h"
-#include "engine/operation.h"
-#include "engine/states.h"
-#include "engine/step_table.h"
+#include "engine/frame/operation.h"
+#include "engine/frame/states.h"
+#include "engine/frame/step_table.h"
 #include "kov32.h"
 #include "platform/platform.h"
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "codec/strings.h"
-#include "engine/mime_filter.h"
-#include "engine/mime_names.h"
+#include "engine/mime/filter.h"
+#include "engine/mime/names.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "api/settings.h"
 #include "codec/strings.h"
-#include "engine/operation.h"
-#include "engine/states.h"
+#include "engine/frame/operation.h"
+#include "engine/frame/states.h"
 #include "kov32.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/attachment_lines.h"
+#include "engine/compose/attachment_lines.h"
 #include "platform/platform.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "codec/base64.h"
-#include "engine/smtp.h"
-#include "engine/states.h"
+#include "engine/smtp/smtp.h"
+#include "engine/frame/states.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "api/errors.h"
 #include "api/settings.h"
-#include "engine/compose.h"
-#include "engine/compose_text.h"
-#include "engine/step_table.h"
+#include "engine/compose/compose.h"
+#include "engine/compose/text_lines.h"
+#include "engine/frame/step_table.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 

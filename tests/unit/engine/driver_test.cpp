@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "engine/step_table.h"
+#include "engine/frame/step_table.h"
 #include "kov32.h"
 #include "platform/platform.h"
 #include "support/library_fixture.h"

@@ -7,8 +7,8 @@
 
 #include "api/settings.h"
 #include "codec/strings.h"
-#include "engine/operation.h"
-#include "engine/states.h"
+#include "engine/frame/operation.h"
+#include "engine/frame/states.h"
 #include "kov32.h"
 #include "net/connections.h"
 #include "platform/platform.h"

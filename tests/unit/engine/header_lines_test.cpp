@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/header_lines.h"
+#include "engine/compose/header_lines.h"
 
 namespace {
 

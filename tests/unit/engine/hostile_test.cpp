@@ -7,9 +7,9 @@
 
 #include "api/connection.h"
 #include "codec/strings.h"
-#include "engine/operation.h"
-#include "engine/states.h"
-#include "engine/step_io.h"
+#include "engine/frame/operation.h"
+#include "engine/frame/states.h"
+#include "engine/frame/step_io.h"
 #include "kov32.h"
 #include "net/connections.h"
 #include "net/lineio.h"

@@ -9,7 +9,7 @@
 
 #include "api/file_out.h"
 #include "codec/strings.h"
-#include "engine/mime_channel.h"
+#include "engine/mime/channel.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/mime_body.h"
-#include "engine/mime_names.h"
-#include "engine/mime_params.h"
-#include "engine/mime_words.h"
+#include "engine/mime/body.h"
+#include "engine/mime/names.h"
+#include "engine/mime/params.h"
+#include "engine/mime/words.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "engine/mail_path.h"
-#include "engine/pop3_text.h"
+#include "engine/pop3/mail_path.h"
+#include "engine/pop3/text.h"
 
 namespace {
 

@@ -1,0 +1,158 @@
+// The main text part of a composed message (states 234-245 and 400-402):
+// its opening boundary, the alternative plain text for HTML mail, the
+// Content-Type and transfer-encoding lines, then the text itself, from
+// memory or from the file named after '@', one line per step.
+#include <cstdio>
+#include <iterator>
+
+#include "api/errors.h"
+#include "api/log.h"
+#include "engine/compose/compose.h"
+#include "engine/compose/text_lines.h"
+#include "engine/compose/header_lines.h"
+#include "engine/frame/step_io.h"
+#include "engine/frame/step_table.h"
+
+namespace {
+
+// Sends a formatted line of CommandBuffer.
+int SendFormatted(ChannelContext& c, uint32_t now, const char* format, const char* text) {
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, format, text);
+  return SendMessageLine(c, now, c.CommandBuffer);
+}
+
+// Sends a header line that may come from the application's settings, and
+// with `emptyLineAfter` the empty line that ends the part's headers. A line
+// break inside it becomes a fold, so it can never start a line of its own.
+int SendPartHeader(ChannelContext& c, uint32_t now, const char* text, bool emptyLineAfter) {
+  char* out = c.CommandBuffer;
+  const int size = static_cast<int>(sizeof c.CommandBuffer) - 2;  // room for the empty line's CR LF
+  HeaderText header = HeaderValue("", text);
+  int used = NextHeaderLine(header, out, size);
+  if (used < 0) used = 0;
+  for (int n; used + 2 < size && (n = NextHeaderLine(header, out + used + 2, size - used - 2)) >= 0;) {
+    out[used] = '\r';
+    out[used + 1] = '\n';
+    used += n + 2;
+  }
+  if (emptyLineAfter) snprintf(out + used, 3, "\r\n");
+  return SendMessageLine(c, now, out);
+}
+
+int TextPartStartStep(ChannelContext& c, uint32_t now, int) {
+  if (int rc = SendFormatted(c, now, "--%s", Boundary)) return rc;
+  if (c.AltText == nullptr) {
+    c.NextState = TextPartType;
+    return kStepDone;
+  }
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "Content-Type: multipart/alternative; boundary=\"%sALT===\"\r\n",
+           Boundary);
+  if (int rc = SendMessageLine(c, now, c.CommandBuffer)) return rc;
+  if (int rc = SendFormatted(c, now, "--%sALT===", Boundary)) return rc;
+  c.NextState = AltPartType;
+  return kStepDone;
+}
+
+// The alternative text is cut into lines from MsgBufPos on: the text
+// reader's position is free until state 238 resets the reader.
+int AltPartTypeStep(ChannelContext& c, uint32_t now, int) {
+  if (int rc = SendMessageLine(c, now, "Content-Type: text/plain\r\n")) return rc;
+  c.MsgBufPos = 0;
+  c.NextState = AltPartText;
+  return kStepDone;
+}
+
+// One line of the alternative text per step: cut at its line ends, dot-stuffed.
+int AltPartTextStep(ChannelContext& c, uint32_t now, int) {
+  const int n = NextTextLine(c.AltText, c.MsgBufPos, c.CommandBuffer, static_cast<int>(sizeof c.CommandBuffer));
+  if (n >= 0) {
+    if (int rc = SendMessageLine(c, now, c.CommandBuffer)) return rc;
+  }
+  if (n < 0 || c.AltText[c.MsgBufPos] == '\0') c.NextState = AltPartEnd;
+  return kStepDone;
+}
+
+int AltPartEndStep(ChannelContext& c, uint32_t now, int) {
+  if (int rc = SendFormatted(c, now, "--%sALT===", Boundary)) return rc;
+  c.NextState = TextPartType;
+  return kStepDone;
+}
+
+int TextPartTypeStep(ChannelContext& c, uint32_t now, int) {
+  const TextPartLabel label = MainTextLabel(c.BodyType, gSettings.UserContentType);
+  if (int rc = SendPartHeader(c, now, label.contentType, !label.encodingFollows)) return rc;
+  c.NextState = label.encodingFollows ? TextPartEncoding : TextOpen;
+  return kStepDone;
+}
+
+int TextPartEncodingStep(ChannelContext& c, uint32_t now, int) {
+  const char* line = gSettings.UserTransferEncoding[0] != '\0' ? gSettings.UserTransferEncoding
+                                                               : "Content-Transfer-Encoding: quoted-printable";
+  if (int rc = SendPartHeader(c, now, line, true)) return rc;
+  c.NextState = TextOpen;
+  return kStepDone;
+}
+
+// The reader starts afresh for every message, without a character left
+// over from an earlier one.
+int TextOpenStep(ChannelContext& c, uint32_t, int) {
+  GetMsgChar(c, true);
+  c.PushbackChar = 0;
+  c.NextState = c.MessageText != nullptr && c.MessageText[0] == '@' ? TextFromFile : TextFromMemory;
+  return kStepDone;
+}
+
+int TextFromMemoryStep(ChannelContext& c, uint32_t, int) {
+  c.PushbackChar = 0;
+  c.TextInMemory = 1;
+  c.NextState = TextLineFromMemory;
+  return kStepDone;
+}
+
+int TextFromFileStep(ChannelContext& c, uint32_t, int) {
+  const char* name = c.MessageText + 1;
+  c.TextInMemory = 0;
+  LogFormat(c, "Opening message file [%s]\r\n", name);
+  const int handle = OpenInputFile(c, name);
+  if (handle < 1) return FailStep(c, handle, kCannotOpenFile);
+  c.NextState = TextLineFromFile;
+  return kStepDone;
+}
+
+// After the text: the alternative part is closed before any attachment.
+int EndOfText(ChannelContext& c, uint32_t now) {
+  if (c.ThisState == TextLineFromFile) CloseFileHandle(c);
+  if (c.AltText != nullptr) {
+    if (int rc = SendFormatted(c, now, "--%sALT===--\r\n", Boundary)) return rc;
+  }
+  c.NextState = c.AttachList != nullptr ? AttachBoundary : EndOfData;
+  return kStepDone;
+}
+
+// One text line per step; the state repeats until the text is used up. A
+// read error fails the send before the server could take the message.
+int TextLineStep(ChannelContext& c, uint32_t now, int) {
+  const int n = BuildTextLine(c, c.CommandBuffer, static_cast<int>(sizeof c.CommandBuffer));
+  if (n == -1) return EndOfText(c, now);
+  if (n < 0) return FailStep(c, 0, n);
+  c.TextBytesOut += n + 2;
+  return SendMessageLine(c, now, c.CommandBuffer);
+}
+
+constexpr StateStep kRows[] = {
+    {TextPartStart, Await::kNothing, TextPartStartStep},
+    {AltPartType, Await::kNothing, AltPartTypeStep},
+    {AltPartText, Await::kWritable, AltPartTextStep},
+    {AltPartEnd, Await::kNothing, AltPartEndStep},
+    {TextPartType, Await::kNothing, TextPartTypeStep},
+    {TextPartEncoding, Await::kNothing, TextPartEncodingStep},
+    {TextOpen, Await::kNothing, TextOpenStep},
+    {TextFromMemory, Await::kNothing, TextFromMemoryStep},
+    {TextLineFromMemory, Await::kWritable, TextLineStep},
+    {TextFromFile, Await::kNothing, TextFromFileStep},
+    {TextLineFromFile, Await::kWritable, TextLineStep},
+};
+
+}  // namespace
+
+extern const StepTable kComposeBodySteps = {kRows, static_cast<int>(std::size(kRows))};

@@ -1,0 +1,264 @@
+// The message text reader (GetMsgChar) and the line builder that turns its
+// bytes into plain, HTML or quoted-printable lines; the alternative text's
+// line cutter and the main text's label.
+#include <cstring>
+
+#include "api/errors.h"
+#include "api/log.h"
+#include "engine/compose/compose.h"
+#include "engine/compose/text_lines.h"
+
+namespace {
+
+// Bytes the read-ahead buffer holds at most.
+constexpr int kBufferFill = 2048;
+// How far back a remembered break position may lie (source bytes, CRs
+// included) and still be kept in the buffer across a refill: with at most
+// 995 unread bytes beside it, a refill always has room.
+constexpr int kMaxKeep = 1024;
+
+int ClampedLineLimit() {
+  const int32_t limit = gSettings.LineLimit;
+  return limit < 1 ? 1 : (limit > 995 ? 995 : limit);
+}
+
+int ReadSource(ChannelContext& c, char* out, int room) {
+  if (c.TextInMemory) {
+    int count = 0;
+    if (c.MessageText != nullptr) {
+      while (count < room && c.MessageText[count] != '\0') ++count;
+      memcpy(out, c.MessageText, static_cast<size_t>(count));
+      c.MessageText += count;
+    }
+    return count;
+  }
+  const int count = ReadInputFile(c, out, room);
+  LogFormat(c, "GetMsgChar:Read %d bytes\r\n", count);
+  return count < 0 ? kCannotOpenFile : count;
+}
+
+// Moves the unread bytes, and those from `keep` on when it lies before them,
+// to the front and appends what the source has. 0 or a read error.
+int Refill(ChannelContext& c, int& keep) {
+  // A position too far back is given up, so that there is always room to read.
+  if (keep >= 0 && c.MsgBufPos - keep > kMaxKeep) keep = -1;
+  const int from = keep >= 0 && keep < c.MsgBufPos ? keep : c.MsgBufPos;
+  const int kept = c.MsgBufEnd - from;
+  memmove(c.MsgBuffer, c.MsgBuffer + from, static_cast<size_t>(kept));
+  c.MsgBufPos -= from;
+  if (keep >= 0) keep -= from;
+  const int count = ReadSource(c, c.MsgBuffer + kept, kBufferFill - kept);
+  if (count < 0) return count;
+  if (count == 0) c.MsgBufEof = 1;
+  c.TextBytesIn += count;
+  c.MsgBufEnd = kept + count;
+  return 0;
+}
+
+// GetMsgChar with a position in the buffer that a refill must keep.
+int NextByte(ChannelContext& c, int& keep) {
+  if (!c.MsgBufEof && c.MsgBufEnd - c.MsgBufPos <= ClampedLineLimit()) {
+    if (int rc = Refill(c, keep)) return rc;
+  }
+  if (c.MsgBufPos >= c.MsgBufEnd) return 0;
+  const int ch = static_cast<unsigned char>(c.MsgBuffer[c.MsgBufPos++]);
+  if (ch == 0) {
+    // A NUL byte ends the text: nothing after it is handed out.
+    c.MsgBufEof = 1;
+    c.MsgBufPos = c.MsgBufEnd;
+  }
+  return ch;
+}
+
+// The look-ahead character if one is kept, else the next byte.
+int TakeChar(ChannelContext& c, int& keep) {
+  if (c.PushbackChar != 0) {
+    const int ch = static_cast<unsigned char>(c.PushbackChar);
+    c.PushbackChar = 0;
+    return ch;
+  }
+  return NextByte(c, keep);
+}
+
+char PlainChar(int ch) { return gSettings.Allow8Bit || (ch >= 32 && ch <= 126) ? static_cast<char>(ch) : '~'; }
+
+// The state of one line being built.
+struct LineBuild {
+  char* line;
+  int count;     // characters written
+  int consumed;  // source characters taken
+  bool atEnd;    // the source ended the line
+};
+
+// Takes the next character for the line: > 0 a character to write, 0 when
+// the line has ended (line end or end of text), < 0 a read error.
+int NextLineChar(ChannelContext& c, LineBuild& b, int& keep) {
+  for (;;) {
+    const int ch = TakeChar(c, keep);
+    if (ch <= 0) {
+      b.atEnd = ch == 0;
+      return ch;
+    }
+    ++b.consumed;
+    if (ch == '\n') return 0;
+    if (ch != '\r') return ch;
+  }
+}
+
+// Plain text: a line ends after a space from WrapColumn on, or at LineLimit.
+int BuildPlain(ChannelContext& c, LineBuild& b) {
+  const int limit = ClampedLineLimit();
+  int keep = -1;
+  for (;;) {
+    const int ch = NextLineChar(c, b, keep);
+    if (ch <= 0) return ch;
+    b.line[b.count++] = PlainChar(ch);
+    if ((b.count >= gSettings.WrapColumn && ch == ' ') || b.count >= limit) return 0;
+  }
+}
+
+// HTML: lines are kept whole up to 998 octets (dot-stuffing included); a
+// longer one ends after its last blank or tab, whose source position is
+// remembered so that the text after it is read again for the next line;
+// without one it ends at the limit and the character waits in PushbackChar.
+int BuildHtml(ChannelContext& c, LineBuild& b) {
+  int mark = -1;
+  int blankEnd = 0;
+  for (;;) {
+    const int ch = NextLineChar(c, b, mark);
+    if (ch <= 0) return ch;
+    const int max = b.line[0] == '.' ? kMaxLineOctets - 1 : kMaxLineOctets;
+    if (b.count >= max) {
+      if (mark >= 0) {
+        b.count = blankEnd;
+        c.MsgBufPos = mark;
+      } else {
+        c.PushbackChar = static_cast<char>(ch);
+      }
+      return 0;
+    }
+    const char out = PlainChar(ch);
+    b.line[b.count++] = out;
+    if (out == ' ' || out == '\t') {
+      blankEnd = b.count;
+      mark = c.MsgBufPos;
+    }
+  }
+}
+
+// Quoted-printable: '=' and every byte outside 32..126 as "=XX"; a soft
+// break ends a line at LineLimit, or one before it unless a '.' follows, so
+// that no line starts with a period the break put there.
+int BuildQuoted(ChannelContext& c, LineBuild& b) {
+  static const char kHex[] = "0123456789ABCDEF";
+  const int limit = ClampedLineLimit();
+  int keep = -1;
+  for (;;) {
+    const int ch = NextLineChar(c, b, keep);
+    if (ch <= 0) return ch;
+    if (ch >= 32 && ch <= 126 && ch != '=') {
+      b.line[b.count++] = static_cast<char>(ch);
+    } else {
+      b.line[b.count++] = '=';
+      b.line[b.count++] = kHex[ch >> 4];
+      b.line[b.count++] = kHex[ch & 15];
+    }
+    const int next = NextByte(c, keep);
+    if (next < 0) return next;
+    c.PushbackChar = static_cast<char>(next);
+    if (b.count >= limit || (b.count == limit - 1 && next != '.')) {
+      b.line[b.count++] = '=';
+      return 0;
+    }
+  }
+}
+
+}  // namespace
+
+int GetMsgChar(ChannelContext& c, bool reset) {
+  if (reset) {
+    c.MsgBufPos = 0;
+    c.MsgBufEnd = 0;
+    c.MsgBufEof = 0;
+    return 0;
+  }
+  int keep = -1;
+  return NextByte(c, keep);
+}
+
+int BuildTextLine(ChannelContext& c, char* line, int size) {
+  // The longest line: 998 octets and its NUL.
+  if (line == nullptr || size < kMaxLineOctets + 1) return kBufferTooSmall;
+  line[0] = '\0';
+  LineBuild b{line, 0, 0, false};
+  int rc;
+  if (TextLinesQuotedPrintable(c.BodyType)) {
+    rc = BuildQuoted(c, b);
+  } else if (c.BodyType == 0) {
+    rc = BuildPlain(c, b);
+  } else {
+    rc = BuildHtml(c, b);
+  }
+  if (rc < 0) return rc;
+  if (b.atEnd && b.consumed == 0) return -1;
+  if (b.count > 0 && line[0] == '.') {
+    memmove(line + 1, line, static_cast<size_t>(b.count));
+    ++b.count;
+  }
+  line[b.count] = '\0';
+  return b.count;
+}
+
+TextPartLabel MainTextLabel(uint32_t bodyType, const char* userType) {
+  switch (bodyType) {
+    case 0:
+      return {"Content-Type: text/plain", false};
+    case 2:
+      return {"Content-Type: text/html", false};
+    case 3:
+      return {"Content-Type: text/enriched", true};
+    case 4:
+      return {"Content-Type: text/plain; charset=iso-8859-1", true};
+    case 9:
+      if (userType != nullptr && userType[0] != '\0') return {userType, true};
+      return {"Content-Type: text/plain", true};
+    default:
+      return {"Content-Type: text/plain", true};
+  }
+}
+
+int NextTextLine(const char* text, int32_t& pos, char* line, int size) {
+  if (text == nullptr || line == nullptr || size < 3 || pos < 0 || text[pos] == '\0') return -1;
+  const int cap = size - 2 < kMaxLineOctets ? size - 2 : kMaxLineOctets;
+  int count = 0;
+  int blankEnd = 0;
+  int32_t blankPos = -1;
+  int32_t i = pos;
+  for (; text[i] != '\0'; ++i) {
+    const char ch = text[i];
+    if (ch == '\r') continue;
+    if (ch == '\n') {
+      ++i;
+      break;
+    }
+    if (count > 0 && count >= (line[0] == '.' ? cap - 1 : cap)) {
+      if (blankPos >= 0) {
+        count = blankEnd;
+        i = blankPos;
+      }
+      break;
+    }
+    line[count++] = ch;
+    if (ch == ' ' || ch == '\t') {
+      blankEnd = count;
+      blankPos = i + 1;
+    }
+  }
+  pos = i;
+  if (count > 0 && line[0] == '.') {
+    memmove(line + 1, line, static_cast<size_t>(count));
+    ++count;
+  }
+  line[count] = '\0';
+  return count;
+}

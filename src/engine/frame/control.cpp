@@ -1,0 +1,101 @@
+// kovCommand, kovClose and kovAbort, with the raw command and QUIT states.
+#include <iterator>
+
+#include "api/blocks.h"
+#include "codec/address.h"
+#include "codec/strings.h"
+#include "engine/frame/operation.h"
+#include "engine/frame/step_io.h"
+#include "engine/frame/step_table.h"
+#include "kov32.h"
+#include "net/connections.h"
+
+namespace {
+
+int CommandStep(ChannelContext& c, uint32_t now, int) {
+  BoundedCopy(c.CommandBuffer, c.UserCommand, 32);
+  return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait,
+                         c.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
+}
+
+// Only the reply's status is judged; the lines after a positive POP3 status
+// of a multi-line command are left to the application.
+int CommandReplyStep(ChannelContext& c, uint32_t, int) {
+  c.NextState = Done;
+  return kStepDone;
+}
+
+int QuitStep(ChannelContext& c, uint32_t now, int) {
+  return SendCommandLine(c, now, "QUIT", gSettings.MinWait, QuitReply);
+}
+
+// A server that closes the connection after QUIT has done what was asked.
+int QuitReplyStep(ChannelContext& c, uint32_t, int reply) {
+  if (reply < 0 && reply != kWexlClosed) return FailStep(c, 0, reply);
+  c.NextState = Done;
+  CloseChannelSocket(c);
+  return kStepDone;
+}
+
+constexpr StateStep kRows[] = {
+    {SmtpCommand, Await::kNothing, CommandStep},
+    {SmtpCommandReply, Await::kSmtpReply, CommandReplyStep},
+    {Pop3Command, Await::kNothing, CommandStep},
+    {Pop3CommandReply, Await::kPop3Reply, CommandReplyStep},
+    {Quit, Await::kWritable, QuitStep},
+    {QuitReply, Await::kChannelReply, QuitReplyStep, OnBadReply::kStepJudges},
+};
+
+constexpr OperationRules kCommandRules = {"kovCommand", 0, OperationRules::kNoKind, 0, true, false};
+constexpr OperationRules kCloseRules = {"kovClose", 0, OperationRules::kNoKind, 0, false, true};
+
+}  // namespace
+
+extern const StepTable kControlSteps = {kRows, static_cast<int>(std::size(kRows))};
+
+extern "C" KOV_API int KOV_CALL kovCommand(int channel, const char* text) {
+  return RunOperation(channel, kCommandRules, [&](ChannelContext& c) -> int {
+    if (text == nullptr) return kNullPointer;
+    // One command is one line: a line break would send a second command.
+    if (HasLineBreak(text)) return kBadServerName;
+    BoundedCopy(c.UserCommand, text, 32);
+    if (c.ChannelKind == kPop3Channel) return Pop3Command;
+    if (c.ChannelKind == kSmtpChannel) return SmtpCommand;
+    return kBadServerName;
+  });
+}
+
+extern "C" KOV_API int KOV_CALL kovClose(int channel) {
+  return RunOperation(
+      channel, kCloseRules,
+      [](ChannelContext& c) -> int {
+        CloseChannelFiles(c);
+        if (!c.HoldsSlot) return 0;
+        if (WexlIsOpen(ChannelSlot(c)) != 1) {
+          // The server has gone first: nothing to say QUIT to, but the
+          // socket and its slot are still ours to give back.
+          c.NextState = Done;
+          CloseChannelSocket(c);
+          return 0;
+        }
+        return Quit;
+      },
+      [](ChannelContext& c, int rc) {
+        ReleaseChannelTexts(c);
+        c.ChannelKind = 0;
+        return rc;
+      });
+}
+
+extern "C" KOV_API int KOV_CALL kovAbort(int channel) {
+  if (int rc = CheckChannel(channel)) return rc;
+  ChannelContext& c = Channel(channel);
+  LogEntry(c, "kovAbort");
+  c.AfterConnectState = 0;
+  c.LastSockCode = 0;
+  c.AutoCall = 1;
+  c.NextState = Done;
+  CloseChannelFiles(c);
+  CloseChannelSocket(c);
+  return 1;
+}

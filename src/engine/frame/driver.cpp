@@ -1,0 +1,183 @@
+// kovDriver: the step frame (timers, what a row awaits, reading the reply,
+// handing the output over, state lines) around the step of the state, found
+// through the step tables.
+#include <iterator>
+
+#include "api/channels.h"
+#include "api/errors.h"
+#include "api/file_out.h"
+#include "api/log.h"
+#include "engine/frame/operation.h"
+#include "engine/frame/readers.h"
+#include "engine/frame/step_io.h"
+#include "engine/frame/step_table.h"
+#include "kov32.h"
+#include "net/connections.h"
+#include "net/lineio.h"
+#include "platform/platform.h"
+
+const DriverState kAllStates[] = {
+#define KOV_STATE_LABEL(name, number) name,
+    KOV_DRIVER_STATES(KOV_STATE_LABEL)
+#undef KOV_STATE_LABEL
+};
+const int kStateCount = static_cast<int>(std::size(kAllStates));
+
+const StepTable* const kAllStepTables[] = {&kConnectSteps,       &kSmtpSessionSteps, &kSmtpAuthSteps,
+                                           &kSmtpVerifySteps,    &kControlSteps,     &kSmtpEnvelopeSteps,
+                                           &kComposeHeaderSteps, &kComposeBodySteps, &kComposeAttachSteps,
+                                           &kPop3SessionSteps,   &kPop3MailboxSteps, &kPop3RetrieveSteps};
+const int kStepTableCount = static_cast<int>(std::size(kAllStepTables));
+
+namespace {
+
+// States are below this number; the lookup is one array index.
+constexpr int kStateLimit = 512;
+
+struct StepLookup {
+  const StateStep* rows[kStateLimit] = {};
+  StepLookup() {
+    for (const StepTable* table : kAllStepTables) {
+      for (int n = 0; n < table->count; ++n) {
+        const StateStep& row = table->rows[n];
+        if (row.state > 0 && row.state < kStateLimit) rows[row.state] = &row;
+      }
+    }
+  }
+};
+
+bool AwaitsReply(Await await) { return await != Await::kNothing && await != Await::kWritable; }
+
+int ReadReply(ChannelContext& c, Await await) {
+  bool smtp = await == Await::kSmtpReply || (await == Await::kChannelReply && c.ChannelKind == kSmtpChannel);
+  return smtp ? ReadSmtpReply(c) : ReadPop3Reply(c);
+}
+
+// The bookkeeping of a step that ran or waits: kovDriver returns NextState.
+int EndStep(ChannelContext& c) {
+  c.PrevState = c.ThisState;
+  c.ThisState = -1;
+  return c.NextState;
+}
+
+// Whether the output must reach the system before a row runs, as far as it
+// concerns the row: a row that reads needs everything sent before it handed
+// over, a row that writes needs room for its line. 1 when the row may run, 0
+// when the system has not taken enough yet, or the failed hand-over.
+int OutputReady(const ChannelContext& c, const StateStep& row) {
+  if (!c.HoldsSlot) return 1;
+  if (row.await == Await::kWritable) return WexlCanSend(ChannelSlot(c));
+  if (!AwaitsReply(row.await)) return 1;
+  int rc = WexlFlush(ChannelSlot(c), 0);
+  return rc < 0 ? rc : rc == kWexlOk ? 1 : 0;
+}
+
+// Whether what the step sent goes to the system before kovDriver returns:
+// always when it returns to the application, when the operation ends or
+// waits, when a pause follows, and before a reply is awaited. Only the
+// automatic loop going straight on to the next line lets it gather.
+bool OutputMustGo(const ChannelContext& c, bool fromLoop, uint32_t now) {
+  if (!fromLoop || c.WaitFor != kWaitNothing || c.NextState == Done) return true;
+  if (now - c.TimerStart < c.NotBefore) return true;
+  const StateStep* next = FindStep(c.NextState);
+  return next == nullptr || AwaitsReply(next->await);
+}
+
+// After a step: its output handed over where it must go now (a failure fails
+// the step as its send would have, -52), and the files written out when the
+// operation ends (-1 when that fails). 0, or the failure's result.
+int AfterStep(ChannelContext& c, bool fromLoop, uint32_t now) {
+  if (c.HoldsSlot && OutputMustGo(c, fromLoop, now)) {
+    int rc = WexlFlush(ChannelSlot(c), 0);
+    if (rc < 0) return FailStep(c, rc, kWriteError);
+  }
+  if (c.NextState == Done && FlushOutFiles(c) < 0) return FailStep(c, 0, kWexlClosed);
+  return 0;
+}
+
+// Runs the row's step, with the reply it awaits read first.
+int RunRow(ChannelContext& c, const StateStep& row, uint32_t now, bool fromLoop) {
+  int reply = 0;
+  if (AwaitsReply(row.await)) {
+    if (WexlWaitReadable(ChannelSlot(c), 0) != 1) {
+      c.WaitFor = kWaitReadable;
+      return EndStep(c);
+    }
+    reply = ReadReply(c, row.await);
+    if (reply < 0 && row.onBadReply == OnBadReply::kFail) return FailReply(c, reply);
+  }
+  int rc = row.step(c, now, reply);
+  if (rc < 0) return rc;
+  // No free socket slot: the caller hears -7 and the state stays, so that a later call tries again.
+  if (rc == kStepNotYet && c.WaitFor == kWaitSlot) return kInvalidSocket;
+  if (int failed = AfterStep(c, fromLoop, now)) return failed;
+  return EndStep(c);
+}
+
+// The application's loop gets the processor back between its calls; the
+// automatic loop waits in the system instead.
+int CallAgain(bool fromLoop) {
+  if (!fromLoop) platform::SleepMs(0);
+  return KOV_MORE;
+}
+
+}  // namespace
+
+const StateStep* FindStep(int state) {
+  static const StepLookup lookup;
+  return state > 0 && state < kStateLimit ? lookup.rows[state] : nullptr;
+}
+
+const char* StateName(int state) {
+  switch (state) {
+#define KOV_STATE_NAME(name, number) \
+  case number:                       \
+    return #name;
+    KOV_DRIVER_STATES(KOV_STATE_NAME)
+#undef KOV_STATE_NAME
+    default:
+      return "?";
+  }
+}
+
+int DriverStep(ChannelContext& c, bool fromLoop) {
+  c.CommandBuffer[0] = '\0';
+  c.ReplyBuffer[0] = '\0';
+  c.WaitFor = kWaitNothing;
+  const uint32_t now = platform::TickCount();
+  const uint32_t elapsed = now - c.TimerStart;
+  if (elapsed < c.NotBefore) return CallAgain(fromLoop);
+  if (c.Deadline != 0 && elapsed > c.Deadline) return FailStep(c, 0, kTimedOut);
+  const StateStep* row = FindStep(c.NextState);
+  // A row that talks on the connection cannot run without one: end the
+  // operation rather than wait for what can never come.
+  if (row != nullptr && row->await != Await::kNothing && !c.HoldsSlot) return FailStep(c, 0, kNotConnected);
+  if (row != nullptr) {
+    const int ready = OutputReady(c, *row);
+    if (ready < 0) return FailStep(c, ready, kWriteError);
+    if (ready == 0) {
+      c.WaitFor = kWaitWritable;
+      return CallAgain(fromLoop);
+    }
+  }
+  c.ThisState = c.NextState;
+  if (c.ThisState > 0) ++c.StepCount;
+  if (c.ThisState != c.PrevState) LogFormat(c, "<%3d:%ld>\r\n", c.ThisState, static_cast<long>(now));
+  if (c.ThisState == Done) {
+    c.ThisState = -1;
+    c.NotBefore = 0;
+    c.Deadline = 0;
+    return 0;
+  }
+  if (row == nullptr) {
+    // No step can ever run: end the operation rather than return the same state for ever.
+    LogFormat(c, "ERROR! Unknown state %d\r\n", c.ThisState);
+    return FailStep(c, 0, kBadStatusFlag);
+  }
+  return RunRow(c, *row, now, fromLoop);
+}
+
+extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
+  if (int rc = CheckChannel(channel)) return rc;
+  return DriverStep(Channel(channel), false);
+}

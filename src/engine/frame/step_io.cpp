@@ -1,0 +1,70 @@
+// The failure path every step shares, the closing of a channel's socket and
+// files, the step timers and sending one command line.
+#include "engine/frame/step_io.h"
+
+#include "api/errors.h"
+#include "api/log.h"
+#include "engine/compose/compose.h"
+#include "engine/frame/step_table.h"
+#include "kov32.h"
+#include "net/connections.h"
+#include "net/lineio.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Writes the text of a code (at most 127 characters, no line end of its own).
+void LogCodeText(ChannelContext& c, int code) {
+  if (kovErrorText(c.ChannelNumber, code, c.ScratchBuffer, 128) > 0) LogText(c, c.ScratchBuffer);
+}
+
+}  // namespace
+
+int FailStep(ChannelContext& c, int sockCode, int kovCode) {
+  if (c.LogHandle != 0) {
+    LogFormat(c, "ERROR(%ld): SockCode=%d KovCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
+              static_cast<long>(platform::TickCount()), sockCode, kovCode, c.PrevState, c.ThisState, c.NextState);
+    if (kovCode < 0) LogCodeText(c, kovCode);
+    if (sockCode < 0) LogCodeText(c, sockCode);
+  }
+  if (kovCode < 0) {
+    c.NextState = 0;
+    c.PrevState = c.ThisState;
+    c.ThisState = -1;
+    c.LastSockCode = sockCode;
+    CloseChannelFiles(c);
+    CloseChannelSocket(c);
+  }
+  platform::SleepMs(0);
+  return kovCode;
+}
+
+int FailReply(ChannelContext& c, int readerResult) {
+  if (readerResult == kWexlClosed) return FailStep(c, kWexlClosed, kReadError);
+  return FailStep(c, 0, readerResult);
+}
+
+void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit) {
+  c.TimerStart = now;
+  c.NotBefore = firstDelay > 0 ? static_cast<uint32_t>(firstDelay) : 0;
+  c.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
+}
+
+int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int replyState,
+                    int failCode) {
+  const int slot = ChannelSlot(c);
+  int rc = WexlSendLine(slot, line);
+  // A command is answered: it goes out now, and a refusal fails this step.
+  if (rc >= 0) rc = WexlFlush(slot, 0);
+  if (rc < 0) return FailStep(c, rc, failCode);
+  SetTimers(c, now, firstDelay, gSettings.MaxWait);
+  c.NextState = replyState;
+  return kStepDone;
+}
+
+int SendMessageLine(ChannelContext& c, uint32_t now, const char* line) {
+  int rc = WexlSendLine(ChannelSlot(c), line);
+  if (rc < 0) return FailStep(c, rc, kWriteError);
+  SetTimers(c, now, gSettings.LineWait, gSettings.SendWait);
+  return kStepDone;
+}

@@ -1,0 +1,292 @@
+// The decoder's line filter: pieces and folds first, then one handler per
+// mode for the line at hand.
+#include "engine/mime/filter.h"
+
+#include <cstring>
+
+#include "codec/strings.h"
+#include "engine/mime/steps.h"
+#include "engine/mime/words.h"
+
+namespace {
+
+// What becomes of the rest of a line that arrives in pieces.
+enum PieceFate : uint8_t { kFateDrop = 0, kFatePass = 1, kFateBody = 2 };
+
+bool IsBlankLine(const char* line, int length) { return length > 0 && (line[0] == '\r' || line[0] == '\n'); }
+bool IsFold(char ch) { return ch == ' ' || ch == '\t'; }
+bool IsHeaderMode(int32_t mode) { return mode == kMimeTopHeaders || mode == kMimeHeaders || mode == kMimePartHeaders; }
+
+// The length without the blanks, CRs and LFs at the end.
+int TrimmedLength(const char* text, int length) {
+  while (length > 0 && (IsFold(text[length - 1]) || text[length - 1] == '\r' || text[length - 1] == '\n')) --length;
+  return length;
+}
+
+// A header line that the decoder reads parameters or encoded words from and
+// that ends in ';' or '=' waits for the next line, which may be its fold.
+bool WaitsForFold(const MimeFilter& f, const char* text, int length) {
+  const int end = TrimmedLength(text, length);
+  if (end == 0 || (text[end - 1] != ';' && text[end - 1] != '=')) return false;
+  if (CompareNoCase(text, "Content-Type:", 13)) return true;
+  if (f.mode == kMimeTopHeaders) {
+    return (CompareNoCase(text, "Subject:", 8) || CompareNoCase(text, "From", 4)) && HasEncodedWord(text);
+  }
+  return CompareNoCase(text, "Content-Disposition:", 20);
+}
+
+// Appends a fold to the held line: its end trimmed, the fold's leading blanks
+// dropped. False when the joined line would not fit.
+bool JoinFold(MimeFilter& f, const char* line, int length) {
+  const int keep = TrimmedLength(f.held, f.heldLength);
+  int skip = 0;
+  while (skip < length && IsFold(line[skip])) ++skip;
+  if (keep + length - skip > kMimeLineMax) return false;
+  memcpy(f.held + keep, line + skip, static_cast<size_t>(length - skip));
+  f.heldLength = keep + length - skip;
+  f.held[f.heldLength] = '\0';
+  return true;
+}
+
+void PassText(MimeRun& r, const char* text, int length, int lineLength) {
+  r.out.textBytesIn += lineLength;
+  if (length > 0) Emit(r, MimeOp::kMailText, text, length);
+}
+
+// One piece of a part's body: into the part file, inline into the mail file,
+// or on to the mail file as it is (quoted-printable text decoded).
+void BodyPiece(MimeRun& r, const char* line, int length, bool lineEnd) {
+  MimeFilter& f = r.f;
+  Logf(r, "[InlineFlag=%d MimeEncoding=%d FileHandle=%d]\r\n", f.inlinePart, static_cast<int>(f.encoding),
+       f.partOpen ? static_cast<int>(f.partHandle) : 0);
+  const char* decoded = line;
+  int count = length;
+  char* room = nullptr;
+  if (f.encoding == kEncodingBase64 && (f.partOpen || f.inlinePart)) {
+    room = Reserve(r, 3 * ((length + 3) / 4));
+    count = room != nullptr ? DecodeBase64Stream(line, length, f.carry, room) : 0;
+  } else if (f.encoding == kEncodingQuoted) {
+    room = Reserve(r, length + 2);
+    count = room != nullptr ? DecodeQuotedPiece(line, length, lineEnd, f.carry, room) : 0;
+  }
+  if (room != nullptr) decoded = room;
+  if (!f.partOpen && !f.inlinePart) {
+    PassText(r, decoded, count, length);
+    return;
+  }
+  r.out.attachBytesIn += length;
+  if (f.partOpen) {
+    const char* bytes = decoded;
+    int n = count;
+    if (f.encoding != kEncodingBase64) {
+      char* kept = Reserve(r, count + 2);
+      n = kept != nullptr ? HoldLineEnd(decoded, count, f.heldEnd, kept) : 0;
+      bytes = kept;
+    }
+    if (n > 0) Emit(r, MimeOp::kPartBytes, bytes, n);
+  }
+  if (f.inlinePart && count > 0) Emit(r, MimeOp::kMailText, decoded, count);
+  Log(r, f.inlinePart ? "[...decode inline...]\r\n" : "[...decode to file...]\r\n");
+}
+
+PieceFate TopHeaderLine(MimeRun& r, const char* line, int length, const char* text) {
+  MimeFilter& f = r.f;
+  const char* pass = line;
+  int passLength = length;
+  if (IsBlankLine(line, length)) {
+    f.mode = kMimeOff;
+    Log(r, "[Not doing MIME/2]\r\n");
+  } else if ((CompareNoCase(text, "Subject:", 8) || CompareNoCase(text, "From", 4)) && HasEncodedWord(text)) {
+    Log(r, "[ISO8859]\r\n");
+    const int textLength = StringLength(text);
+    char* decoded = Reserve(r, textLength + 1);
+    if (decoded != nullptr) {
+      passLength = DecodeEncodedWords(text, textLength, decoded, textLength + 1, WordStyle::kHeader);
+      pass = decoded;
+    }
+  } else if (CompareNoCase(text, "MIME-Version: 1.0", 17)) {
+    f.mode = kMimeHeaders;
+    Log(r, "[MIME version found]\r\n");
+  }
+  if (ReadTopBoundary(r, text)) Log(r, "[Assuming MIME]\r\n");
+  PassText(r, pass, passLength, length);
+  return kFatePass;
+}
+
+PieceFate HeaderLine(MimeRun& r, const char* line, int length, const char* text) {
+  MimeFilter& f = r.f;
+  if (IsBlankLine(line, length)) {
+    if (f.encoding != kEncodingNone) {
+      f.mode = kMimePartBody;
+      Log(r, "[MIME w/o boundary]\r\n");
+      OpenUnnamedPart(r);
+    } else {
+      f.mode = kMimeOff;
+      Log(r, "[Not doing MIME]\r\n");
+    }
+    PassText(r, line, length, length);
+    return kFatePass;
+  }
+  if (CompareNoCase(text, "Subject:", 8) || CompareNoCase(text, "To:", 3) || CompareNoCase(text, "From:", 5)) {
+    PassText(r, line, length, length);
+    return kFatePass;
+  }
+  if (ReadTopBoundary(r, text) || ReadTransferEncoding(r, text)) return kFateDrop;
+  if (ReadDisposition(r, text) && ExtractPartName(r, text)) CreatePartFile(r);
+  if (CompareNoCase(text, "Content-Type:", 13) && ExtractPartName(r, text)) CreatePartFile(r);
+  return kFateDrop;
+}
+
+PieceFate PreambleLine(MimeRun& r, const char* line, int length) {
+  if (FindBoundaryLine(r, line, length)) return kFateDrop;
+  // The blank line that ends the message header stays.
+  if (!r.f.blankSeen && length >= 2 && line[0] == '\r' && line[1] == '\n') {
+    r.f.blankSeen = 1;
+    PassText(r, line, length, length);
+    return kFatePass;
+  }
+  return kFateDrop;
+}
+
+PieceFate PartHeaderLine(MimeRun& r, const char* line, int length, const char* text) {
+  MimeFilter& f = r.f;
+  Log(r, "[Looking for encoding]\r\n");
+  if (IsBlankLine(line, length)) {
+    if (f.embedded) {
+      // The embedded message's own header is read as the part's header.
+      f.inlinePart = 0;
+      f.embedded = 0;
+      Log(r, "[Ignoring blank line]\r\n");
+      PassText(r, line, length, length);
+      return kFatePass;
+    }
+    f.mode = kMimePartBody;
+    if (!f.inlinePart) OpenUnnamedPart(r);
+    return kFateDrop;
+  }
+  if (ReadTransferEncoding(r, text) || ReadNestedBoundary(r, text)) return kFateDrop;
+  if (CompareNoCase(text, "Content-Type: message/rfc822", 28)) {
+    f.inlinePart = 1;
+    f.embedded = 1;
+    return kFateDrop;
+  }
+  if ((ReadDisposition(r, text) || CompareNoCase(text, "Content-Type:", 13)) && ExtractPartName(r, text)) {
+    CreatePartFile(r);
+  }
+  return kFateDrop;
+}
+
+PieceFate ProcessLine(MimeRun& r, const char* line, int length, const char* text, bool complete) {
+  switch (r.f.mode) {
+    case kMimeTopHeaders:
+      return TopHeaderLine(r, line, length, text);
+    case kMimeHeaders:
+      return HeaderLine(r, line, length, text);
+    case kMimePreamble:
+      return PreambleLine(r, line, length);
+    case kMimePartHeaders:
+      return PartHeaderLine(r, line, length, text);
+    case kMimePartBody:
+      if (FindBoundaryLine(r, line, length)) {
+        ClosePart(r, true);
+        return kFateDrop;
+      }
+      BodyPiece(r, line, length, complete);
+      return kFateBody;
+    default:
+      PassText(r, line, length, length);
+      return kFatePass;
+  }
+}
+
+// The rest of a line that arrived in pieces goes where its start went.
+void ContinuePiece(MimeRun& r, const char* line, int length, bool lineEnd) {
+  if (r.f.pieceFate == kFatePass) {
+    PassText(r, line, length, length);
+  } else if (r.f.pieceFate == kFateBody) {
+    BodyPiece(r, line, length, lineEnd);
+  }
+}
+
+// Handles the held header line as one complete line.
+void FinishHeld(MimeRun& r) {
+  const int length = r.f.heldLength;
+  r.f.heldLength = 0;
+  ProcessLine(r, r.f.held, length, r.f.held, true);
+}
+
+}  // namespace
+
+void MimeStartMessage(MimeFilter& f) {
+  memset(&f, 0, sizeof f);
+  f.mode = kMimeTopHeaders;
+}
+
+int MimeFilterLine(MimeFilter& f, const MimeSettings& s, const char* line, int length, MimeOutput& out) {
+  ResetOutput(out);
+  if (line == nullptr || length <= 0) return length > 0 ? length : 0;
+  MimeRun r{f, s, out};
+  int n = length < kMimePieceMax ? length : kMimePieceMax;
+  const void* lf = memchr(line, '\n', static_cast<size_t>(n));
+  if (lf != nullptr) n = static_cast<int>(static_cast<const char*>(lf) - line) + 1;
+  const bool complete = line[n - 1] == '\n';
+  if (f.midLine) {
+    ContinuePiece(r, line, n, complete);
+    f.midLine = !complete;
+    return n;
+  }
+  if (f.heldLength > 0) {
+    // Only a whole line that starts with a blank is a fold; anything else
+    // finishes the held line first and is taken by the next call.
+    if (complete && IsFold(line[0]) && JoinFold(f, line, n)) {
+      if (!WaitsForFold(f, f.held, f.heldLength)) FinishHeld(r);
+      return n;
+    }
+    FinishHeld(r);
+    return 0;
+  }
+  char text[kMimePieceMax + 1];
+  if (IsHeaderMode(f.mode)) {
+    memcpy(text, line, static_cast<size_t>(n));
+    text[n] = '\0';
+    if (complete && WaitsForFold(f, text, n)) {
+      memcpy(f.held, text, static_cast<size_t>(n) + 1);
+      f.heldLength = n;
+      return n;
+    }
+  } else {
+    text[0] = '\0';
+  }
+  f.pieceFate = ProcessLine(r, line, n, text, complete);
+  f.midLine = !complete;
+  return n;
+}
+
+bool MimeEndMessage(MimeFilter& f, const MimeSettings& s, MimeOutput& out) {
+  ResetOutput(out);
+  MimeRun r{f, s, out};
+  if (f.heldLength > 0) {
+    FinishHeld(r);
+    return false;
+  }
+  // At the end of the message a held line end is part of the body.
+  if (f.partOpen && f.heldEnd.length > 0) Emit(r, MimeOp::kPartBytes, f.heldEnd.bytes, f.heldEnd.length);
+  ClosePart(r, true);
+  f.midLine = 0;
+  return true;
+}
+
+void MimePartOpened(MimeFilter& f, int handle) {
+  if (handle > 0) {
+    f.partHandle = handle;
+  } else {
+    MimePartDropped(f);
+  }
+}
+
+void MimePartDropped(MimeFilter& f) {
+  f.partOpen = 0;
+  f.partHandle = 0;
+  f.heldEnd.length = 0;
+  f.carry.length = 0;
+}

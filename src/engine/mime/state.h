@@ -1,0 +1,52 @@
+// The state of the incoming-message decoder for one downloaded message: plain
+// fixed fields, so that it lives inside the channel record.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/mime/body.h"
+
+// A header line with its folds joined may grow to this many characters.
+constexpr int kMimeLineMax = 2048;
+// A boundary is kept as "--" and at most 126 characters of it.
+constexpr int kMimeBoundaryMax = 128;
+constexpr int kMimeNameMax = 128;
+constexpr int kMimePathMax = 128;
+
+// What the decoder is reading (kept as an int32 in the record).
+enum MimeMode : int32_t {
+  kMimeOff = 0,          // a body that is not decoded: every line passes
+  kMimeRaw = 1,          // a raw download: the decoder is not used
+  kMimeTopHeaders = 2,   // the message header before "MIME-Version: 1.0"
+  kMimeHeaders = 3,      // the message header after it
+  kMimePreamble = 4,     // after the boundary was defined, up to the first boundary line
+  kMimePartHeaders = 5,  // the header of a part
+  kMimePartBody = 6,     // the body of a part or of a single-part message
+};
+
+// Transfer encodings of the current part.
+enum MimeEncodingKind : int32_t { kEncodingNone = 0, kEncoding7Bit = 1, kEncodingBase64 = 2, kEncodingQuoted = 3 };
+
+struct MimeFilter {
+  int32_t mode;           // a MimeMode
+  int32_t encoding;       // a MimeEncodingKind
+  int32_t boundaryCount;  // boundary lines seen
+  int32_t partHandle;     // handle of the open part file, as the log shows it
+  uint8_t inlinePart;     // the part's body is decoded into the mail file
+  uint8_t embedded;       // a message/rfc822 part: its blank line passes, headers go on
+  uint8_t blankSeen;      // the blank line that ends the message header has passed
+  uint8_t partOpen;       // a part file is open
+  uint8_t midLine;        // the last piece did not end its line
+  uint8_t pieceFate;      // what becomes of the rest of that line
+  Carry carry;            // undecoded characters of the body so far
+  Carry heldEnd;          // a line end held back from the part file
+  int32_t topLength;
+  char top[kMimeBoundaryMax + 2];
+  int32_t nestedLength;
+  char nested[kMimeBoundaryMax + 2];
+  char name[kMimeNameMax + 2];  // the part's name before the naming rules
+  char path[kMimePathMax + 2];  // the open part file
+  int32_t nameStart;            // where its file name begins in `path`
+  int32_t heldLength;           // a header line waiting for its fold; 0: none
+  char held[kMimeLineMax + 2];
+};

@@ -1,0 +1,36 @@
+// Inside the decoder: the output helpers and the header readers that the line
+// filter's modes share.
+#pragma once
+
+#include "engine/mime/filter.h"
+
+// One call of the filter: its state, its settings and the actions it adds.
+struct MimeRun {
+  MimeFilter& f;
+  const MimeSettings& s;
+  MimeOutput& out;
+};
+
+void ResetOutput(MimeOutput& out);
+// The new action, or null when the list is full.
+MimeAction* Emit(MimeRun& r, MimeOp op, const char* data, int length);
+// A log line, built only when a log is open; a line that does not fit is cut.
+void Log(MimeRun& r, const char* text);
+void Logf(MimeRun& r, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+// `length` bytes of room in the output's data area.
+char* Reserve(MimeRun& r, int length);
+
+// Closes the open part: `saved` when it is complete. A line end held back
+// from it is dropped, and so is an undecoded rest.
+void ClosePart(MimeRun& r, bool saved);
+
+// The header readers. Each takes a NUL-terminated line and tells whether it
+// was the kind of line it reads (and, for the boundaries, usable).
+bool FindBoundaryLine(MimeRun& r, const char* line, int length);
+bool ReadTopBoundary(MimeRun& r, const char* line);
+bool ReadNestedBoundary(MimeRun& r, const char* line);
+bool ReadTransferEncoding(MimeRun& r, const char* line);
+bool ReadDisposition(MimeRun& r, const char* line);
+bool ExtractPartName(MimeRun& r, const char* line);
+void CreatePartFile(MimeRun& r);
+void OpenUnnamedPart(MimeRun& r);

@@ -1,0 +1,151 @@
+// The mailbox calls: kovGetEmailCount (STAT), kovGetEmailSize (LIST n),
+// kovDeleteEmail (DELE n) and kovGetEmailUID (UIDL), states 307, 308, 315 to
+// 318, 320 and 321.
+#include <cstdio>
+#include <iterator>
+
+#include "engine/pop3/pop3.h"
+#include "engine/pop3/text.h"
+#include "engine/frame/step_io.h"
+#include "engine/frame/step_table.h"
+#include "kov32.h"
+
+namespace {
+
+// Replies to STAT, LIST and DELE: a refusal (-ERR) is an answer that reports
+// nothing; a connection that failed before answering fails the call.
+bool Answered(int reply) { return reply == 0 || reply == kPop3Error; }
+
+int StatStep(ChannelContext& c, uint32_t now, int) {
+  c.MessageCount = 0;
+  return SendPop3Command(c, now, "STAT", gSettings.MinWait, Pop3StatReply, kReadError);
+}
+
+int StatReplyStep(ChannelContext& c, uint32_t, int reply) {
+  if (!Answered(reply)) return FailReply(c, reply);
+  if (reply == 0) c.MessageCount = static_cast<uint32_t>(StatCount(c.ReplyBuffer));
+  c.NextState = Done;
+  return kStepDone;
+}
+
+int ListStep(ChannelContext& c, uint32_t now, int) {
+  c.MessageSize = 0;
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "LIST %d", c.MessageNumber);
+  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3ListReply, kReadError);
+}
+
+int ListReplyStep(ChannelContext& c, uint32_t, int reply) {
+  if (!Answered(reply)) return FailReply(c, reply);
+  if (reply == 0) c.MessageSize = ListSize(c.ReplyBuffer);
+  c.NextState = Done;
+  return kStepDone;
+}
+
+int DeleStep(ChannelContext& c, uint32_t now, int) {
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "DELE %d", c.MessageNumber);
+  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3DeleReply, kReadError);
+}
+
+int DeleReplyStep(ChannelContext& c, uint32_t, int reply) {
+  if (!Answered(reply)) return FailReply(c, reply);
+  c.NextState = Done;
+  return kStepDone;
+}
+
+int UidlStep(ChannelContext& c, uint32_t now, int) {
+  if (c.MessageNumber < 0) {
+    snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "UIDL");
+  } else {
+    snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "UIDL %d", c.MessageNumber);
+  }
+  BeginResponse(c);
+  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3UidlLine, kWriteError);
+}
+
+// Every line goes to the buffer as received, the status line included; the
+// buffer's text stays terminated. One message's reply is a single line, and
+// so is a refused list (servers need not offer UIDL).
+int UidlLineStep(ChannelContext& c, uint32_t, int) {
+  Piece p;
+  if (int rc = TakePiece(c, p)) return rc;
+  if (!p.status && p.lineStart && EndsList(p.text, p.length)) {
+    c.NextState = Done;
+    return kStepDone;
+  }
+  CopyToUserBuffer(c, p.text, p.length);
+  if (c.UserBuffer != nullptr) c.UserBuffer[c.UserBufferLength] = '\0';
+  if (p.endsLine && (c.MessageNumber >= 1 || (p.status && c.ReplyCode != 100))) {
+    c.NextState = Done;
+    return kStepDone;
+  }
+  AwaitNextPiece(c);
+  return kStepDone;
+}
+
+constexpr StateStep kRows[] = {
+    {Pop3SendStat, Await::kWritable, StatStep},
+    {Pop3StatReply, Await::kPop3Reply, StatReplyStep, OnBadReply::kStepJudges},
+    {Pop3SendDele, Await::kWritable, DeleStep},
+    {Pop3DeleReply, Await::kPop3Reply, DeleReplyStep, OnBadReply::kStepJudges},
+    {Pop3SendList, Await::kWritable, ListStep},
+    {Pop3ListReply, Await::kPop3Reply, ListReplyStep, OnBadReply::kStepJudges},
+    {Pop3SendUidl, Await::kWritable, UidlStep},
+    {Pop3UidlLine, Await::kNothing, UidlLineStep},
+};
+
+}  // namespace
+
+extern const StepTable kPop3MailboxSteps = {kRows, static_cast<int>(std::size(kRows))};
+
+int CheckMailboxCall(const ChannelContext& c, int number) {
+  if (c.ChannelKind != kPop3Channel) return kPop3Only;
+  return number < 1 ? kNoSuchMessage : 0;
+}
+
+extern "C" KOV_API int KOV_CALL kovGetEmailCount(int channel) {
+  return RunOperation(
+      channel, MailboxRules("kovGetEmailCount"),
+      [](ChannelContext& c) -> int {
+        if (c.ChannelKind != kPop3Channel) return kPop3Only;
+        return Pop3SendStat;
+      },
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : static_cast<int>(c.MessageCount); });
+}
+
+extern "C" KOV_API int KOV_CALL kovGetEmailSize(int channel, int number) {
+  return RunOperation(
+      channel, MailboxRules("kovGetEmailSize"),
+      [&](ChannelContext& c) -> int {
+        if (int rc = CheckMailboxCall(c, number)) return rc;
+        c.MessageNumber = number;
+        return Pop3SendList;
+      },
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.MessageSize; });
+}
+
+extern "C" KOV_API int KOV_CALL kovDeleteEmail(int channel, int number) {
+  return RunOperation(channel, MailboxRules("kovDelete"), [&](ChannelContext& c) -> int {
+    if (int rc = CheckMailboxCall(c, number)) return rc;
+    c.MessageNumber = number;
+    return Pop3SendDele;
+  });
+}
+
+// A number below 0 asks for the whole list; the size keeps one byte for the
+// terminating NUL.
+extern "C" KOV_API int KOV_CALL kovGetEmailUID(int channel, int number, char* buffer, int size) {
+  return RunOperation(
+      channel, MailboxRules("kovGetEmailUID"),
+      [&](ChannelContext& c) -> int {
+        if (c.ChannelKind != kPop3Channel) return kPop3Only;
+        if (buffer == nullptr) return kBufferNull;
+        if (size < 128) return kBufferTooSmall;
+        c.MessageNumber = number;
+        c.UserBuffer = buffer;
+        c.UserBufferSize = size - 1;
+        c.UserBufferLength = 0;
+        buffer[0] = '\0';
+        return Pop3SendUidl;
+      },
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.UserBufferLength; });
+}

@@ -1,0 +1,200 @@
+// kovGetEmailLines (TOP into a buffer) and kovGetEmailFile (RETR into a mail
+// file, raw or decoded), states 309 to 314.
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "api/blocks.h"
+#include "api/file_out.h"
+#include "api/log.h"
+#include "codec/strings.h"
+#include "engine/pop3/mail_path.h"
+#include "engine/mime/channel.h"
+#include "engine/pop3/pop3.h"
+#include "engine/pop3/text.h"
+#include "engine/frame/step_io.h"
+#include "engine/frame/step_table.h"
+#include "kov32.h"
+#include "net/connections.h"
+#include "net/lineio.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The result of a download whose mail file does not take a line.
+constexpr int kMailWriteFailed = -1;
+// Width of the file name and directory fields.
+constexpr int kPathField = 128;
+// The largest mail-lines buffer: its block (two bytes more) stays within
+// what a block size can count.
+constexpr int kMostMailLines = INT32_MAX - 64;
+
+// Closes the files of a download at the end of its message: a part still
+// open is completed, noted and listed, then the mail file is closed. 0, or
+// -1 when what was still pending could not be written.
+int FinishMessageFiles(ChannelContext& c) {
+  int part = CloseAttachment(c, true);
+  int mail = CloseOutFile(c, OutFile::kMail);
+  return part < 0 || mail < 0 ? -1 : 0;
+}
+
+// The final line ends the message; after any other piece the next one is
+// due within MaxWait.
+int AfterMessagePiece(ChannelContext& c, const Piece& p) {
+  if (!p.status && p.lineStart && EndsMessage(p.text, p.length)) {
+    c.NextState = Pop3MessageEnd;
+  } else {
+    AwaitNextPiece(c);
+  }
+  return kStepDone;
+}
+
+// A line starting with a stuffed dot loses it.
+void Unstuff(Piece& p) {
+  if (p.status || !p.lineStart || p.text[0] != '.') return;
+  ++p.text;
+  --p.length;
+}
+
+// The mail file is created before RETR is sent: a refusal leaves it behind.
+int SendRetrStep(ChannelContext& c, uint32_t now, int) {
+  LogFormat(c, "Saving email to '%s'\r\n", c.MailFilePath);
+  if (!CreateOutFile(c, OutFile::kMail, c.MailFilePath)) return FailStep(c, 0, kCannotCreateFile);
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "RETR %d", c.MessageNumber);
+  BeginResponse(c);
+  const bool raw = c.DecodeMode == 1;
+  return SendPop3Command(c, now, c.CommandBuffer, raw ? 0 : gSettings.MinWait, raw ? Pop3RawLine : Pop3MessageLine,
+                         kReadError);
+}
+
+// Raw mode: every byte as received, the status line and the final "." line
+// included. A refusal is written too, then fails the download.
+int RawLineStep(ChannelContext& c, uint32_t, int) {
+  Piece p;
+  if (int rc = TakePiece(c, p)) return rc;
+  AddCount(c.TextBytesIn, p.length);
+  int written = WriteOutFile(c, OutFile::kMail, p.text, p.length);
+  if (written < 0) return FailStep(c, 0, kMailWriteFailed);
+  AddCount(c.TextBytesOut, written);
+  if (Refused(p)) return FailStep(c, 0, kPop3Error);
+  return AfterMessagePiece(c, p);
+}
+
+// Decoded mode: the status line stays out of the mail file; the message's
+// lines, unstuffed, go through the decoder.
+int MessageLineStep(ChannelContext& c, uint32_t, int) {
+  Piece p;
+  if (int rc = TakePiece(c, p)) return rc;
+  if (Refused(p)) return FailStep(c, 0, kPop3Error);
+  if (p.status) {
+    AwaitNextPiece(c);
+    return kStepDone;
+  }
+  if (p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, p);
+  Unstuff(p);
+  if (int rc = FilterMessageLine(c, p.text, p.length)) return FailStep(c, 0, rc);
+  AwaitNextPiece(c);
+  return kStepDone;
+}
+
+int SendTopStep(ChannelContext& c, uint32_t now, int) {
+  LogText(c, "[Saving to buffer]\r\n");
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "TOP %d %d", c.MessageNumber, c.TopLines);
+  BeginResponse(c);
+  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3TopLine, kReadError);
+}
+
+// The buffer takes the response as sent, status line and line ends
+// included, dots unstuffed, cut at its size and not terminated.
+int TopLineStep(ChannelContext& c, uint32_t, int) {
+  Piece p;
+  if (int rc = TakePiece(c, p)) return rc;
+  if (!p.status && p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, p);
+  Unstuff(p);
+  AddCount(c.TextBytesIn, p.length);
+  CopyToUserBuffer(c, p.text, p.length);
+  if (Refused(p)) return FailStep(c, 0, kPop3Error);
+  AwaitNextPiece(c);
+  return kStepDone;
+}
+
+int MessageEndStep(ChannelContext& c, uint32_t, int) {
+  WexlDrain(ChannelSlot(c));
+  LogText(c, "[CLOSE]\r\n");
+  if (FinishMessageFiles(c) < 0) return FailStep(c, 0, kMailWriteFailed);
+  c.NextState = Done;
+  return kStepDone;
+}
+
+constexpr StateStep kRows[] = {
+    {Pop3RawLine, Await::kNothing, RawLineStep},       {Pop3SendRetr, Await::kWritable, SendRetrStep},
+    {Pop3SendTop, Await::kWritable, SendTopStep},      {Pop3MessageLine, Await::kNothing, MessageLineStep},
+    {Pop3MessageEnd, Await::kNothing, MessageEndStep}, {Pop3TopLine, Await::kNothing, TopLineStep},
+};
+
+// The channel's mail-lines buffer of `size` bytes, two more zero-filled
+// bytes keeping its text terminated; the previous one is freed first.
+char* MailLinesBuffer(int channel, int size) {
+  FreeMemory(channel, kMailLinesSlot, kMailLinesSlot);
+  return size > kMostMailLines ? nullptr : AllocateMemory(channel, kMailLinesSlot, size + 2);
+}
+
+// Whether the call's texts fit their fields and the mail file's path.
+bool PathsFit(ChannelContext& c, const char* name, const char* dir, const char* attachDir) {
+  return StringLength(name) <= kPathField && StringLength(dir) <= kPathField && StringLength(attachDir) <= kPathField &&
+         JoinMailPath(dir, name, platform::PathSeparator(), c.MailFilePath, kPathField + 1) >= 0;
+}
+
+}  // namespace
+
+extern const StepTable kPop3RetrieveSteps = {kRows, static_cast<int>(std::size(kRows))};
+
+// A null buffer or "*" asks for the channel's own buffer, of any size.
+extern "C" KOV_API int KOV_CALL kovGetEmailLines(int channel, int number, int lines, char* buffer, int size) {
+  return RunOperation(
+      channel, MailboxRules("kovGetEmailLines"),
+      [&](ChannelContext& c) -> int {
+        if (int rc = CheckMailboxCall(c, number)) return rc;
+        if (size < 0) size = 0;
+        if (buffer == nullptr || (buffer[0] == '*' && buffer[1] == '\0')) {
+          buffer = MailLinesBuffer(channel, size);
+          if (buffer == nullptr) return kNoMemory;
+        } else if (size < 128) {
+          return kBufferTooSmall;
+        }
+        c.TopLines = lines < 0 ? 0 : lines;
+        c.MessageNumber = number;
+        c.UserBuffer = buffer;
+        c.UserBufferSize = size;
+        c.UserBufferLength = 0;
+        c.MailDir[0] = '\0';
+        c.AttachDir[0] = '\0';
+        c.TextBytesIn = c.AttachBytesIn = 0;
+        return Pop3SendTop;
+      },
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.UserBufferLength; });
+}
+
+extern "C" KOV_API int KOV_CALL kovGetEmailFile(int channel, int number, const char* name, const char* dir,
+                                                const char* attachDir) {
+  return RunOperation(channel, MailboxRules("kovGetEmailFile"), [&](ChannelContext& c) -> int {
+    if (int rc = CheckMailboxCall(c, number)) return rc;
+    if (name == nullptr) return kMissingFileName;
+    if (dir == nullptr) return kMissingMailPath;
+    if (attachDir == nullptr) return kMissingAttachPath;
+    // A text cut to fit could put two messages into one file: refused
+    // before any file is created or anything sent.
+    if (!PathsFit(c, name, dir, attachDir)) return kCannotCreateFile;
+    c.MessageNumber = number;
+    BoundedCopy(c.MailFileName, name, kPathField);
+    BoundedCopy(c.MailDir, dir, kPathField);
+    BoundedCopy(c.AttachDir, attachDir, kPathField);
+    c.UserBuffer = nullptr;
+    c.UserBufferSize = c.UserBufferLength = 0;
+    c.TextBytesIn = c.AttachBytesIn = c.TextBytesOut = 0;
+    // Nothing of the message before carries over: decoder state, saved
+    // names and count; DecodeMode becomes 2 unless raw (1) was asked for.
+    StartMessageDecoding(c);
+    return Pop3SendRetr;
+  });
+}

@@ -1,0 +1,110 @@
+// kovPop3Connect: the greeting and the login with USER/PASS or APOP (states
+// 300 to 306).
+#include <cstdio>
+#include <iterator>
+
+#include "api/digests.h"
+#include "api/log.h"
+#include "codec/address.h"
+#include "codec/strings.h"
+#include "engine/frame/operation.h"
+#include "engine/pop3/pop3.h"
+#include "engine/pop3/text.h"
+#include "engine/frame/readers.h"
+#include "engine/frame/step_io.h"
+#include "engine/frame/step_table.h"
+#include "kov32.h"
+#include "net/connections.h"
+
+namespace {
+
+// Widths of the user name and password fields.
+constexpr int kCredentialField = 64;
+// Width of the time stamp in AuthText.
+constexpr int kTimestampField = 128;
+
+int Pop3StartStep(ChannelContext& c, uint32_t, int) {
+  LogVersionLines(c);
+  c.NextState = LocalHost;
+  c.AfterConnectState = Pop3Greeting;
+  return kStepDone;
+}
+
+// The greeting. Its APOP time stamp is kept in AuthText whether APOP is used
+// or not.
+int GreetingStep(ChannelContext& c, uint32_t now, int) {
+  if (WexlWaitReadable(ChannelSlot(c), 0) != 1) return NotYet(c, kWaitReadable);
+  LogText(c, "Greeting seen\r\n");
+  int reply = ReadPop3Reply(c);
+  if (reply < 0) return FailReply(c, reply);
+  ApopTimestamp(c.ReplyBuffer, c.AuthText, kTimestampField + 1);
+  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
+  c.NextState = c.UseApop ? Pop3SendApop : Pop3SendUser;
+  return kStepDone;
+}
+
+// APOP user digest: the MD5 of the whole time stamp and the password.
+int ApopStep(ChannelContext& c, uint32_t now, int) {
+  if (c.AuthText[0] == '\0') return FailStep(c, 0, kApopTimestampMissing);
+  ApopDigest(c);
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "APOP %s", c.AuthText);
+  return SendPop3Command(c, now, c.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
+}
+
+int UserStep(ChannelContext& c, uint32_t now, int) {
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "USER %s", c.UserName);
+  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3UserReply, kReadError);
+}
+
+// The wait for room to send PASS is bounded too.
+int UserReplyStep(ChannelContext& c, uint32_t now, int) {
+  SetTimers(c, now, 0, gSettings.MaxWait);
+  c.NextState = Pop3SendPass;
+  return kStepDone;
+}
+
+int PassStep(ChannelContext& c, uint32_t now, int) {
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "PASS %s", c.Pop3Password);
+  return SendPop3Command(c, now, c.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
+}
+
+int LoginReplyStep(ChannelContext& c, uint32_t, int) {
+  c.NextState = Done;
+  return kStepDone;
+}
+
+constexpr StateStep kRows[] = {
+    {Pop3Start, Await::kNothing, Pop3StartStep},         {Pop3Greeting, Await::kWritable, GreetingStep},
+    {Pop3SendApop, Await::kNothing, ApopStep},           {Pop3SendUser, Await::kNothing, UserStep},
+    {Pop3UserReply, Await::kPop3Reply, UserReplyStep},   {Pop3SendPass, Await::kWritable, PassStep},
+    {Pop3LoginReply, Await::kPop3Reply, LoginReplyStep},
+};
+
+constexpr OperationRules kConnectRules = {"kovPop3Connect", kPop3Channel, OperationRules::kSetsKind, 0, false, true};
+
+// A user name or password travels inside one command line: one that does
+// not fit its field, or that holds a line break, is refused rather than cut
+// or split.
+bool FitsCommand(const char* text) { return StringLength(text) <= kCredentialField && !HasLineBreak(text); }
+
+}  // namespace
+
+extern const StepTable kPop3SessionSteps = {kRows, static_cast<int>(std::size(kRows))};
+
+extern "C" KOV_API int KOV_CALL kovPop3Connect(int channel, const char* server, const char* user,
+                                               const char* password) {
+  return RunOperation(channel, kConnectRules, [&](ChannelContext& c) -> int {
+    if (server == nullptr) return kServerNotSpecified;
+    if (user == nullptr || !FitsCommand(user)) return kUserMissing;
+    if (password == nullptr || !FitsCommand(password)) return kPasswordMissing;
+    if (!ValidServerName(server)) return kBadServerName;
+    BoundedCopy(c.ServerName, server, 128);
+    BoundedCopy(c.UserName, user, kCredentialField);
+    BoundedCopy(c.Pop3Password, password, kCredentialField);
+    c.ConnectPort = c.Pop3Port;
+    c.MessageCount = 0;
+    c.AttachmentsSaved = 0;
+    if (c.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
+    return Pop3Start;
+  });
+}

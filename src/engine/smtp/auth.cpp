@@ -1,0 +1,153 @@
+// SMTP authentication: the mechanism choice and the CRAM-MD5 (150-153),
+// LOGIN (160-164) and PLAIN (170-171) exchanges.
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "api/digests.h"
+#include "api/errors.h"
+#include "api/log.h"
+#include "api/settings.h"
+#include "codec/base64.h"
+#include "codec/strings.h"
+#include "engine/smtp/smtp.h"
+#include "engine/frame/step_io.h"
+#include "engine/frame/step_table.h"
+#include "net/lineio.h"
+
+int ChooseAuthState(const char* ehloReply) {
+  const char* auth = FindNoCase(ehloReply, "AUTH");
+  if (auth == nullptr) return Done;
+  if (FindNoCase(auth, " CRAM-MD5") != nullptr) return CramStart;
+  if (FindNoCase(auth, " LOGIN") != nullptr || FindNoCase(auth, "=LOGIN") != nullptr) return LoginStart;
+  if (FindNoCase(auth, " PLAIN") != nullptr) return PlainStart;
+  return Done;
+}
+
+int EncodeOneLine(const char* source, int length, char* out, int size) {
+  const int needed = 4 * ((length + 2) / 3) + 2;
+  if (length < 0 || size < needed + 1) return 0;
+  // Whole 57-byte lines encode without padding, so each line's CR LF is
+  // overwritten by the next one and only the last line keeps it.
+  int written = 0;
+  for (int done = 0; done < length; done += kBase64LineBytes) {
+    int count = length - done < kBase64LineBytes ? length - done : kBase64LineBytes;
+    written += EncodeLine(source + done, out + written, count);
+  }
+  out[written++] = '\r';
+  out[written++] = '\n';
+  out[written] = '\0';
+  return written;
+}
+
+namespace {
+
+// Sends a credential as one base64 line, then waits for the reply state. The
+// trace shows "*****" in its place.
+int SendEncoded(ChannelContext& c, uint32_t now, const char* text, int length, int32_t firstDelay, int nextState) {
+  int n = EncodeOneLine(text, length, c.CommandBuffer, sizeof c.CommandBuffer);
+  if (n == 0) return FailStep(c, 0, kWriteError);
+  int rc = WexlSendMasked(ChannelSlot(c), c.CommandBuffer, n, 0);
+  if (rc < 0) return FailStep(c, rc, kWriteError);
+  SetTimers(c, now, firstDelay, gSettings.MaxWait);
+  c.NextState = nextState;
+  return kStepDone;
+}
+
+// Once the server's prompt has come (its text is not examined), sends the
+// answer base64-encoded.
+int AnswerLoginPrompt(ChannelContext& c, uint32_t now, const char* answer, int32_t firstDelay, int nextState) {
+  BoundedCopy(c.AuthText, answer, 129);
+  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), firstDelay, nextState);
+}
+
+// The last reply of an exchange: on success the log notes the mechanism.
+int FinishAuth(ChannelContext& c, const char* okLine) {
+  LogText(c, okLine);
+  c.NextState = Done;
+  return kStepDone;
+}
+
+// The base64 text of the challenge: from the fifth character of the reply to
+// the end of its first line.
+int DecodeChallenge(ChannelContext& c) {
+  const char* text = c.ReplyBuffer + (StringLength(c.ReplyBuffer) >= 4 ? 4 : StringLength(c.ReplyBuffer));
+  int length = 0;
+  while (text[length] != '\0' && text[length] != '\r' && text[length] != '\n') ++length;
+  // The reply area holds at most 1024 characters, so the decoded challenge
+  // fits the scratch buffer whole.
+  int decoded = DecodeBuffer(text, c.ScratchBuffer, length);
+  c.ScratchBuffer[decoded] = '\0';
+  return decoded;
+}
+
+int CramStartStep(ChannelContext& c, uint32_t now, int) {
+  return SendCommandLine(c, now, "AUTH CRAM-MD5", 2 * gSettings.MinWait, CramChallenge);
+}
+
+int CramChallengeStep(ChannelContext& c, uint32_t, int) {
+  int length = DecodeChallenge(c);
+  BoundedCopy(c.AuthText, c.ScratchBuffer, 129);
+  LogFormat(c, "Challenge '%s'\r\n", c.AuthText);
+  // The digest covers the whole challenge; AuthText only shows its start.
+  CramMd5Response(c, c.ScratchBuffer, length);
+  c.NextState = CramRespond;
+  return kStepDone;
+}
+
+int CramRespondStep(ChannelContext& c, uint32_t now, int) {
+  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), gSettings.MinWait + 200, CramResult);
+}
+
+int CramResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH CRAM-MD5 ok\r\n"); }
+
+int LoginStartStep(ChannelContext& c, uint32_t now, int) {
+  return SendCommandLine(c, now, "AUTH LOGIN", SlowReplyDelay(), LoginUser);
+}
+
+int LoginUserStep(ChannelContext& c, uint32_t now, int) {
+  return AnswerLoginPrompt(c, now, c.UserName, gSettings.MinWait, LoginPassword);
+}
+
+int LoginPasswordStep(ChannelContext& c, uint32_t now, int) {
+  return AnswerLoginPrompt(c, now, c.AuthPassword, gSettings.MinWait + 200, LoginResult);
+}
+
+int LoginResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH LOGIN ok\r\n"); }
+
+int PlainStartStep(ChannelContext& c, uint32_t now, int) {
+  // Authorisation and authentication identity are both the user name.
+  char credentials[3 * 65];
+  int length = BoundedCopy(credentials, c.UserName, 64) + 1;  // the NUL separates
+  length += BoundedCopy(credentials + length, c.UserName, 64) + 1;
+  length += BoundedCopy(credentials + length, c.AuthPassword, 64);
+  static constexpr char kCommand[] = "AUTH PLAIN ";
+  constexpr int kCommandLength = static_cast<int>(sizeof kCommand) - 1;
+  memcpy(c.CommandBuffer, kCommand, kCommandLength);
+  int n = EncodeOneLine(credentials, length, c.CommandBuffer + kCommandLength,
+                        static_cast<int>(sizeof c.CommandBuffer) - kCommandLength);
+  int rc = WexlSendMasked(ChannelSlot(c), c.CommandBuffer, kCommandLength + n, kCommandLength);
+  if (rc < 0) return FailStep(c, rc, kWriteError);
+  SetTimers(c, now, 2 * gSettings.MinWait, gSettings.MaxWait);
+  c.NextState = PlainResult;
+  return kStepDone;
+}
+
+int PlainResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH PLAIN ok\r\n"); }
+
+constexpr StateStep kRows[] = {
+    {CramStart, Await::kNothing, CramStartStep},
+    {CramChallenge, Await::kSmtpReply, CramChallengeStep},
+    {CramRespond, Await::kNothing, CramRespondStep},
+    {CramResult, Await::kSmtpReply, CramResultStep},
+    {LoginStart, Await::kNothing, LoginStartStep},
+    {LoginUser, Await::kSmtpReply, LoginUserStep},
+    {LoginPassword, Await::kSmtpReply, LoginPasswordStep},
+    {LoginResult, Await::kSmtpReply, LoginResultStep},
+    {PlainStart, Await::kNothing, PlainStartStep},
+    {PlainResult, Await::kSmtpReply, PlainResultStep},
+};
+
+}  // namespace
+
+extern const StepTable kSmtpAuthSteps = {kRows, static_cast<int>(std::size(kRows))};

@@ -1,0 +1,241 @@
+// kovSendEmail and the mail transaction around the message: MAIL FROM, one
+// RCPT TO per entry of the To, CC and BCC lists, DATA or RSET, and the end of
+// the data (states 204 to 212, 251 and 252). The compose files send the
+// message itself between DATA and its end.
+#include <cstdio>
+#include <iterator>
+
+#include "api/blocks.h"
+#include "api/log.h"
+#include "codec/strings.h"
+#include "engine/compose/compose.h"
+#include "engine/frame/operation.h"
+#include "engine/smtp/smtp.h"
+#include "engine/frame/step_io.h"
+#include "engine/frame/step_table.h"
+#include "kov32.h"
+#include "net/connections.h"
+#include "net/lineio.h"
+
+namespace {
+
+// An entry goes out after "RCPT TO:" on one line of at most 998 octets.
+constexpr int kMaxRcptEntry = kMaxLineOctets - 8;
+
+// What MessageText points to when the message has no text.
+char gNoText[1] = "";
+
+// Whether the reply has the class the step needs: 2 for success, 3 for the
+// go-ahead of DATA. The reader accepts every code below 500, so a 4xx (try
+// again later) reaches the step as a 0 and is refused here.
+bool HasClass(const ChannelContext& c, int reply, int replyClass) {
+  return reply == 0 && c.ReplyCode / 100 == replyClass;
+}
+
+// Fails the step for a reply without the needed class: a connection that
+// broke fails as the reader found it, any answer of the server with -49 (its
+// text carries the reply).
+int Refuse(ChannelContext& c, int reply) {
+  if (reply < 0 && reply != kSmtpError) return FailReply(c, reply);
+  return FailStep(c, 0, kSmtpError);
+}
+
+int GoTo(ChannelContext& c, int state) {
+  c.NextState = state;
+  return kStepDone;
+}
+
+// The current entry runs from its '<' to the separator behind it (RcptSepPos)
+// or to the end of its list. The list itself is never cut, so the To and CC
+// headers always find every entry whatever the server answered.
+int EntryLength(const ChannelContext& c) {
+  if (c.CurrentRcpt == nullptr) return 0;
+  if (c.RcptSepPos != nullptr) return static_cast<int>(c.RcptSepPos - c.CurrentRcpt);
+  return StringLength(c.CurrentRcpt);
+}
+
+int MailFromStep(ChannelContext& c, uint32_t now, int) {
+  if (c.FromAddress[0] == '\0') return FailStep(c, 0, kMissingFrom);
+  const char* open = FindChar(c.FromAddress, '<');
+  if (open == nullptr) return FailStep(c, 0, kMissingOpenBracket);
+  // Whatever follows the '>' goes along (a size or body declaration).
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "MAIL FROM:%s", open);
+  return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait, MailFromReply);
+}
+
+int MailFromReplyStep(ChannelContext& c, uint32_t, int reply) {
+  if (!HasClass(c, reply, 2)) return Refuse(c, reply);
+  c.RcptCursor = c.ToList;
+  c.CcDone = c.CcList == nullptr ? 1 : 0;
+  c.BccDone = c.BccList == nullptr ? 1 : 0;
+  return GoTo(c, NextRecipient);
+}
+
+// Finds the next entry: its '<' must come before the next separator, so an
+// empty entry inside a list ("a,,b") fails here.
+int NextRecipientStep(ChannelContext& c, uint32_t now, int) {
+  const char separator = gSettings.AddressSep;
+  const char* open = FindBeforeSeparator(c.RcptCursor, '<', separator);
+  if (open == nullptr) return FailStep(c, 0, kEmptyAddress);
+  c.CurrentRcpt = const_cast<char*>(open);
+  c.RcptSepPos = separator != '\0' ? const_cast<char*>(FindChar(open, separator)) : nullptr;
+  const int length = EntryLength(c);
+  // An entry too long for one line is refused whole, never sent cut.
+  if (length > kMaxRcptEntry) return FailStep(c, 0, kBadAddressChar);
+  c.RcptCursor = c.RcptSepPos != nullptr ? c.RcptSepPos + 1 : c.CurrentRcpt + length;
+  SetTimers(c, now, 0, gSettings.MaxWait);
+  return GoTo(c, RcptTo);
+}
+
+int RcptToStep(ChannelContext& c, uint32_t now, int) {
+  if (c.CurrentRcpt == nullptr) return FailStep(c, 0, kEmptyAddress);
+  // Text between the '>' and the separator goes along, as in MAIL FROM.
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "RCPT TO:%.*s", EntryLength(c), c.CurrentRcpt);
+  return SendCommandLine(c, now, c.CommandBuffer, 0, RcptToReply);
+}
+
+// Moves the cursor to the list that still has entries: To, then CC, then BCC.
+// False when every list is worked through. A trailing separator leaves an
+// empty rest, which counts as the end of its list.
+bool CursorOnNextEntry(ChannelContext& c) {
+  if (c.RcptCursor != nullptr && c.RcptCursor[0] != '\0') return true;
+  if (c.CcDone == 0) {
+    c.CcDone = 1;
+    c.RcptCursor = c.CcList;
+    return true;
+  }
+  if (c.BccDone == 0) {
+    c.BccDone = 1;
+    c.RcptCursor = c.BccList;
+    return true;
+  }
+  return false;
+}
+
+int StartData(ChannelContext& c, uint32_t now) {
+  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
+  return GoTo(c, Data);
+}
+
+// With SkipRcptErrors the first refusal (4xx as well as 5xx) ends the
+// recipients: the message goes to those accepted so far, or, with none, the
+// transaction is reset and the send still succeeds.
+int RcptToReplyStep(ChannelContext& c, uint32_t now, int reply) {
+  if (reply < 0 && reply != kSmtpError) return FailReply(c, reply);
+  if (!HasClass(c, reply, 2)) {
+    if (c.SkipRcptErrors == 0) return FailStep(c, 0, kSmtpError);
+    return c.RcptCount > 0 ? StartData(c, now) : GoTo(c, Reset);
+  }
+  ++c.RcptCount;
+  const int length = EntryLength(c);
+  BoundedCopy(c.LastRecipient, c.CurrentRcpt, length < 32 ? length : 32);
+  return CursorOnNextEntry(c) ? GoTo(c, NextRecipient) : StartData(c, now);
+}
+
+int DataStep(ChannelContext& c, uint32_t now, int) {
+  return SendCommandLine(c, now, "DATA", gSettings.MinWait, DataReply);
+}
+
+// Only the go-ahead (3xx) lets the message follow: sent after any other
+// answer, its lines would be read as commands.
+int DataReplyStep(ChannelContext& c, uint32_t now, int reply) {
+  if (!HasClass(c, reply, 3)) return Refuse(c, reply);
+  SetTimers(c, now, 2 * gSettings.MinWait, gSettings.MaxWait);
+  return GoTo(c, c.BodyType == 2 ? HeaderStart : HeaderMailer);
+}
+
+int ResetStep(ChannelContext& c, uint32_t now, int) {
+  return SendCommandLine(c, now, "RSET", gSettings.MinWait, ResetReply);
+}
+
+int ResetReplyStep(ChannelContext& c, uint32_t, int) { return GoTo(c, Done); }
+
+// The closing delimiter of a multipart body (with an empty line after it),
+// then the line with the single period.
+int EndOfDataStep(ChannelContext& c, uint32_t now, int) {
+  if (IsMultipart(c)) {
+    snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "--%s--\r\n", Boundary);
+    const int rc = WexlSendLine(ChannelSlot(c), c.CommandBuffer);
+    if (rc < 0) return FailStep(c, rc, kWriteError);
+  }
+  return SendCommandLine(c, now, "\r\n.", gSettings.MinWait, EndOfDataReply);
+}
+
+// Only a 2xx means the server took the message; a 4xx leaves it unsent.
+int EndOfDataReplyStep(ChannelContext& c, uint32_t, int reply) {
+  if (!HasClass(c, reply, 2)) return Refuse(c, reply);
+  return GoTo(c, Done);
+}
+
+constexpr StateStep kRows[] = {
+    {MailFrom, Await::kWritable, MailFromStep},
+    {MailFromReply, Await::kSmtpReply, MailFromReplyStep, OnBadReply::kStepJudges},
+    {NextRecipient, Await::kNothing, NextRecipientStep},
+    {RcptTo, Await::kWritable, RcptToStep},
+    {RcptToReply, Await::kSmtpReply, RcptToReplyStep, OnBadReply::kStepJudges},
+    {Data, Await::kWritable, DataStep},
+    {DataReply, Await::kSmtpReply, DataReplyStep, OnBadReply::kStepJudges},
+    {Reset, Await::kWritable, ResetStep},
+    {ResetReply, Await::kChannelReply, ResetReplyStep},
+    {EndOfData, Await::kWritable, EndOfDataStep},
+    {EndOfDataReply, Await::kSmtpReply, EndOfDataReplyStep, OnBadReply::kStepJudges},
+};
+
+constexpr OperationRules kSendRules = {"kovSendEmail", kSmtpChannel, OperationRules::kNeedsKindFirst,
+                                       kSmtpOnly,      false,        false};
+
+// An empty argument counts as an absent one.
+const char* Present(const char* text) { return text != nullptr && text[0] != '\0' ? text : nullptr; }
+
+// Whether the channel's connection can take the transaction now: held,
+// writable at once, and not closed by the server (a peek finds the end).
+bool ConnectionUsable(const ChannelContext& c) {
+  if (!c.HoldsSlot) return false;
+  const int slot = ChannelSlot(c);
+  if (WexlWaitWritable(slot, 0) != 1) return false;
+  char probe;
+  return WexlPeek(slot, &probe, 1) >= 0;
+}
+
+// Stores a text in its slot, or the field becomes null for an absent text.
+// False when the block cannot be allocated.
+bool Store(int channel, int slot, const char* text, char*& field) {
+  field = text != nullptr ? AllocAndCopy(channel, slot, text) : nullptr;
+  return text == nullptr || field != nullptr;
+}
+
+// Checks every argument, and only then replaces the slots: a refused call
+// leaves a send in progress on its own, intact lists. 204, or the code.
+int PrepareSend(ChannelContext& c, const char* const texts[6]) {
+  if (!ConnectionUsable(c)) return kNotConnected;
+  c.TextBytesOut = c.AttachBytesOut = c.TextBytesIn = c.AttachBytesIn = 0;
+  c.ContentIdCount = 0;
+  c.RcptCount = 0;
+  if (texts[0] == nullptr) return kNoRecipient;
+  for (int list = 0; list < 3; ++list) {
+    if (texts[list] == nullptr) continue;
+    if (int rc = CheckAngleAddress(c, texts[list], true)) return rc;
+  }
+  // The lists change under whatever operation ran on them: it ends here.
+  c.NextState = Done;
+  const int channel = c.ChannelNumber;
+  if (!Store(channel, kToSlot, texts[0], c.ToList) || !Store(channel, kCcSlot, texts[1], c.CcList) ||
+      !Store(channel, kBccSlot, texts[2], c.BccList) || !Store(channel, kSubjectSlot, texts[3], c.Subject) ||
+      !Store(channel, kMessageSlot, texts[4], c.MessageText) || !Store(channel, kAttachSlot, texts[5], c.AttachList))
+    return kNoMemory;
+  if (c.MessageText == nullptr) c.MessageText = gNoText;
+  if (c.BodyType == 0) c.AltText = nullptr;
+  if (c.AutoCall != 0) LogText(c, "*** Sending...\r\n");
+  return MailFrom;
+}
+
+}  // namespace
+
+extern const StepTable kSmtpEnvelopeSteps = {kRows, static_cast<int>(std::size(kRows))};
+
+extern "C" KOV_API int KOV_CALL kovSendEmail(int channel, const char* to, const char* cc, const char* bcc,
+                                             const char* subject, const char* message, const char* attachments) {
+  const char* const texts[6] = {Present(to),      Present(cc),      Present(bcc),
+                                Present(subject), Present(message), Present(attachments)};
+  return RunOperation(channel, kSendRules, [&](ChannelContext& c) { return PrepareSend(c, texts); });
+}

@@ -1,0 +1,98 @@
+// kovSmtpConnect: the greeting and HELO/EHLO states (200 to 203).
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "api/log.h"
+#include "codec/address.h"
+#include "codec/strings.h"
+#include "engine/frame/operation.h"
+#include "engine/smtp/smtp.h"
+#include "engine/frame/step_io.h"
+#include "engine/frame/step_table.h"
+#include "kov32.h"
+#include "net/connections.h"
+
+namespace {
+
+// How long the greeting step waits for room to send EHLO/HELO before it
+// tries anyway: the socket has just connected, so this is rarely needed.
+constexpr int kHelloWritableWaitMs = 1000;
+
+// "EHLO domain" or "HELO domain": the domain of the sender's address, or the
+// default domain when the address has no '@'.
+void BuildHello(ChannelContext& c) {
+  const char* word = c.UseEhlo ? "EHLO" : "HELO";
+  const char* at = FindChar(c.FromAddress, '@');
+  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "%s %s", word, at != nullptr ? at + 1 : kDefaultHeloDomain);
+  if (at != nullptr) {
+    char* close = strchr(c.CommandBuffer + 5, '>');
+    if (close != nullptr) *close = '\0';
+  }
+}
+
+int SmtpStartStep(ChannelContext& c, uint32_t, int) {
+  LogVersionLines(c);
+  c.NextState = LocalHost;
+  c.AfterConnectState = SmtpGreeting;
+  return kStepDone;
+}
+
+int GreetingStep(ChannelContext& c, uint32_t now, int) {
+  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
+  c.NextState = SmtpHello;
+  return kStepDone;
+}
+
+int HelloStep(ChannelContext& c, uint32_t now, int) {
+  c.TextBytesOut = c.AttachBytesOut = c.TextBytesIn = c.AttachBytesIn = 0;
+  BuildHello(c);
+  WexlWaitWritable(ChannelSlot(c), kHelloWritableWaitMs);
+  return SendCommandLine(c, now, c.CommandBuffer, SlowReplyDelay(), SmtpHelloReply);
+}
+
+int HelloReplyStep(ChannelContext& c, uint32_t, int) {
+  c.NextState = c.UseEhlo ? ChooseAuthState(c.ReplyBuffer) : Done;
+  return kStepDone;
+}
+
+constexpr StateStep kRows[] = {
+    {SmtpStart, Await::kNothing, SmtpStartStep},
+    {SmtpGreeting, Await::kSmtpReply, GreetingStep},
+    {SmtpHello, Await::kNothing, HelloStep},
+    {SmtpHelloReply, Await::kSmtpReply, HelloReplyStep},
+};
+
+constexpr OperationRules kConnectRules = {"kovSmtpConnect", kSmtpChannel, OperationRules::kSetsKind, 0, false, true};
+
+}  // namespace
+
+extern const StepTable kSmtpSessionSteps = {kRows, static_cast<int>(std::size(kRows))};
+
+int CheckAngleAddress(ChannelContext& c, const char* address, bool listMode) {
+  if (address == nullptr || address[0] == '\0') return kEmptyAddress;
+  // A line break would turn the address into a second protocol line.
+  if (HasLineBreak(address)) return kBadAddressChar;
+  const char separator = listMode ? gSettings.AddressSep : '\0';
+  const char* open = FindBeforeSeparator(address, '<', separator);
+  const char* close = FindBeforeSeparator(address, '>', separator);
+  if (open == nullptr) return FailStep(c, 0, kMissingOpenBracket);
+  if (close == nullptr || close < open) return kMissingCloseBracket;
+  return 0;
+}
+
+extern "C" KOV_API int KOV_CALL kovSmtpConnect(int channel, const char* server, const char* from, const char* replyTo) {
+  return RunOperation(channel, kConnectRules, [&](ChannelContext& c) -> int {
+    if (server == nullptr) return kServerNotSpecified;
+    if (from == nullptr) return kFromNull;
+    if (!ValidServerName(server)) return kBadServerName;
+    BoundedCopy(c.ReplyTo, replyTo != nullptr ? replyTo : "", 128);
+    BoundedCopy(c.ServerName, server, 128);
+    if (int rc = CheckAngleAddress(c, from, false)) return rc;
+    BoundedCopy(c.FromAddress, from, 128);
+    c.ConnectPort = c.SmtpPort;
+    c.AttachmentsSaved = 0;
+    if (c.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
+    return SmtpStart;
+  });
+}
