@@ -7,10 +7,10 @@
 
 void CloseChannelSocket(ChannelContext& c) {
   LogText(c, "Closing socket\r\n");
-  if (!c.HoldsSlot) return;
+  if (!c.link.HoldsSlot) return;
   DetachTrace(c);
   WexlClose(ChannelSlot(c));
-  c.HoldsSlot = 0;
+  c.link.HoldsSlot = 0;
 }
 
 void CloseChannelFiles(ChannelContext& c) {

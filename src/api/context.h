@@ -1,12 +1,14 @@
-// The per-channel record. A plain struct of fixed text fields (nominal width
-// + 2 bytes), integers and pointers; it lives zero-filled in memory block 0 of
-// its channel. Texts enter the fixed fields only through bounded copies.
+// The per-channel record. A plain struct of sub-records, one per owner, so
+// that no buffer changes meaning from state to state: fixed text fields
+// (nominal width + 2 bytes), integers and pointers. It lives zero-filled in
+// memory block 0 of its channel. Texts enter the fixed fields only through
+// bounded copies.
 #pragma once
 
 #include <cstdint>
 
+#include "api/decoder_state.h"
 #include "api/file_buffer.h"
-#include "engine/mime/state.h"
 
 constexpr int kMaxChannels = 128;
 
@@ -14,34 +16,68 @@ constexpr int kMaxChannels = 128;
 constexpr char kSmtpChannel = 'S';
 constexpr char kPop3Channel = 'P';
 
-struct ChannelContext {
-  int32_t ChannelNumber;
-
-  char ScratchBuffer[2048 + 2];
-  char CommandBuffer[2048 + 2];
-  char ReplyBuffer[2048 + 2];
-  char MsgBuffer[2048 + 2];
-  char TopBoundary[128 + 2];
-  char NestedBoundary[128 + 2];
-  char LastReplyLine[128 + 2];
+// The connection, the step frame and its timers, and the command/reply lines.
+struct LinkState {
   char ServerName[128 + 2];
+  // The line being sent: a command or a message line.
+  char CommandBuffer[2048 + 2];
+  // The server's last reply, and its last line.
+  char ReplyBuffer[2048 + 2];
+  char LastReplyLine[128 + 2];
+  // The command text kovCommand sends.
+  char UserCommand[32 + 2];
+  int32_t ReplyCode;
+  int16_t ConnectPort;
+  int16_t SmtpPort;
+  int16_t Pop3Port;
+  char ChannelKind;
+  uint32_t AutoCall;
+  uint32_t NonBlockingConnect;
+  uint32_t SlotNumber;
+  // 1 while the channel's connection occupies the socket slot SlotNumber, so
+  // that the channel's log is handed only to its own slot as trace file.
+  uint8_t HoldsSlot;
+  // What the last step found missing (a WaitKind: data to read, room to
+  // write, a free slot), so that the automatic loop can block on it instead
+  // of polling.
+  uint8_t WaitFor;
+  // The step timers, in ms after TimerStart (elapsed time, so the tick counter
+  // may wrap): no step before NotBefore; a step after Deadline fails (0: none).
+  uint32_t NotBefore;
+  uint32_t Deadline;
+  uint32_t TimerStart;
+  int32_t StepCount;
+  int32_t PrevState;
+  int32_t ThisState;
+  int32_t NextState;
+  int32_t AfterConnectState;
+  int32_t LastSockCode;
+};
+
+// The login on either protocol: the user, the secrets and the text computed
+// from them (an APOP time stamp or a CRAM-MD5 answer).
+struct LoginState {
+  char UserName[64 + 2];
+  char AuthPassword[64 + 2];
+  char Pop3Password[64 + 2];
+  char AuthText[128 + 2];
+  // The decoded CRAM-MD5 challenge.
+  char Challenge[2048 + 2];
+};
+
+// An SMTP send: the envelope, the message's texts and the composition.
+struct SmtpState {
   char FromAddress[128 + 2];
   char ReplyTo[128 + 2];
-  char UserName[64 + 2];
-  char Pop3Password[64 + 2];
-  char MailFileName[128 + 2];
-  char MailDir[128 + 2];
-  char AttachDir[128 + 2];
-  char AttachName[128 + 2];
-  char MailFilePath[128 + 2];
-  char AttachPath[128 + 2];
-  char SavedAttachList[1024 + 2];
-  char UserCommand[32 + 2];
-  char AuthPassword[64 + 2];
-  char AuthText[128 + 2];
   char LastRecipient[32 + 2];
-
-  int32_t RcptCount;
+  // The message text as it is read from its file, and the cursor in it.
+  char MsgBuffer[2048 + 2];
+  int32_t MsgBufPos;
+  int32_t MsgBufEnd;
+  int32_t MsgBufEof;
+  // The cursor in the alternative text.
+  int32_t AltTextPos;
+  char PushbackChar;
 
   // References into the channel's memory blocks and positions inside them.
   char* RcptCursor;
@@ -55,94 +91,85 @@ struct ChannelContext {
   char* NextAttach;
   char* RcptSepPos;
   char* AltText;
+  char* CurrentRcpt;
 
-  uint32_t SlotNumber;
-  // The step timers, in ms after TimerStart (elapsed time, so the tick counter
-  // may wrap): no step before NotBefore; a step after Deadline fails (0: none).
-  uint32_t NotBefore;
-  uint32_t Deadline;
-  uint32_t TimerStart;
-  int32_t StepCount;
-  int32_t TextBytesIn;
-  int32_t AttachBytesIn;
-  int32_t TextBytesOut;
-  int32_t AttachBytesOut;
-  int32_t TextInMemory;
+  int32_t RcptCount;
   int32_t CcDone;
   int32_t BccDone;
-  int16_t ConnectPort;
-  int16_t SmtpPort;
-  int16_t Pop3Port;
-  int32_t ReplyCode;
-  int32_t FileHandle;
-  int32_t PrevState;
-  int32_t ThisState;
-  int32_t NextState;
-  int32_t AfterConnectState;
-  int32_t LastSockCode;
-  int32_t LogHandle;
-  uint32_t MessageCount;
-  char ChannelKind;
+  int32_t VerifyResult;
+  int32_t TextInMemory;
+  int32_t ContentIdCount;
+  uint32_t BodyType;
+  uint8_t UseEhlo;
+  uint8_t SkipRcptErrors;
+  uint8_t InlineImage;
+  uint8_t DetectImageTypes;
+  uint8_t TextAttachments;
+};
 
+// A POP3 mailbox call or download.
+struct Pop3State {
+  char MailFileName[128 + 2];
+  char MailFilePath[128 + 2];
+  uint32_t MessageCount;
   int32_t MessageNumber;
   int32_t MessageSize;
   int32_t TopLines;
-  int32_t MailFileHandle;
+  int32_t DecodeMode;
+  // The caller's buffer for lines (kovGetEmailLines): a memory block.
   char* UserBuffer;
   int32_t UserBufferSize;
   int32_t UserBufferLength;
-
-  int32_t DecodeMode;
-  int32_t TopBoundaryLength;
-  int32_t BoundaryCount;
-  int32_t MimeEncoding;
-  int32_t NestedBoundaryLength;
-  int32_t VerifyResult;
-  int32_t AttachmentsSaved;
-  int32_t AttachmentCounter;
-  char* CurrentRcpt;
-  uint8_t InlineFlag;
-  uint32_t AutoCall;
-  uint32_t AttachNamePrefix;
-  uint32_t BodyType;
-  char PushbackChar;
-  uint8_t BlankLineSeen;
-  uint8_t DetectImageTypes;
-  int32_t MsgBufPos;
-  int32_t MsgBufEnd;
-  int32_t MsgBufEof;
-  uint32_t SaveUnnamedParts;
-  uint32_t NonBlockingConnect;
-  int32_t ContentIdCount;
-  int32_t AttachFileNumber;
-  uint8_t InlineImage;
-  uint8_t UseEhlo;
   uint8_t UseApop;
-  uint8_t EmbeddedMessage;
-  uint8_t TextAttachments;
-  uint8_t SkipRcptErrors;
-
-  // 1 while the channel's connection occupies the socket slot SlotNumber, so
-  // that the channel's log is handed only to its own slot as trace file.
-  uint8_t HoldsSlot;
-  // What the last step found missing (a WaitKind: data to read, room to
-  // write, a free slot), so that the automatic loop can block on it instead
-  // of polling.
-  uint8_t WaitFor;
-
   // A multi-line POP3 response is read in pieces (a line longer than the
   // read area comes in several): whether the last piece ended inside a line,
   // and whether the response's status line has been read to its end.
   uint8_t PieceMidLine;
   uint8_t StatusLineRead;
+};
 
-  // The incoming-message decoder's state for the message being downloaded.
-  MimeFilter Mime;
+// The incoming-message decoder: its state for the message being downloaded
+// and where the parts go.
+struct DecoderState {
+  MimeFilter Filter;
+  char AttachDir[128 + 2];
+  char AttachPath[128 + 2];
+  char SavedAttachList[1024 + 2];
+  int32_t AttachmentsSaved;
+  int32_t AttachmentCounter;
+  int32_t AttachFileNumber;
+  uint32_t AttachNamePrefix;
+  uint32_t SaveUnnamedParts;
+};
 
-  // The buffers of MailFileHandle and of FileHandle (a part being written,
-  // or a message text or attachment being read), held while the file is open.
-  FileBuffer MailFileBuffer;
+// The files an operation has open: FileHandle is a part being written, or a
+// message text or attachment being read; MailFileHandle the mail file of a
+// download. Their buffers are held while the file is open.
+struct OpenFiles {
+  int32_t FileHandle;
+  int32_t MailFileHandle;
   FileBuffer HandleBuffer;
+  FileBuffer MailFileBuffer;
+};
+
+// The channel's log and byte counters.
+struct Diagnostics {
+  int32_t LogHandle;
+  int32_t TextBytesIn;
+  int32_t AttachBytesIn;
+  int32_t TextBytesOut;
+  int32_t AttachBytesOut;
+};
+
+struct ChannelContext {
+  int32_t ChannelNumber;
+  LinkState link;
+  LoginState login;
+  SmtpState smtp;
+  Pop3State pop;
+  DecoderState decoder;
+  OpenFiles files;
+  Diagnostics diag;
 };
 
 // Gives a freshly zero-filled record the values every channel starts with.

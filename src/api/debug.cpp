@@ -30,14 +30,14 @@ void CheckMemory() {
 int Place(char* buffer, int size, const char* text) { return BoundedCopy(buffer, text, size - 1); }
 
 int LastReply(const ChannelContext& c, char* buffer, int size) {
-  int n = BoundedCopy(buffer, c.LastReplyLine, size - 1 < 128 ? size - 1 : 128);
+  int n = BoundedCopy(buffer, c.link.LastReplyLine, size - 1 < 128 ? size - 1 : 128);
   if (n >= 2 && buffer[n - 2] == '\r' && buffer[n - 1] == '\n') return n - 2;
   return n;
 }
 
 int LocalAddress(const ChannelContext& c, char* buffer, int size) {
-  if (!c.HoldsSlot || WexlIsOpen(static_cast<int>(c.SlotNumber)) != 1) return 0;
-  int n = WexlLocalAddress(static_cast<int>(c.SlotNumber), buffer, size);
+  if (!c.link.HoldsSlot || WexlIsOpen(static_cast<int>(c.link.SlotNumber)) != 1) return 0;
+  int n = WexlLocalAddress(static_cast<int>(c.link.SlotNumber), buffer, size);
   if (n <= 0) buffer[0] = '\0';
   return n < 0 ? 0 : n;
 }
@@ -76,9 +76,9 @@ extern "C" KOV_API int KOV_CALL kovDebug(int channel, int selector, char* buffer
     case KOV_DEBUG_LOCAL_ADDRESS:
       return LocalAddress(c, buffer, size);
     case KOV_DEBUG_SAVED_ATTACHMENTS:
-      return Place(buffer, size, c.SavedAttachList);
+      return Place(buffer, size, c.decoder.SavedAttachList);
     case KOV_DEBUG_LAST_RECIPIENT:
-      return Place(buffer, size, c.LastRecipient);
+      return Place(buffer, size, c.smtp.LastRecipient);
     case KOV_DEBUG_MAIL_LINES:
       return MailLines(c, buffer, size);
     default:

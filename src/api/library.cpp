@@ -71,12 +71,12 @@ extern "C" KOV_API int KOV_CALL kovRelease(void) {
     if (c == nullptr) continue;
     // A connection or file still open would outlive the channel.
     CloseChannelFiles(*c);
-    if (c->HoldsSlot) CloseChannelSocket(*c);
-    if (c->LogHandle != 0) {
+    if (c->link.HoldsSlot) CloseChannelSocket(*c);
+    if (c->diag.LogHandle != 0) {
       LogFormat(*c, "*** Releasing channel %d ***\r\n", n);
-      platform::FileClose(c->LogHandle);
+      platform::FileClose(c->diag.LogHandle);
       DetachTrace(*c);
-      c->LogHandle = 0;
+      c->diag.LogHandle = 0;
     }
     FreeMemory(n, 1, kSlotsPerChannel - 1);
   }

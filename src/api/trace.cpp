@@ -4,9 +4,9 @@
 #include "net/slots.h"
 
 void AttachTrace(const ChannelContext& c) {
-  if (c.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, c.LogHandle);
+  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, c.diag.LogHandle);
 }
 
 void DetachTrace(const ChannelContext& c) {
-  if (c.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
+  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
 }

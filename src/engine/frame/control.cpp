@@ -13,15 +13,15 @@
 namespace {
 
 int CommandStep(ChannelContext& c, uint32_t now, int) {
-  BoundedCopy(c.CommandBuffer, c.UserCommand, 32);
-  return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait,
-                         c.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
+  BoundedCopy(c.link.CommandBuffer, c.link.UserCommand, 32);
+  return SendCommandLine(c, now, c.link.CommandBuffer, gSettings.MinWait,
+                         c.link.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
 }
 
 // Only the reply's status is judged; the lines after a positive POP3 status
 // of a multi-line command are left to the application.
 int CommandReplyStep(ChannelContext& c, uint32_t, int) {
-  c.NextState = Done;
+  c.link.NextState = Done;
   return kStepDone;
 }
 
@@ -32,7 +32,7 @@ int QuitStep(ChannelContext& c, uint32_t now, int) {
 // A server that closes the connection after QUIT has done what was asked.
 int QuitReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (reply < 0 && reply != kWexlClosed) return FailStep(c, 0, reply);
-  c.NextState = Done;
+  c.link.NextState = Done;
   CloseChannelSocket(c);
   return kStepDone;
 }
@@ -58,9 +58,9 @@ extern "C" KOV_API int KOV_CALL kovCommand(int channel, const char* text) {
     if (text == nullptr) return kNullPointer;
     // One command is one line: a line break would send a second command.
     if (HasLineBreak(text)) return kBadServerName;
-    BoundedCopy(c.UserCommand, text, 32);
-    if (c.ChannelKind == kPop3Channel) return Pop3Command;
-    if (c.ChannelKind == kSmtpChannel) return SmtpCommand;
+    BoundedCopy(c.link.UserCommand, text, 32);
+    if (c.link.ChannelKind == kPop3Channel) return Pop3Command;
+    if (c.link.ChannelKind == kSmtpChannel) return SmtpCommand;
     return kBadServerName;
   });
 }
@@ -70,11 +70,11 @@ extern "C" KOV_API int KOV_CALL kovClose(int channel) {
       channel, kCloseRules,
       [](ChannelContext& c) -> int {
         CloseChannelFiles(c);
-        if (!c.HoldsSlot) return 0;
+        if (!c.link.HoldsSlot) return 0;
         if (WexlIsOpen(ChannelSlot(c)) != 1) {
           // The server has gone first: nothing to say QUIT to, but the
           // socket and its slot are still ours to give back.
-          c.NextState = Done;
+          c.link.NextState = Done;
           CloseChannelSocket(c);
           return 0;
         }
@@ -82,7 +82,7 @@ extern "C" KOV_API int KOV_CALL kovClose(int channel) {
       },
       [](ChannelContext& c, int rc) {
         ReleaseChannelTexts(c);
-        c.ChannelKind = 0;
+        c.link.ChannelKind = 0;
         return rc;
       });
 }
@@ -91,10 +91,10 @@ extern "C" KOV_API int KOV_CALL kovAbort(int channel) {
   if (int rc = CheckChannel(channel)) return rc;
   ChannelContext& c = Channel(channel);
   LogEntry(c, "kovAbort");
-  c.AfterConnectState = 0;
-  c.LastSockCode = 0;
-  c.AutoCall = 1;
-  c.NextState = Done;
+  c.link.AfterConnectState = 0;
+  c.link.LastSockCode = 0;
+  c.link.AutoCall = 1;
+  c.link.NextState = Done;
   CloseChannelFiles(c);
   CloseChannelSocket(c);
   return 1;

@@ -46,9 +46,9 @@ int RunOperation(int channel, const OperationRules& rules, Prepare prepare, Fini
   ChannelContext& c = Channel(channel);
   int first = prepare(c);
   if (first <= 0) return first;
-  if (rules.needsConnection && !c.HoldsSlot) return kNotConnected;
+  if (rules.needsConnection && !c.link.HoldsSlot) return kNotConnected;
   int rc = StartOperation(c, rules, first);
-  return c.AutoCall == 0 ? rc : finish(c, rc);
+  return c.link.AutoCall == 0 ? rc : finish(c, rc);
 }
 
 template <class Prepare>

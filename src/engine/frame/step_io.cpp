@@ -4,7 +4,6 @@
 
 #include "api/errors.h"
 #include "api/log.h"
-#include "engine/compose/compose.h"
 #include "engine/frame/step_table.h"
 #include "kov32.h"
 #include "net/connections.h"
@@ -15,23 +14,24 @@ namespace {
 
 // Writes the text of a code (at most 127 characters, no line end of its own).
 void LogCodeText(ChannelContext& c, int code) {
-  if (kovErrorText(c.ChannelNumber, code, c.ScratchBuffer, 128) > 0) LogText(c, c.ScratchBuffer);
+  char text[128];
+  if (kovErrorText(c.ChannelNumber, code, text, sizeof text) > 0) LogText(c, text);
 }
 
 }  // namespace
 
 int FailStep(ChannelContext& c, int sockCode, int kovCode) {
-  if (c.LogHandle != 0) {
+  if (c.diag.LogHandle != 0) {
     LogFormat(c, "ERROR(%ld): SockCode=%d KovCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
-              static_cast<long>(platform::TickCount()), sockCode, kovCode, c.PrevState, c.ThisState, c.NextState);
+              static_cast<long>(platform::TickCount()), sockCode, kovCode, c.link.PrevState, c.link.ThisState, c.link.NextState);
     if (kovCode < 0) LogCodeText(c, kovCode);
     if (sockCode < 0) LogCodeText(c, sockCode);
   }
   if (kovCode < 0) {
-    c.NextState = 0;
-    c.PrevState = c.ThisState;
-    c.ThisState = -1;
-    c.LastSockCode = sockCode;
+    c.link.NextState = 0;
+    c.link.PrevState = c.link.ThisState;
+    c.link.ThisState = -1;
+    c.link.LastSockCode = sockCode;
     CloseChannelFiles(c);
     CloseChannelSocket(c);
   }
@@ -45,9 +45,9 @@ int FailReply(ChannelContext& c, int readerResult) {
 }
 
 void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit) {
-  c.TimerStart = now;
-  c.NotBefore = firstDelay > 0 ? static_cast<uint32_t>(firstDelay) : 0;
-  c.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
+  c.link.TimerStart = now;
+  c.link.NotBefore = firstDelay > 0 ? static_cast<uint32_t>(firstDelay) : 0;
+  c.link.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
 }
 
 int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int replyState,
@@ -58,7 +58,7 @@ int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t f
   if (rc >= 0) rc = WexlFlush(slot, 0);
   if (rc < 0) return FailStep(c, rc, failCode);
   SetTimers(c, now, firstDelay, gSettings.MaxWait);
-  c.NextState = replyState;
+  c.link.NextState = replyState;
   return kStepDone;
 }
 

@@ -38,13 +38,13 @@ struct StateStep {
   OnBadReply onBadReply = OnBadReply::kFail;
 };
 
-// What a waiting step waits for (ChannelContext::WaitFor), so that the
+// What a waiting step waits for (LinkState::WaitFor), so that the
 // automatic loop can block on it instead of polling.
 enum WaitKind : uint8_t { kWaitNothing = 0, kWaitReadable = 1, kWaitWritable = 2, kWaitSlot = 3 };
 
 // A step's "not yet": records what it waits for.
 inline int NotYet(ChannelContext& c, WaitKind what) {
-  c.WaitFor = what;
+  c.link.WaitFor = what;
   return kStepNotYet;
 }
 

@@ -3,13 +3,7 @@
 // a small carry for the next one.
 #pragma once
 
-#include <cstdint>
-
-// A few bytes kept from one call for the next.
-struct Carry {
-  char bytes[4];
-  uint8_t length;
-};
+#include "codec/carry.h"
 
 // Decodes base64 text as one stream: blanks, tabs, CR and LF are skipped, so a
 // group of four characters may span pieces and lines, and 1 to 3 characters

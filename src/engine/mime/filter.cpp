@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "codec/strings.h"
+#include "engine/mime/body.h"
 #include "engine/mime/steps.h"
 #include "engine/mime/words.h"
 

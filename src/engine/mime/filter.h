@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "engine/mime/state.h"
+#include "api/decoder_state.h"
 
 // Longest piece taken in one call; a longer line is handled piece by piece.
 constexpr int kMimePieceMax = 1024;

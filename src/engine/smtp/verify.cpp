@@ -13,35 +13,35 @@
 namespace {
 
 int VerifyNextStep(ChannelContext& c, uint32_t now, int) {
-  c.CurrentRcpt = c.RcptCursor;
-  if (c.CurrentRcpt == nullptr || c.CurrentRcpt[0] == '\0') {
-    c.NextState = Done;
+  c.smtp.CurrentRcpt = c.smtp.RcptCursor;
+  if (c.smtp.CurrentRcpt == nullptr || c.smtp.CurrentRcpt[0] == '\0') {
+    c.link.NextState = Done;
     return kStepDone;
   }
   // The entry is used whole, blanks and brackets included.
-  char* separator = const_cast<char*>(FindChar(c.CurrentRcpt, gSettings.AddressSep));
+  char* separator = const_cast<char*>(FindChar(c.smtp.CurrentRcpt, gSettings.AddressSep));
   if (separator != nullptr) {
     *separator = '\0';
-    c.RcptCursor = separator + 1;
+    c.smtp.RcptCursor = separator + 1;
   } else {
-    c.RcptCursor = c.CurrentRcpt + StringLength(c.CurrentRcpt);
+    c.smtp.RcptCursor = c.smtp.CurrentRcpt + StringLength(c.smtp.CurrentRcpt);
   }
   SetTimers(c, now, 0, gSettings.MaxWait);
-  c.NextState = VerifySend;
+  c.link.NextState = VerifySend;
   return kStepDone;
 }
 
 int VerifySendStep(ChannelContext& c, uint32_t now, int) {
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "VRFY %s", c.CurrentRcpt != nullptr ? c.CurrentRcpt : "");
-  return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait, VerifyReply);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "VRFY %s", c.smtp.CurrentRcpt != nullptr ? c.smtp.CurrentRcpt : "");
+  return SendCommandLine(c, now, c.link.CommandBuffer, gSettings.MinWait, VerifyReply);
 }
 
 // A refusal (code 500 or more) only answers this name and the list goes on;
 // a connection that failed ends the operation.
 int VerifyReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (reply < 0 && reply != kSmtpError) return FailReply(c, reply);
-  c.VerifyResult = reply == 0 && c.ReplyCode == 250 ? 1 : 0;
-  c.NextState = VerifyNext;
+  c.smtp.VerifyResult = reply == 0 && c.link.ReplyCode == 250 ? 1 : 0;
+  c.link.NextState = VerifyNext;
   return kStepDone;
 }
 
@@ -64,9 +64,9 @@ extern "C" KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names) {
       [&](ChannelContext& c) -> int {
         if (names == nullptr || names[0] == '\0') return kNoRecipient;
         if (HasLineBreak(names)) return kBadAddressChar;
-        c.RcptCursor = AllocAndCopy(channel, kToSlot, names);
-        if (c.RcptCursor == nullptr) return kNoMemory;
+        c.smtp.RcptCursor = AllocAndCopy(channel, kToSlot, names);
+        if (c.smtp.RcptCursor == nullptr) return kNoMemory;
         return VerifyNext;
       },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.VerifyResult; });
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.smtp.VerifyResult; });
 }

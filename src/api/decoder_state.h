@@ -1,10 +1,11 @@
 // The state of the incoming-message decoder for one downloaded message: plain
-// fixed fields, so that it lives inside the channel record.
+// fixed fields, so that it lives inside the channel record. The decoder
+// (engine/mime/) owns it; the record only holds it.
 #pragma once
 
 #include <cstdint>
 
-#include "engine/mime/body.h"
+#include "codec/carry.h"
 
 // A header line with its folds joined may grow to this many characters.
 constexpr int kMimeLineMax = 2048;
