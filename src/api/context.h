@@ -1,3 +1,6 @@
+// api/: the library frame: the channel table and record, memory blocks, error
+// texts, parameters, diagnostics, the log, attach/release and the exported functions.
+//
 // The per-channel record. A plain struct of sub-records, one per owner, so
 // that no buffer changes meaning from state to state: fixed text fields
 // (nominal width + 2 bytes), integers and pointers. It lives zero-filled in

@@ -1,3 +1,6 @@
+// codec/: pure functions with no state and no I/O, one of each: base64, quoted-
+// printable, MD5/HMAC, date header, address checks, bounded string routines.
+//
 // Bounded copying, searching and case-insensitive comparison of NUL-terminated
 // single-byte texts. Every routine accepts null pointers and sizes of zero or
 // less and then does nothing (copies, appends) or finds nothing (searches).

@@ -1,3 +1,6 @@
+// net/: the socket layer: the slot table, resolving, connecting and closing,
+// readiness and waits, the read-ahead, the receive ring, line I/O, output buffer, trace.
+//
 // Connections of the socket slots: name resolution, socket creation, connect
 // and close, readiness tests and time-limited waits, and address texts.
 // Every operation that takes a slot number returns -1003 when it is outside

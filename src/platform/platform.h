@@ -1,3 +1,6 @@
+// platform/: the only code that knows the operating system: one interface,
+// a POSIX side and a Win32 side (time, files, memory, locks, sockets).
+//
 // The operating-system boundary of the engine: time, files, memory, locks,
 // local time and the alert box. Everything outside src/platform/ reaches the
 // OS only through these declarations; the Win32 and POSIX sides implement

@@ -1,3 +1,6 @@
+// engine/compose/: the outgoing message: headers, text body, alternative text and
+// attachments, built line by line by pure builders and sent by the send states.
+//
 // What the composition phases share: the message's shape, the text reader
 // and line builder, the input file, and sending one message line.
 #pragma once

@@ -1,3 +1,6 @@
+// engine/frame/: the protocol driver shared by every operation: the step tables,
+// the prelude that starts an operation, reply readers, connect, command and close.
+//
 // The step contract. A step runs one driver state for one kovDriver call:
 // 1. It returns kStepDone, kStepNotYet (it waits: NextState unchanged, WaitFor names what for) or FailStep's result.
 // 2. It sets NextState (Done ends the operation) and, after sending, the timers through SetTimers from `now`.

@@ -1,3 +1,6 @@
+// engine/mime/: the incoming-message decoder: a pure line filter (headers,
+// parameters, encoded words, bodies, names) and the glue that feeds it a download.
+//
 // The decoder on a channel: runs the line filter over the lines of a
 // download and carries out what it asks for, with the channel's mail file,
 // part file, log, saved-name list and counters.

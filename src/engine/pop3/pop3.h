@@ -1,3 +1,6 @@
+// engine/pop3/: the POP3 states: login (USER/PASS, APOP), the mailbox calls
+// (STAT, LIST, UIDL, DELE) and downloads (TOP, RETR) into buffers and mail files.
+//
 // What the POP3 steps share: sending a command, reading a multi-line
 // response piece by piece, filling the caller's buffer, counting bytes.
 #pragma once

@@ -1,3 +1,6 @@
+// engine/smtp/: the SMTP states: greeting and EHLO/HELO, AUTH, VRFY, and the
+// mail transaction (MAIL, RCPT, DATA) around the composed message.
+//
 // SMTP connection and authentication pieces shared by the SMTP files.
 #pragma once
 
