@@ -10,8 +10,13 @@
 inline int ChannelSlot(const ChannelContext& c) { return c.link.HoldsSlot ? static_cast<int>(c.link.SlotNumber) : -1; }
 
 // Logs "Closing socket" and closes the channel's own connection, if it holds
-// one: the socket is closed and its slot freed whatever state the peer left it in.
+// one: the socket is closed at once, without waiting for the peer to take
+// what it has not taken (a failure, an abort, a release), and its slot freed.
 void CloseChannelSocket(ChannelContext& c);
+// The same after the server answered QUIT: the close may linger for output
+// still on its way, but no longer than the channel's time limit, and pauses
+// as every orderly close does.
+void CloseChannelAfterQuit(ChannelContext& c);
 // Closes the attachment and mail files an operation may still hold open,
 // writing out what their buffers still hold first.
 void CloseChannelFiles(ChannelContext& c);

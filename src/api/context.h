@@ -55,6 +55,16 @@ struct LinkState {
   int32_t NextState;
   int32_t AfterConnectState;
   int32_t LastSockCode;
+  // A reply or response line that has not fully arrived is kept here between
+  // steps: the bytes held in ReplyBuffer, where its current line starts, when
+  // its first and its latest bytes came, and when a limit of the reader runs
+  // out (so that a waiting caller knows when to look again).
+  uint8_t ReplyPending;
+  int32_t ReplyHeld;
+  int32_t ReplyLineStart;
+  uint32_t ReplyFirstAt;
+  uint32_t ReplyLastAt;
+  uint32_t ReplyWakeAt;
 };
 
 // The login on either protocol: the user, the secrets and the text computed

@@ -57,18 +57,38 @@ int WexlConnect(int slot, const char* server, uint16_t port) {
   return kWexlOk;
 }
 
-int WexlClose(int slot) {
+namespace {
+
+// Closes with the given linger time (the close waits that long at most for
+// the peer to take what is still on its way; 0: it does not wait) and frees
+// the slot.
+int CloseSlot(SocketSlot& s, uint16_t lingerSeconds, uint32_t pauseMs) {
+  WaitWhileBlocking(s);
+  PushOutput(s);
+  platform::SocketSetLinger(s.Socket, lingerSeconds);
+  int result = platform::SocketClose(s.Socket) == 0 ? kWexlOk : NegatedLastError();
+  platform::SleepMs(pauseMs);
+  // The slot is free whatever the close said, so it is no longer open either.
+  s.OpenFlag = 0;
+  ClearOutput(s);
+  WexlStoreSocket(s, kSocketFree);
+  return result;
+}
+
+}  // namespace
+
+int WexlClose(int slot) { return WexlCloseWithin(slot, kLingerTime); }
+
+int WexlCloseWithin(int slot, uint16_t lingerSeconds) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
   if (!HasSocket(*s)) return kWexlOk;
-  WaitWhileBlocking(*s);
-  PushOutput(*s);
-  platform::SocketSetLinger(s->Socket, kLingerTime);
-  int result = platform::SocketClose(s->Socket) == 0 ? kWexlOk : NegatedLastError();
-  platform::SleepMs(closePauseMs);
-  // The slot is free whatever the close said, so it is no longer open either.
-  s->OpenFlag = 0;
-  ClearOutput(*s);
-  WexlStoreSocket(*s, kSocketFree);
-  return result;
+  return CloseSlot(*s, lingerSeconds > 0 ? lingerSeconds : 1, closePauseMs);
+}
+
+int WexlCloseNow(int slot) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  if (!HasSocket(*s)) return kWexlOk;
+  return CloseSlot(*s, 0, 0);
 }

@@ -49,6 +49,15 @@ int WexlConnect(int slot, const char* server, uint16_t port);
 // without a socket), or the negated close error (the slot is freed all the
 // same).
 int WexlClose(int slot);
+// As WexlClose, with the close lingering at most `lingerSeconds` (at least 1)
+// for output the peer has not taken yet.
+int WexlCloseWithin(int slot, uint16_t lingerSeconds);
+// Closes the slot's socket without lingering and without a pause, and frees
+// the slot: the close returns at once and the system delivers what is still
+// on its way in the background (or gives up on a peer that does not read).
+// The close of a connection that failed, which must never wait for the
+// peer. 1000 or the negated close error.
+int WexlCloseNow(int slot);
 // The pause after every close, 500 ms unless set otherwise (process-wide).
 void WexlSetClosePause(uint32_t ms);
 

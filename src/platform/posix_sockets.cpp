@@ -270,7 +270,7 @@ int SocketReceive(int socket, void* buffer, int length) {
 }
 
 void SocketSetLinger(int socket, uint16_t seconds) {
-  linger l{1, seconds};
+  linger l{seconds > 0 ? 1 : 0, seconds};
   setsockopt(socket, SOL_SOCKET, SO_LINGER, &l, sizeof l);
 }
 

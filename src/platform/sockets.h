@@ -50,7 +50,9 @@ int SocketSend(int socket, const void* buffer, int length);
 // closed the connection; -1 is a failure whose number NetLastError() gives.
 int SocketReceive(int socket, void* buffer, int length);
 
-// SO_LINGER on with the given time; result not needed by the engine.
+// SO_LINGER on with the given time, or off for 0 (the close then returns at
+// once and the system finishes sending in the background); result not
+// needed by the engine.
 void SocketSetLinger(int socket, uint16_t seconds);
 // 0, or -1 with the number in NetLastError().
 int SocketClose(int socket);

@@ -141,7 +141,7 @@ int SocketReceive(int socket, void* buffer, int length) {
 
 void SocketSetLinger(int socket, uint16_t seconds) {
   linger l;
-  l.l_onoff = 1;
+  l.l_onoff = seconds > 0 ? 1 : 0;
   l.l_linger = seconds;
   setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
 }

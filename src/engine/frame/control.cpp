@@ -33,7 +33,7 @@ int QuitStep(ChannelContext& c, uint32_t now, int) {
 int QuitReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (reply < 0 && reply != kWexlClosed) return FailStep(c, 0, reply);
   c.link.NextState = Done;
-  CloseChannelSocket(c);
+  CloseChannelAfterQuit(c);
   return kStepDone;
 }
 

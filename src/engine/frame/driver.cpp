@@ -7,6 +7,7 @@
 #include "api/errors.h"
 #include "api/file_out.h"
 #include "api/log.h"
+#include "engine/frame/collect.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/readers.h"
 #include "engine/frame/step_io.h"
@@ -48,9 +49,9 @@ struct StepLookup {
 
 bool AwaitsReply(Await await) { return await != Await::kNothing && await != Await::kWritable; }
 
-int ReadReply(ChannelContext& c, Await await) {
+int ReadReply(ChannelContext& c, Await await, uint32_t now) {
   bool smtp = await == Await::kSmtpReply || (await == Await::kChannelReply && c.link.ChannelKind == kSmtpChannel);
-  return smtp ? ReadSmtpReply(c) : ReadPop3Reply(c);
+  return smtp ? ReadSmtpReply(c, now) : ReadPop3Reply(c, now);
 }
 
 // The bookkeeping of a step that ran or waits: kovDriver returns NextState.
@@ -95,15 +96,22 @@ int AfterStep(ChannelContext& c, bool fromLoop, uint32_t now) {
   return 0;
 }
 
+// A step that waits (for a reply, for data, for room to write) ends with its
+// bookkeeping and tells the caller to wait: KOV_MORE, not a state number, so
+// that a caller never mistakes waiting for progress.
+int Waiting(ChannelContext& c, WaitKind what) {
+  c.link.WaitFor = what;
+  EndStep(c);
+  return KOV_MORE;
+}
+
 // Runs the row's step, with the reply it awaits read first.
 int RunRow(ChannelContext& c, const StateStep& row, uint32_t now, bool fromLoop) {
   int reply = 0;
   if (AwaitsReply(row.await)) {
-    if (WexlWaitReadable(ChannelSlot(c), 0) != 1) {
-      c.link.WaitFor = kWaitReadable;
-      return EndStep(c);
-    }
-    reply = ReadReply(c, row.await);
+    if (!c.link.ReplyPending && WexlWaitReadable(ChannelSlot(c), 0) != 1) return Waiting(c, kWaitReadable);
+    reply = ReadReply(c, row.await, now);
+    if (reply == kReplyPending) return Waiting(c, kWaitReadable);
     if (reply < 0 && row.onBadReply == OnBadReply::kFail) return FailReply(c, reply);
   }
   int rc = row.step(c, now, reply);
@@ -111,7 +119,8 @@ int RunRow(ChannelContext& c, const StateStep& row, uint32_t now, bool fromLoop)
   // No free socket slot: the caller hears -7 and the state stays, so that a later call tries again.
   if (rc == kStepNotYet && c.link.WaitFor == kWaitSlot) return kInvalidSocket;
   if (int failed = AfterStep(c, fromLoop, now)) return failed;
-  return EndStep(c);
+  const int next = EndStep(c);
+  return rc == kStepNotYet ? KOV_MORE : next;
 }
 
 // The application's loop gets the processor back between its calls; the
@@ -142,12 +151,13 @@ const char* StateName(int state) {
 
 int DriverStep(ChannelContext& c, bool fromLoop) {
   c.link.CommandBuffer[0] = '\0';
-  c.link.ReplyBuffer[0] = '\0';
+  // A reply still arriving keeps what came of it; its reader judges its limits.
+  if (!c.link.ReplyPending) c.link.ReplyBuffer[0] = '\0';
   c.link.WaitFor = kWaitNothing;
   const uint32_t now = platform::TickCount();
   const uint32_t elapsed = now - c.link.TimerStart;
   if (elapsed < c.link.NotBefore) return CallAgain(fromLoop);
-  if (c.link.Deadline != 0 && elapsed > c.link.Deadline) return FailStep(c, 0, kTimedOut);
+  if (c.link.Deadline != 0 && elapsed > c.link.Deadline && !c.link.ReplyPending) return FailStep(c, 0, kTimedOut);
   const StateStep* row = FindStep(c.link.NextState);
   // A row that talks on the connection cannot run without one: end the
   // operation rather than wait for what can never come.

@@ -17,24 +17,44 @@ namespace {
 // How long one blocking wait may last when the step has no deadline.
 constexpr uint32_t kUnboundedWaitSlice = 1000;
 
-void WaitBeforeNextStep(const ChannelContext& c) {
-  const uint32_t elapsed = platform::TickCount() - c.link.TimerStart;
-  if (elapsed < c.link.NotBefore) {
-    platform::SleepMs(c.link.NotBefore - elapsed);
-    return;
+// How long until the step must run whatever the socket does: the timer, the
+// limit of a reply still arriving, or one past the deadline (so that the
+// next step reports the time-out).
+uint32_t TimeLeft(const ChannelContext& c, uint32_t now) {
+  const uint32_t elapsed = now - c.link.TimerStart;
+  if (elapsed < c.link.NotBefore) return c.link.NotBefore - elapsed;
+  if (c.link.ReplyPending) {
+    const int32_t left = static_cast<int32_t>(c.link.ReplyWakeAt - now);
+    return left > 0 ? static_cast<uint32_t>(left) : 0;
   }
-  if (c.link.WaitFor == kWaitReadable || c.link.WaitFor == kWaitWritable) {
-    // One past the deadline, so that the next step reports the time-out.
-    uint32_t limit = c.link.Deadline == 0 ? kUnboundedWaitSlice : c.link.Deadline >= elapsed ? c.link.Deadline - elapsed + 1 : 0;
-    if (c.link.HoldsSlot) {
-      WexlWaitReady(ChannelSlot(c), c.link.WaitFor, limit);
-    } else {
-      platform::SleepMs(limit);  // without a connection nothing can change before the deadline
-    }
+  if (c.link.Deadline == 0) return kNoWaitLimit;
+  return c.link.Deadline >= elapsed ? c.link.Deadline - elapsed + 1 : 0;
+}
+
+void WaitBeforeNextStep(const ChannelContext& c) {
+  const WaitPlan plan = PlanWait(c, platform::TickCount());
+  const uint32_t limit = plan.limitMs == kNoWaitLimit ? kUnboundedWaitSlice : plan.limitMs;
+  if (plan.kind != 0) {
+    WexlWaitReady(plan.slot, plan.kind, limit);
+  } else if (limit > 0) {
+    // A timer, or no connection: nothing can change before the limit.
+    platform::SleepMs(limit);
   }
 }
 
 }  // namespace
+
+WaitPlan PlanWait(const ChannelContext& c, uint32_t now) {
+  WaitPlan plan{-1, 0, TimeLeft(c, now)};
+  const bool timer = now - c.link.TimerStart < c.link.NotBefore;
+  // A step that made progress waits for nothing: the next one runs at once.
+  if (!timer && c.link.WaitFor != kWaitReadable && c.link.WaitFor != kWaitWritable) plan.limitMs = 0;
+  if (timer || !c.link.HoldsSlot) return plan;
+  if (c.link.WaitFor == kWaitReadable) plan.kind = kWexlReadable;
+  if (c.link.WaitFor == kWaitWritable) plan.kind = kWexlWritable;
+  if (plan.kind != 0) plan.slot = ChannelSlot(c);
+  return plan;
+}
 
 int DriveToCompletion(int channel) {
   ChannelContext& c = Channel(channel);
@@ -58,6 +78,7 @@ int StartOperation(ChannelContext& c, const OperationRules& rules, int firstStat
   c.link.NextState = firstState;
   c.link.AfterConnectState = 0;
   c.link.LastSockCode = 0;
+  c.link.ReplyPending = 0;
   if (c.link.AutoCall == 0 && !rules.clearTimersManual) return 0;
   c.link.NotBefore = 0;
   c.link.Deadline = 0;

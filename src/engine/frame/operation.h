@@ -25,6 +25,19 @@ struct OperationRules {
 // returns to the application with its output handed over.
 int DriverStep(ChannelContext& c, bool fromLoop);
 
+// What the channel's operation waits for after a step said so, for the
+// automatic loop and for an application's event loop: the socket's slot (or
+// -1: none to wait on), whether to wait until it is readable or writable, and
+// how long at most (ms) before the next step must run: a timer, a deadline or
+// a reader's limit; kNoWaitLimit when none bounds the wait.
+struct WaitPlan {
+  int slot;
+  int kind;  // 0 (none), kWexlReadable or kWexlWritable
+  uint32_t limitMs;
+};
+constexpr uint32_t kNoWaitLimit = 0xFFFFFFFFu;
+WaitPlan PlanWait(const ChannelContext& c, uint32_t now);
+
 // Runs the steps until the operation ends (automatic driving); the result is
 // the last step's result (0 or negative).
 int DriveToCompletion(int channel);

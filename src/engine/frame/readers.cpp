@@ -4,10 +4,10 @@
 #include "api/errors.h"
 #include "api/settings.h"
 #include "codec/strings.h"
+#include "engine/frame/collect.h"
 #include "engine/frame/step_io.h"
 #include "net/connections.h"
 #include "net/lineio.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -28,63 +28,77 @@ int Unfinished(const ChannelContext& c, int reason) { return c.link.ReplyCode >=
 
 }  // namespace
 
-int ReadSmtpReply(ChannelContext& c) {
-  const int slot = ChannelSlot(c);
-  const int nextWait = gSettings.MaxWait > 1 ? 1 : 0;
-  const uint32_t start = platform::TickCount();
+// One line after another as they arrive; a reply whose final line has not
+// come yet stays in the channel for the next call.
+int ReadSmtpReply(ChannelContext& c, uint32_t now) {
   const uint32_t limit = static_cast<uint32_t>(gSettings.PollSleep) + static_cast<uint32_t>(gSettings.MaxWait);
-  c.link.ReplyCode = 0;
-  char* line = c.link.ReplyBuffer;  // start of the line being read
-  char* position = line;       // where the next bytes go
-  int room = kReplyArea;
+  if (!c.link.ReplyPending) {
+    BeginCollect(c, now);
+    c.link.ReplyCode = 0;
+  }
   for (;;) {
-    const uint32_t elapsed = platform::TickCount() - start;
-    if (elapsed >= limit) return Unfinished(c, kTimedOut);
-    int n = WexlReadLine(slot, position, room, 0, nextWait);
-    if (n == 0) {
-      // Nothing yet: wait in the system for the rest of the reply, not in a loop.
-      WexlWaitReady(slot, kWexlReadable, limit - elapsed);
-      continue;
-    }
-    if (n < 0) {
+    const char* line = c.link.ReplyBuffer + c.link.ReplyLineStart;
+    const int got = CollectLine(c, kReplyArea, now);
+    if (got < 0) {
       BoundedCopy(c.link.LastReplyLine, line, 127);
-      return n == kWexlClosed ? Unfinished(c, kWexlClosed) : n;
+      return EndCollect(c, got == kWexlClosed ? Unfinished(c, kWexlClosed) : got);
     }
-    position += n;
-    room -= n;
-    // WexlReadLine leaves room for its NUL: one byte left means the area is full.
-    if (position[-1] != '\n') {
-      // A line that came in pieces is judged once its end has arrived.
-      if (room <= 1) return Unfinished(c, kResponseOverflow);
-      continue;
+    if (got == 0) {
+      // A line that comes in pieces is judged once its end has arrived.
+      if (kReplyArea - c.link.ReplyHeld <= 1) return EndCollect(c, Unfinished(c, kResponseOverflow));
+      if (now - c.link.ReplyFirstAt >= limit) return EndCollect(c, Unfinished(c, kTimedOut));
+      return CollectLater(c, c.link.ReplyFirstAt + limit);
     }
     BoundedCopy(c.link.LastReplyLine, line, 127);
     if (c.link.ReplyCode == 0) c.link.ReplyCode = LeadingNumber(line);
-    if (line[3] == ' ' || line[3] == '\r') return c.link.ReplyCode >= 500 ? kSmtpError : 0;
-    line = position;
-    if (room <= 1) return Unfinished(c, kResponseOverflow);
+    if (line[3] == ' ' || line[3] == '\r') return EndCollect(c, c.link.ReplyCode >= 500 ? kSmtpError : 0);
+    c.link.ReplyLineStart = c.link.ReplyHeld;
+    // CollectLine leaves room for its NUL: one byte left means the area is full.
+    if (kReplyArea - c.link.ReplyHeld <= 1) return EndCollect(c, Unfinished(c, kResponseOverflow));
   }
 }
 
-int ReadPop3Reply(ChannelContext& c) {
-  const int slot = ChannelSlot(c);
-  c.link.Deadline = 0;
-  if (WexlWaitReadable(slot, gSettings.ReadWait) != 1) return kTimedOut;
-  // A status line that trickles in must still be whole within four times ReadWait.
-  int n =
-      WexlReadLineWithin(slot, c.link.ReplyBuffer, kReplyArea, gSettings.MaxWait, gSettings.MaxWait, 4 * gSettings.ReadWait);
-  if (n == kWexlClosed) return kWexlClosed;
-  if (n == kWexlLineTooSlow) return kTimedOut;
+namespace {
+
+// The status line is whole: "+" or anything else.
+int JudgeStatus(ChannelContext& c) {
   BoundedCopy(c.link.LastReplyLine, c.link.ReplyBuffer, 128);
-  if (n < 0) return n;
-  if (n > 0 && n < kReplyArea - 1 && c.link.ReplyBuffer[n - 1] != '\n') {
-    // The status line stopped before its end: the peer closed or stalled.
-    return WexlIsOpen(slot) == 1 ? kTimedOut : kWexlClosed;
-  }
   if (c.link.ReplyBuffer[0] == '+') {
     c.link.ReplyCode = 100;
     return 0;
   }
   c.link.ReplyCode = 500;
   return kPop3Error;
+}
+
+// The status line stopped before its end: the peer closed or stalled.
+int Stopped(ChannelContext& c) {
+  BoundedCopy(c.link.LastReplyLine, c.link.ReplyBuffer, 128);
+  return WexlIsOpen(ChannelSlot(c)) == 1 ? kTimedOut : kWexlClosed;
+}
+
+}  // namespace
+
+// A status line that trickles in must be whole within four times ReadWait of
+// its first byte, with no pause of MaxWait or more between its pieces.
+int ReadPop3Reply(ChannelContext& c, uint32_t now) {
+  if (!c.link.ReplyPending) {
+    BeginCollect(c, now);
+    c.link.Deadline = 0;
+  }
+  const int got = CollectLine(c, kReplyArea, now);
+  if (got == 1) return EndCollect(c, JudgeStatus(c));
+  if (got < 0) {
+    if (c.link.ReplyHeld > 0) return EndCollect(c, Stopped(c));
+    BoundedCopy(c.link.LastReplyLine, c.link.ReplyBuffer, 128);
+    return EndCollect(c, got);
+  }
+  // A status line longer than its area would leave its rest to answer the
+  // next command.
+  if (kReplyArea - c.link.ReplyHeld <= 1) return EndCollect(c, kResponseOverflow);
+  const uint32_t whole = c.link.ReplyFirstAt + 4 * static_cast<uint32_t>(gSettings.ReadWait);
+  const uint32_t stall = c.link.ReplyLastAt + static_cast<uint32_t>(gSettings.MaxWait);
+  if (static_cast<int32_t>(now - whole) >= 0) return EndCollect(c, kTimedOut);
+  if (static_cast<int32_t>(now - stall) >= 0) return EndCollect(c, Stopped(c));
+  return CollectLater(c, static_cast<int32_t>(whole - stall) < 0 ? whole : stall);
 }

@@ -32,6 +32,7 @@ int FailStep(ChannelContext& c, int sockCode, int kovCode) {
     c.link.PrevState = c.link.ThisState;
     c.link.ThisState = -1;
     c.link.LastSockCode = sockCode;
+    c.link.ReplyPending = 0;
     CloseChannelFiles(c);
     CloseChannelSocket(c);
   }

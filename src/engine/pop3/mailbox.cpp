@@ -65,9 +65,9 @@ int UidlStep(ChannelContext& c, uint32_t now, int) {
 // Every line goes to the buffer as received, the status line included; the
 // buffer's text stays terminated. One message's reply is a single line, and
 // so is a refused list (servers need not offer UIDL).
-int UidlLineStep(ChannelContext& c, uint32_t, int) {
+int UidlLineStep(ChannelContext& c, uint32_t now, int) {
   Piece p;
-  if (int rc = TakePiece(c, p)) return rc;
+  if (int rc = TakePiece(c, now, p)) return rc;
   if (!p.status && p.lineStart && EndsList(p.text, p.length)) {
     c.link.NextState = Done;
     return kStepDone;

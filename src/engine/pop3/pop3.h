@@ -57,7 +57,7 @@ void BeginResponse(ChannelContext& c);
 // layer's code for another failure, -44 without a connection. The first
 // piece of the status line sets ReplyCode (100 for '+', 500 otherwise) and
 // LastReplyLine.
-int TakePiece(ChannelContext& c, Piece& piece);
+int TakePiece(ChannelContext& c, uint32_t now, Piece& piece);
 
 // Whether a piece is the start of a refused status line ("-ERR").
 inline bool Refused(const Piece& p) { return p.status && p.lineStart && p.text[0] != '+'; }

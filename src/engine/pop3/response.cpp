@@ -5,6 +5,7 @@
 #include "api/errors.h"
 #include "codec/strings.h"
 #include "engine/pop3/pop3.h"
+#include "engine/frame/collect.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
 #include "net/connections.h"
@@ -16,10 +17,39 @@ namespace {
 // The read area of one piece: at most 1,023 bytes and a NUL.
 constexpr int kPieceArea = 1024;
 
-// The one place a response line is read: what has arrived of it, which
-// must be whole within four times ReadWait of its first byte.
-int ReadResponseLine(int slot, char* buffer) {
-  return WexlReadLineWithin(slot, buffer, kPieceArea, 0, gSettings.ReadWait, 4 * gSettings.ReadWait);
+// The one place a response line is read, across calls: what has arrived of
+// it is held until its LF, a full area, or a pause of ReadWait makes it a
+// piece; the line must be whole within four times ReadWait of its first
+// byte. 0 with a piece in ReplyBuffer[0..ReplyHeld), the step's "not yet"
+// while it waits, or the failure's result.
+int CollectPiece(ChannelContext& c, uint32_t now) {
+  if (!c.link.ReplyPending) {
+    if (WexlWaitReadable(ChannelSlot(c), 0) != 1) return NotYet(c, kWaitReadable);
+    BeginCollect(c, now);
+  }
+  const int got = CollectLine(c, kPieceArea, now);
+  const int held = c.link.ReplyHeld;
+  // Only the final line ends a response: a connection that ends before it
+  // has lost the rest; held bytes still go as a piece, the next read tells.
+  if (got < 0 && held == 0) {
+    EndCollect(c, 0);
+    return got == kWexlClosed ? FailStep(c, kWexlClosed, kReadError) : FailStep(c, got, got);
+  }
+  if (got == 0 && held < kPieceArea - 1) {
+    const uint32_t whole = c.link.ReplyFirstAt + 4 * static_cast<uint32_t>(gSettings.ReadWait);
+    const uint32_t pause = c.link.ReplyLastAt + static_cast<uint32_t>(gSettings.ReadWait);
+    if (static_cast<int32_t>(now - whole) >= 0) return FailStep(c, 0, kTimedOut);
+    if (held == 0) {
+      // Nothing came after all: the step's own deadline governs the wait.
+      EndCollect(c, 0);
+      return NotYet(c, kWaitReadable);
+    }
+    if (static_cast<int32_t>(now - pause) < 0) {
+      CollectLater(c, static_cast<int32_t>(whole - pause) < 0 ? whole : pause);
+      return NotYet(c, kWaitReadable);
+    }
+  }
+  return EndCollect(c, 0);
 }
 
 }  // namespace
@@ -44,17 +74,10 @@ void BeginResponse(ChannelContext& c) {
   c.pop.StatusLineRead = 0;
 }
 
-int TakePiece(ChannelContext& c, Piece& piece) {
+int TakePiece(ChannelContext& c, uint32_t now, Piece& piece) {
   if (!c.link.HoldsSlot) return FailStep(c, 0, kNotConnected);
-  const int slot = ChannelSlot(c);
-  if (WexlWaitReadable(slot, 0) != 1) return NotYet(c, kWaitReadable);
-  int n = ReadResponseLine(slot, c.link.ReplyBuffer);
-  if (n == 0) return NotYet(c, kWaitReadable);
-  // Only the final line ends a response: a connection that ends before it
-  // has lost the rest.
-  if (n == kWexlClosed) return FailStep(c, kWexlClosed, kReadError);
-  if (n == kWexlLineTooSlow) return FailStep(c, 0, kTimedOut);
-  if (n < 0) return FailStep(c, n, n);
+  if (int rc = CollectPiece(c, now)) return rc;
+  const int n = c.link.ReplyHeld;
   piece.text = c.link.ReplyBuffer;
   piece.length = n;
   piece.lineStart = c.pop.PieceMidLine == 0;

@@ -69,9 +69,9 @@ int SendRetrStep(ChannelContext& c, uint32_t now, int) {
 
 // Raw mode: every byte as received, the status line and the final "." line
 // included. A refusal is written too, then fails the download.
-int RawLineStep(ChannelContext& c, uint32_t, int) {
+int RawLineStep(ChannelContext& c, uint32_t now, int) {
   Piece p;
-  if (int rc = TakePiece(c, p)) return rc;
+  if (int rc = TakePiece(c, now, p)) return rc;
   AddCount(c.diag.TextBytesIn, p.length);
   int written = WriteOutFile(c, OutFile::kMail, p.text, p.length);
   if (written < 0) return FailStep(c, 0, kMailWriteFailed);
@@ -82,9 +82,9 @@ int RawLineStep(ChannelContext& c, uint32_t, int) {
 
 // Decoded mode: the status line stays out of the mail file; the message's
 // lines, unstuffed, go through the decoder.
-int MessageLineStep(ChannelContext& c, uint32_t, int) {
+int MessageLineStep(ChannelContext& c, uint32_t now, int) {
   Piece p;
-  if (int rc = TakePiece(c, p)) return rc;
+  if (int rc = TakePiece(c, now, p)) return rc;
   if (Refused(p)) return FailStep(c, 0, kPop3Error);
   if (p.status) {
     AwaitNextPiece(c);
@@ -106,9 +106,9 @@ int SendTopStep(ChannelContext& c, uint32_t now, int) {
 
 // The buffer takes the response as sent, status line and line ends
 // included, dots unstuffed, cut at its size and not terminated.
-int TopLineStep(ChannelContext& c, uint32_t, int) {
+int TopLineStep(ChannelContext& c, uint32_t now, int) {
   Piece p;
-  if (int rc = TakePiece(c, p)) return rc;
+  if (int rc = TakePiece(c, now, p)) return rc;
   if (!p.status && p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, p);
   Unstuff(p);
   AddCount(c.diag.TextBytesIn, p.length);

@@ -10,6 +10,7 @@
 #include "engine/frame/operation.h"
 #include "engine/pop3/pop3.h"
 #include "engine/pop3/text.h"
+#include "engine/frame/collect.h"
 #include "engine/frame/readers.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
@@ -33,9 +34,12 @@ int Pop3StartStep(ChannelContext& c, uint32_t, int) {
 // The greeting. Its APOP time stamp is kept in AuthText whether APOP is used
 // or not.
 int GreetingStep(ChannelContext& c, uint32_t now, int) {
-  if (WexlWaitReadable(ChannelSlot(c), 0) != 1) return NotYet(c, kWaitReadable);
-  LogText(c, "Greeting seen\r\n");
-  int reply = ReadPop3Reply(c);
+  if (!c.link.ReplyPending) {
+    if (WexlWaitReadable(ChannelSlot(c), 0) != 1) return NotYet(c, kWaitReadable);
+    LogText(c, "Greeting seen\r\n");
+  }
+  int reply = ReadPop3Reply(c, now);
+  if (reply == kReplyPending) return NotYet(c, kWaitReadable);
   if (reply < 0) return FailReply(c, reply);
   ApopTimestamp(c.link.ReplyBuffer, c.login.AuthText, kTimestampField + 1);
   SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);

@@ -1,0 +1,37 @@
+#include "engine/frame/collect.h"
+
+#include "api/connection.h"
+#include "net/lineio.h"
+
+void BeginCollect(ChannelContext& c, uint32_t now) {
+  if (c.link.ReplyPending) return;
+  c.link.ReplyPending = 1;
+  c.link.ReplyHeld = 0;
+  c.link.ReplyLineStart = 0;
+  c.link.ReplyFirstAt = now;
+  c.link.ReplyLastAt = now;
+  c.link.ReplyWakeAt = now;
+  c.link.ReplyBuffer[0] = '\0';
+}
+
+int CollectLine(ChannelContext& c, int area, uint32_t now) {
+  char* at = c.link.ReplyBuffer + c.link.ReplyHeld;
+  const int room = area - c.link.ReplyHeld;
+  // No limits: only what the ring, the read-ahead and the socket hold now.
+  const int n = room > 1 ? WexlReadLine(ChannelSlot(c), at, room, 0, 0) : 0;
+  if (n < 0) return n;
+  if (n == 0) return 0;
+  c.link.ReplyHeld += n;
+  c.link.ReplyLastAt = now;
+  return at[n - 1] == '\n' ? 1 : 0;
+}
+
+int EndCollect(ChannelContext& c, int result) {
+  c.link.ReplyPending = 0;
+  return result;
+}
+
+int CollectLater(ChannelContext& c, uint32_t wakeAt) {
+  c.link.ReplyWakeAt = wakeAt;
+  return kReplyPending;
+}
