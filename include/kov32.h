@@ -329,8 +329,12 @@ KOV_API int KOV_CALL kovStatistics(int channel, int selector);
 KOV_API int KOV_CALL kovDebug(int channel, int selector, char* buffer, int size);
 
 /* Driving. With KOV_AUTO_CALL 0 an operation only starts, and the application
- * calls kovDriver until it returns 0 (done) or a negative code; KOV_MORE and
- * the other positive values mean "call again". A failure ends the operation
+ * calls kovDriver until it returns 0 (done) or a negative code. A positive
+ * result means "call again": a state number when a step was done, KOV_MORE
+ * when the operation waits (for the server's reply, for room to send, for a
+ * timer). No kovDriver call waits in the system: after KOV_MORE the
+ * application waits as kovWaitInfo says and then calls kovDriver again.
+ * A failure ends the operation
  * and closes the connection and any file it held; the one exception is
  * KOV_E_INVALID_SOCKET while connecting: all connections are in use, and a
  * later call tries again.
@@ -341,6 +345,16 @@ KOV_API int KOV_CALL kovDebug(int channel, int selector, char* buffer, int size)
  * kovAbort closes it at once and returns 1. Both act only on the channel's
  * own connection. */
 KOV_API int KOV_CALL kovDriver(int channel);
+/* What the channel's operation waits for, after kovDriver returned KOV_MORE:
+ * *socket is the socket to wait on (-1: none, only the time), *events
+ * KOV_WAIT_READ or KOV_WAIT_WRITE (0 with no socket), *timeoutMs the
+ * milliseconds until the channel's next timer or time limit, when kovDriver
+ * must be called whatever the socket does (0: call it now; -1: no limit, as
+ * poll() takes it). 0, KOV_E_NULL_POINTER for a null pointer, or the channel
+ * checks' codes. Wait with poll/select/epoll/WSAPoll, then call kovDriver. */
+#define KOV_WAIT_READ 1
+#define KOV_WAIT_WRITE 2
+KOV_API int KOV_CALL kovWaitInfo(int channel, int* socket, int* events, int* timeoutMs);
 KOV_API int KOV_CALL kovCommand(int channel, const char* text);
 KOV_API int KOV_CALL kovAbort(int channel);
 KOV_API int KOV_CALL kovClose(int channel);

@@ -82,6 +82,13 @@ int WexlWaitReadable(int slot, int limitMs);
 // without a socket it gives 0 at once; -1004 for another kind.
 int WexlWaitReady(int slot, int kind, uint32_t limitMs);
 
+// For a wait outside the library (an application's event loop): the
+// socket's handle, or -1 for a slot without a socket. `*kind` gets what to
+// wait for: the kind asked (1 readable, 2 writable), 2 while sent bytes
+// still wait for the system, or 0 when the slot is ready already (bytes are
+// buffered, or a failed send that a read reports).
+int WexlWaitTarget(int slot, int* kind);
+
 // Writes a host-order address as dotted text; its length, or 0 (nothing
 // written) when the buffer is null or smaller than 17.
 int WexlFormatAddress(uint32_t address, char* buffer, int size);

@@ -74,3 +74,15 @@ int WexlWaitReady(int slot, int kind, uint32_t limitMs) {
   if (kind != platform::kReadable && kind != platform::kWritable) return kWexlBadKind;
   return Wait(*s, kind, limitMs, false);
 }
+
+int WexlWaitTarget(int slot, int* kind) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr || !HasSocket(*s)) return -1;
+  PushOutput(*s);  // a failure stays in SendError
+  if (s->SendError != 0 || (*kind == platform::kReadable && BufferedCount(*s) > 0)) {
+    *kind = 0;
+  } else if (OutputCount(*s) > 0) {
+    *kind = platform::kWritable;
+  }
+  return s->Socket;
+}

@@ -6,6 +6,7 @@
 #include "engine/frame/step_table.h"
 #include "kov32.h"
 #include "platform/platform.h"
+#include "support/event_wait.h"
 
 // The connect states alone, started the way the entry points start them.
 const OperationRules kConnectOnly = {"test", 0, OperationRules::kNoKind, 0, false, true};
@@ -47,14 +48,21 @@ int DriverTest::Finish(int channel, int entryResult) {
 int DriveByHand(int channel, std::vector<int>& states) {
   const uint32_t start = platform::TickCount();
   for (;;) {
+    const uint32_t before = platform::TickCount();
     int rc = kovDriver(channel);
-    if (rc == KOV_MORE || (!states.empty() && states.back() == rc)) {
-      // Waiting: poll again soon, but never for ever. A state that repeats
-      // while it makes progress (a message read line by line) goes on at once.
-      if (platform::TickCount() - start > 20000) return -9999;
-      if (rc == KOV_MORE || Channel(channel).link.WaitFor != kWaitNothing) platform::SleepMs(1);
+    // No call waits in the system for the server, and only KOV_MORE means
+    // waiting: a state number comes back only for a step that was done.
+    EXPECT_LT(platform::TickCount() - before, kLongestDriverCallMs) << "a kovDriver call blocked";
+    if (rc > 0 && rc != KOV_MORE) {
+      EXPECT_EQ(Channel(channel).link.WaitFor, kWaitNothing) << "state " << rc;
+    }
+    if (platform::TickCount() - start > 20000) return -9999;
+    if (rc == KOV_MORE) {
+      EXPECT_TRUE(WaitAsTold(channel, 1000));
       continue;
     }
+    // A state that repeats while it makes progress (a message read line by line) goes on at once.
+    if (!states.empty() && states.back() == rc) continue;
     states.push_back(rc);
     if (rc <= 0) return rc;
   }

@@ -3,6 +3,7 @@
 // automatically or by calling kovDriver step by step (manual mode).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,5 +42,9 @@ class DriverTest : public AttachedLibrary, public ::testing::WithParamInterface<
 // The test-name suffix of a mode.
 std::string DriveModeName(const ::testing::TestParamInfo<DriveMode>& info);
 
-// Drives a channel by hand until the operation ends; the distinct results.
+// Drives a channel by hand until the operation ends, waiting between calls
+// as kovWaitInfo says; the distinct results. Checks that no call blocks
+// (kLongestDriverCallMs, generous for a loaded machine) and that a state
+// number never comes back while the operation waits.
 int DriveByHand(int channel, std::vector<int>& states);
+constexpr uint32_t kLongestDriverCallMs = 250;

@@ -191,3 +191,17 @@ extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
   if (int rc = CheckChannel(channel)) return rc;
   return DriverStep(Channel(channel), false);
 }
+
+extern "C" KOV_API int KOV_CALL kovWaitInfo(int channel, int* socket, int* events, int* timeoutMs) {
+  if (int rc = CheckChannel(channel)) return rc;
+  if (socket == nullptr || events == nullptr || timeoutMs == nullptr) return kNullPointer;
+  const WaitPlan plan = PlanWait(Channel(channel), platform::TickCount());
+  int kind = plan.kind;
+  const int handle = kind != 0 ? WexlWaitTarget(plan.slot, &kind) : -1;
+  *socket = kind != 0 ? handle : -1;
+  *events = kind == kWexlReadable ? KOV_WAIT_READ : kind == kWexlWritable ? KOV_WAIT_WRITE : 0;
+  // Ready already (bytes buffered, nothing to wait on): call kovDriver now.
+  const bool now = plan.kind != 0 && kind == 0;
+  *timeoutMs = now ? 0 : plan.limitMs == kNoWaitLimit ? -1 : static_cast<int>(plan.limitMs);
+  return 0;
+}
