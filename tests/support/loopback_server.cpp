@@ -200,7 +200,8 @@ bool LoopbackServer::Run(const Step& step) {
       }
       return true;
     case Kind::kPause:
-      SleepFor(step.ms);
+      // In slices, so that a server destroyed during its pause ends at once.
+      for (int left = step.ms; left > 0 && !stop_; left -= 10) SleepFor(left < 10 ? left : 10);
       return true;
     case Kind::kClose:
     case Kind::kReset:

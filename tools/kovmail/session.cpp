@@ -2,20 +2,18 @@
 
 #include <kov32.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 
+#include "channel_wait.h"
 #include "console.h"
 
 namespace kovmail {
 
 namespace {
 
-// How long to wait before the next step when the channel waits for the
-// server: short against the transfer, long enough not to spin.
-constexpr std::chrono::milliseconds kIdleWait(1);
+// The longest wait without a look at the progress line.
+constexpr int kProgressTickMs = 250;
 
 // The library's text for a code on one line, without trailing blanks.
 std::string ErrorText(int code) {
@@ -83,7 +81,7 @@ int Session::Drive(Progress& progress, int counter) const {
   do {
     rc = kovDriver(kChannel);
     progress.Update(bytes());
-    if (rc == KOV_MORE) std::this_thread::sleep_for(kIdleWait);
+    if (rc == KOV_MORE) WaitForChannel(kChannel, kProgressTickMs);
   } while (rc > 0);
   progress.Finish(bytes());
   return rc;
