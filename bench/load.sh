@@ -3,7 +3,9 @@
 # connection, send 100 messages each through Postfix into a Dovecot mailbox,
 # after one connection alone has sent 100. Prints messages per second for
 # both and the checks of the interop load test (every message delivered
-# once, logs separate, descriptors and heap unchanged).
+# once, logs separate, descriptors and heap unchanged). Then the same count
+# once more with a thread per channel and with one thread driving every
+# channel through kovWaitInfo and poll(), side by side.
 #   bench/load.sh [THREADS] [MESSAGES]      (as root; default 32 100)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,4 +21,4 @@ flock /tmp/kov-interop.lock bash -c '
   trap "tests/interop/servers.sh stop >/dev/null" EXIT
   tests/interop/servers.sh start >/dev/null
   KOV_LOAD_THREADS='"$threads"' KOV_LOAD_MESSAGES='"$messages"' KOV_LOAD_SINGLE=1 \
-    '"$tree"'/interop_load --gtest_filter="*ArriveOnce*" | grep -E "^load:|OK|FAILED"'
+    '"$tree"'/interop_load --gtest_filter="*ArriveOnce*:*WaitHook*" | grep -E "^load:|OK|FAILED"'
