@@ -2,6 +2,7 @@
 // receives, where the password comes from, and how failures end.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <regex>
 
@@ -205,6 +206,26 @@ TEST(KovmailSendTest, FailuresExitWithOneAndTheLibrarysText) {
     EXPECT_EQ(run.exitCode, 1) << c.why << "\n" << run.err;
     EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << c.why << "\n" << run.err;
   }
+}
+
+// A server that takes DATA and then stops reading: --timeout bounds the
+// whole run, the close included (a failed connection is not lingered on).
+TEST(KovmailSendTest, TheTimeoutBoundsARunWhoseServerStopsReading) {
+  TempDir dir;
+  const std::string path = dir.File("big.bin");
+  std::ofstream(path, std::ios::binary) << std::string(16 << 20, 'x');
+  LoopbackServer server;
+  server.Send("220 mx\r\n");
+  for (const char* reply : {"250 mx\r\n", "250 OK\r\n", "250 OK\r\n", "354 go ahead\r\n"}) server.ReadLine().Send(reply);
+  server.Pause(30000).Start();
+  const auto start = std::chrono::steady_clock::now();
+  ToolRun run = RunKovmail({"send", "--server", "127.0.0.1", "--port", std::to_string(server.Port()), "--timeout",
+                            "2", "--quiet", "--from", "a@x.org", "--to", "b@x.org", "--subject", "S", "--text", "T",
+                            "--attach", path});
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  // Two seconds of time-out and the start of the program; generous for a loaded machine.
+  EXPECT_LT(seconds, 10.0);
 }
 
 }  // namespace
