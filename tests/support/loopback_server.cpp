@@ -121,6 +121,7 @@ LoopbackServer& LoopbackServer::ReadLine() { return Add(Kind::kReadLine, "", 0, 
 LoopbackServer& LoopbackServer::ReadBytes(size_t count) { return Add(Kind::kReadBytes, "", count, 0); }
 LoopbackServer& LoopbackServer::Swallow(size_t count) { return Add(Kind::kSwallow, "", count, 0); }
 LoopbackServer& LoopbackServer::Pause(int ms) { return Add(Kind::kPause, "", 0, ms); }
+LoopbackServer& LoopbackServer::Hold() { return Add(Kind::kHold, "", 0, 0); }
 LoopbackServer& LoopbackServer::Close() { return Add(Kind::kClose, "", 0, 0); }
 LoopbackServer& LoopbackServer::Reset() { return Add(Kind::kReset, "", 0, 0); }
 
@@ -199,6 +200,9 @@ bool LoopbackServer::Run(const Step& step) {
         if (!ReceiveMore(false)) return false;
       }
       return true;
+    case Kind::kHold:
+      for (int waited = 0; waited < kStepLimitMs && !stop_ && !released_; waited += 10) SleepFor(10);
+      return released_;
     case Kind::kPause:
       // In slices, so that a server destroyed during its pause ends at once.
       for (int left = step.ms; left > 0 && !stop_; left -= 10) SleepFor(left < 10 ? left : 10);

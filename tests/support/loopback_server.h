@@ -36,6 +36,10 @@ class LoopbackServer {
   // Receives `count` bytes without recording them (for bulk transfers).
   LoopbackServer& Swallow(size_t count);
   LoopbackServer& Pause(int ms);
+  // Waits until the test calls Release() (at most the step limit), so that a
+  // test decides when the server goes on, however slow the machine is.
+  LoopbackServer& Hold();
+  void Release() { released_ = true; }
   // Ends the connection in order (FIN) or with a reset (RST, linger 0).
   LoopbackServer& Close();
   LoopbackServer& Reset();
@@ -52,7 +56,7 @@ class LoopbackServer {
   size_t Swallowed() const { return swallowed_; }
 
  private:
-  enum class Kind { kSend, kSendSlowly, kReadLine, kReadBytes, kSwallow, kPause, kClose, kReset };
+  enum class Kind { kSend, kSendSlowly, kReadLine, kReadBytes, kSwallow, kPause, kHold, kClose, kReset };
   struct Step {
     Kind kind;
     std::string bytes;
@@ -79,6 +83,7 @@ class LoopbackServer {
   size_t scanned_ = 0;  // received bytes already matched by ReadLine/ReadBytes
   std::atomic<size_t> swallowed_{0};
   std::atomic<bool> stop_{false};
+  std::atomic<bool> released_{false};
   std::atomic<bool> scriptDone_{false};
   std::atomic<bool> failed_{false};
 };

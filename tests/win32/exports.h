@@ -13,5 +13,5 @@ inline constexpr ExportedFunction kExports[] = {
     {"kovDebug", 16},       {"kovDriver", 4},         {"kovCommand", 8},       {"kovAbort", 4},
     {"kovClose", 4},        {"kovSmtpConnect", 16},   {"kovVerifyUser", 8},    {"kovSendEmail", 28},
     {"kovPop3Connect", 16}, {"kovGetEmailCount", 4},  {"kovGetEmailSize", 8},  {"kovGetEmailUID", 16},
-    {"kovDeleteEmail", 8},  {"kovGetEmailLines", 20}, {"kovGetEmailFile", 20},
+    {"kovDeleteEmail", 8},  {"kovGetEmailLines", 20}, {"kovGetEmailFile", 20},  {"kovWaitInfo", 16},
 };

@@ -98,7 +98,7 @@ TEST_F(Output, EveryReadWaitAndCloseHandsTheOutputOverFirst) {
 TEST_F(Output, APeerThatDoesNotReadHoldsTheOutputWithoutBlocking) {
   constexpr size_t kTotal = 48u << 20;  // far more than the system buffers on the loopback
   LoopbackServer server;
-  server.Pause(500).Swallow(kTotal);
+  server.Hold().Swallow(kTotal);
   int slot = Connect(server);
   const std::string chunk = Pattern(kSendRoom, 1);
   size_t sent = 0;
@@ -118,6 +118,7 @@ TEST_F(Output, APeerThatDoesNotReadHoldsTheOutputWithoutBlocking) {
     if (rc == kSendRoom) sent += kSendRoom;  // a send that found no room took nothing
   }
   EXPECT_EQ(rc, -1);
+  server.Release();
   WexlSetOption(slot, kOptionSendWait, 0);
   for (; sent < kTotal; sent += kSendRoom) ASSERT_EQ(WexlSend(slot, chunk.data(), kSendRoom), kSendRoom);
   EXPECT_EQ(WexlFlush(slot, 20000), 1000);
