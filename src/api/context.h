@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "api/file_buffer.h"
+#include "files/file_buffer.h"
 #include "engine/mime/state.h"
 
 constexpr int kMaxChannels = 128;

@@ -4,10 +4,10 @@
 
 #include "api/blocks.h"
 #include "api/channels.h"
-#include "api/connection.h"
-#include "api/date_now.h"
 #include "api/errors.h"
 #include "codec/strings.h"
+#include "engine/compose/compose.h"
+#include "engine/frame/step_io.h"
 #include "kov32.h"
 #include "net/connections.h"
 #include "platform/platform.h"

@@ -3,17 +3,13 @@
 
 #include "api/blocks.h"
 #include "api/channels.h"
-#include "api/connection.h"
 #include "api/errors.h"
 #include "api/log.h"
-#include "api/settings.h"
-#include "api/trace.h"
+#include "engine/frame/settings.h"
+#include "engine/frame/step_io.h"
 #include "kov32.h"
 #include "net/slots.h"
 #include "platform/platform.h"
-
-Settings gSettings;
-char Boundary[kBoundarySize] = "=====_KOV000000000_=====";
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include "api/channels.h"
 #include "api/errors.h"
 #include "api/log.h"
-#include "api/settings.h"
-#include "api/trace.h"
 #include "codec/address.h"
 #include "codec/strings.h"
+#include "engine/frame/settings.h"
+#include "engine/frame/step_io.h"
 #include "kov32.h"
 #include "platform/platform.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "api/channels.h"
-#include "api/settings.h"
+#include "engine/frame/settings.h"
 #include "support/temp_dir.h"
 
 class AttachedLibrary : public ::testing::Test {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "api/settings.h"
+#include "engine/frame/settings.h"
 #include "codec/strings.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/states.h"

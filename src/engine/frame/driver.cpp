@@ -5,12 +5,12 @@
 
 #include "api/channels.h"
 #include "api/errors.h"
-#include "api/file_out.h"
 #include "api/log.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/readers.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
+#include "files/file_out.h"
 #include "kov32.h"
 #include "net/connections.h"
 #include "net/lineio.h"

@@ -1,24 +1,47 @@
 // The failure path every step shares, the closing of a channel's socket and
-// files, the step timers and sending one command line.
+// files, the socket trace, the step timers and sending one command line.
 #include "engine/frame/step_io.h"
 
 #include "api/errors.h"
 #include "api/log.h"
 #include "engine/compose/compose.h"
 #include "engine/frame/step_table.h"
-#include "kov32.h"
+#include "files/file_out.h"
 #include "net/connections.h"
 #include "net/lineio.h"
+#include "net/slots.h"
 #include "platform/platform.h"
 
 namespace {
 
 // Writes the text of a code (at most 127 characters, no line end of its own).
 void LogCodeText(ChannelContext& c, int code) {
-  if (kovErrorText(c.ChannelNumber, code, c.ScratchBuffer, 128) > 0) LogText(c, c.ScratchBuffer);
+  if (FormatErrorText(c, code, c.ScratchBuffer, 128) > 0) LogText(c, c.ScratchBuffer);
 }
 
 }  // namespace
+
+void CloseChannelSocket(ChannelContext& c) {
+  LogText(c, "Closing socket\r\n");
+  if (!c.HoldsSlot) return;
+  DetachTrace(c);
+  WexlClose(ChannelSlot(c));
+  c.HoldsSlot = 0;
+}
+
+void CloseChannelFiles(ChannelContext& c) {
+  // What was written so far reaches the file before anything is reported.
+  CloseOutFile(c, OutFile::kPart);
+  CloseOutFile(c, OutFile::kMail);
+}
+
+void AttachTrace(const ChannelContext& c) {
+  if (c.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, c.LogHandle);
+}
+
+void DetachTrace(const ChannelContext& c) {
+  if (c.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
+}
 
 int FailStep(ChannelContext& c, int sockCode, int kovCode) {
   if (c.LogHandle != 0) {

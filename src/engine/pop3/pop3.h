@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "api/context.h"
-#include "api/settings.h"
+#include "engine/frame/settings.h"
 #include "engine/frame/operation.h"
 
 // The mailbox calls need the channel's own connection (-44 otherwise); their

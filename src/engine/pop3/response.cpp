@@ -1,12 +1,11 @@
 // Sending POP3 commands and reading their multi-line responses in pieces.
 #include <cstring>
 
-#include "api/connection.h"
 #include "api/errors.h"
 #include "codec/strings.h"
-#include "engine/pop3/pop3.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
+#include "engine/pop3/pop3.h"
 #include "net/connections.h"
 #include "net/lineio.h"
 #include "platform/platform.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "api/digests.h"
+#include "engine/frame/digests.h"
 #include "api/log.h"
 #include "codec/address.h"
 #include "codec/strings.h"

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <iterator>
 
-#include "api/digests.h"
+#include "engine/frame/digests.h"
 #include "api/errors.h"
 #include "api/log.h"
-#include "api/settings.h"
+#include "engine/frame/settings.h"
 #include "codec/base64.h"
 #include "codec/strings.h"
 #include "engine/smtp/smtp.h"

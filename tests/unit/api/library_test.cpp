@@ -6,7 +6,7 @@
 
 #include "api/blocks.h"
 #include "api/channels.h"
-#include "api/settings.h"
+#include "engine/frame/settings.h"
 #include "kov32.h"
 #include "net/slots.h"
 #include "platform/platform.h"

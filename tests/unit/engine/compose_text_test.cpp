@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "api/errors.h"
-#include "api/settings.h"
+#include "engine/frame/settings.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/text_lines.h"
 #include "engine/frame/step_table.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "api/settings.h"
+#include "engine/frame/settings.h"
 #include "codec/strings.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/states.h"

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "api/connection.h"
 #include "codec/strings.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/states.h"
