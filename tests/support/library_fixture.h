@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "api/channels.h"
+#include "api/library.h"
 #include "engine/frame/settings.h"
 #include "support/temp_dir.h"
 

@@ -1,9 +1,8 @@
-// kovDriver: the step frame (timers, what a row awaits, reading the reply,
-// handing the output over, state lines) around the step of the state, found
-// through the step tables.
+// One step of kovDriver: the frame (timers, what a row awaits, reading the
+// reply, handing the output over, state lines) around the step of the state,
+// found through the step tables.
 #include <iterator>
 
-#include "api/channels.h"
 #include "api/errors.h"
 #include "api/log.h"
 #include "engine/frame/operation.h"
@@ -175,9 +174,4 @@ int DriverStep(ChannelContext& c, bool fromLoop) {
     return FailStep(c, 0, kBadStatusFlag);
   }
   return RunRow(c, *row, now, fromLoop);
-}
-
-extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
-  if (int rc = CheckChannel(channel)) return rc;
-  return DriverStep(Channel(channel), false);
 }

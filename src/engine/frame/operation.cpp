@@ -36,8 +36,7 @@ void WaitBeforeNextStep(const ChannelContext& c) {
 
 }  // namespace
 
-int DriveToCompletion(int channel) {
-  ChannelContext& c = Channel(channel);
+int DriveToCompletion(ChannelContext& c) {
   for (;;) {
     int rc = DriverStep(c, true);
     if (rc <= 0) return rc;
@@ -45,9 +44,7 @@ int DriveToCompletion(int channel) {
   }
 }
 
-int EnterOperation(int channel, const OperationRules& rules) {
-  if (int rc = CheckChannel(channel)) return rc;
-  ChannelContext& c = Channel(channel);
+int EnterOperation(ChannelContext& c, const OperationRules& rules) {
   if (rules.kindRule == OperationRules::kSetsKind) c.ChannelKind = rules.kind;
   if (rules.kindRule == OperationRules::kNeedsKindFirst && c.ChannelKind != rules.kind) return rules.wrongKind;
   LogEntry(c, rules.name);
@@ -61,5 +58,5 @@ int StartOperation(ChannelContext& c, const OperationRules& rules, int firstStat
   if (c.AutoCall == 0 && !rules.clearTimersManual) return 0;
   c.NotBefore = 0;
   c.Deadline = 0;
-  return c.AutoCall == 0 ? 0 : DriveToCompletion(c.ChannelNumber);
+  return c.AutoCall == 0 ? 0 : DriveToCompletion(c);
 }

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "api/log.h"
-#include "engine/frame/settings.h"
 #include "codec/strings.h"
+#include "engine/frame/settings.h"
 #include "engine/mime/filter.h"
 #include "engine/mime/names.h"
 #include "files/file_out.h"

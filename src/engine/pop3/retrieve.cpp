@@ -1,5 +1,5 @@
-// kovGetEmailLines (TOP into a buffer) and kovGetEmailFile (RETR into a mail
-// file, raw or decoded), states 309 to 314.
+// What kovGetEmailLines (TOP into a buffer) and kovGetEmailFile (RETR into a
+// mail file, raw or decoded) run, states 309 to 314.
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -14,7 +14,6 @@
 #include "engine/pop3/pop3.h"
 #include "engine/pop3/text.h"
 #include "files/file_out.h"
-#include "kov32.h"
 #include "net/connections.h"
 #include "net/lineio.h"
 #include "platform/platform.h"
@@ -149,52 +148,33 @@ bool PathsFit(ChannelContext& c, const char* name, const char* dir, const char* 
 
 extern const StepTable kPop3RetrieveSteps = {kRows, static_cast<int>(std::size(kRows))};
 
-// A null buffer or "*" asks for the channel's own buffer, of any size.
-extern "C" KOV_API int KOV_CALL kovGetEmailLines(int channel, int number, int lines, char* buffer, int size) {
-  return RunOperation(
-      channel, MailboxRules("kovGetEmailLines"),
-      [&](ChannelContext& c) -> int {
-        if (int rc = CheckMailboxCall(c, number)) return rc;
-        if (size < 0) size = 0;
-        if (buffer == nullptr || (buffer[0] == '*' && buffer[1] == '\0')) {
-          buffer = MailLinesBuffer(channel, size);
-          if (buffer == nullptr) return kNoMemory;
-        } else if (size < 128) {
-          return kBufferTooSmall;
-        }
-        c.TopLines = lines < 0 ? 0 : lines;
-        c.MessageNumber = number;
-        c.UserBuffer = buffer;
-        c.UserBufferSize = size;
-        c.UserBufferLength = 0;
-        c.MailDir[0] = '\0';
-        c.AttachDir[0] = '\0';
-        c.TextBytesIn = c.AttachBytesIn = 0;
-        return Pop3SendTop;
-      },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.UserBufferLength; });
+int PrepareTopLines(ChannelContext& c, int number, int lines, char* buffer, int size) {
+  if (buffer == nullptr) buffer = MailLinesBuffer(c.ChannelNumber, size);
+  if (buffer == nullptr) return kNoMemory;
+  c.TopLines = lines < 0 ? 0 : lines;
+  c.MessageNumber = number;
+  c.UserBuffer = buffer;
+  c.UserBufferSize = size;
+  c.UserBufferLength = 0;
+  c.MailDir[0] = '\0';
+  c.AttachDir[0] = '\0';
+  c.TextBytesIn = c.AttachBytesIn = 0;
+  return Pop3SendTop;
 }
 
-extern "C" KOV_API int KOV_CALL kovGetEmailFile(int channel, int number, const char* name, const char* dir,
-                                                const char* attachDir) {
-  return RunOperation(channel, MailboxRules("kovGetEmailFile"), [&](ChannelContext& c) -> int {
-    if (int rc = CheckMailboxCall(c, number)) return rc;
-    if (name == nullptr) return kMissingFileName;
-    if (dir == nullptr) return kMissingMailPath;
-    if (attachDir == nullptr) return kMissingAttachPath;
-    // A text cut to fit could put two messages into one file: refused
-    // before any file is created or anything sent.
-    if (!PathsFit(c, name, dir, attachDir)) return kCannotCreateFile;
-    c.MessageNumber = number;
-    BoundedCopy(c.MailFileName, name, kPathField);
-    BoundedCopy(c.MailDir, dir, kPathField);
-    BoundedCopy(c.AttachDir, attachDir, kPathField);
-    c.UserBuffer = nullptr;
-    c.UserBufferSize = c.UserBufferLength = 0;
-    c.TextBytesIn = c.AttachBytesIn = c.TextBytesOut = 0;
-    // Nothing of the message before carries over: decoder state, saved
-    // names and count; DecodeMode becomes 2 unless raw (1) was asked for.
-    StartMessageDecoding(c);
-    return Pop3SendRetr;
-  });
+int PrepareMessageFile(ChannelContext& c, int number, const char* name, const char* dir, const char* attachDir) {
+  // A text cut to fit could put two messages into one file: refused
+  // before any file is created or anything sent.
+  if (!PathsFit(c, name, dir, attachDir)) return kCannotCreateFile;
+  c.MessageNumber = number;
+  BoundedCopy(c.MailFileName, name, kPathField);
+  BoundedCopy(c.MailDir, dir, kPathField);
+  BoundedCopy(c.AttachDir, attachDir, kPathField);
+  c.UserBuffer = nullptr;
+  c.UserBufferSize = c.UserBufferLength = 0;
+  c.TextBytesIn = c.AttachBytesIn = c.TextBytesOut = 0;
+  // Nothing of the message before carries over: decoder state, saved
+  // names and count; DecodeMode becomes 2 unless raw (1) was asked for.
+  StartMessageDecoding(c);
+  return Pop3SendRetr;
 }

@@ -117,7 +117,7 @@ TEST_P(Hostile, AConnectWithoutAFreeSlotTriesAgainLater) {
   EXPECT_EQ(c.HoldsSlot, 0);
   WexlClose(held.back());
   held.pop_back();
-  EXPECT_EQ(Finish(0, Manual() ? 0 : DriveToCompletion(0)), 0);
+  EXPECT_EQ(Finish(0, Manual() ? 0 : DriveToCompletion(c)), 0);
   EXPECT_EQ(c.HoldsSlot, 1);
   for (int slot : held) WexlClose(slot);
 }
