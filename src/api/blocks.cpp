@@ -35,18 +35,18 @@ bool HasStorage(const BlockEntry& e) { return e.handle != 0 && e.storage != null
 // Clears every reference of the record that points into a block being freed
 // (list heads, cursors, the mail-lines buffer), so no operation uses it later.
 void ForgetBlock(ChannelContext& c, const char* data, int32_t size) {
-  char** const fields[] = {&c.RcptCursor,   &c.ToList,      &c.CcList,     &c.BccList,    &c.Subject,
-                           &c.ExtraHeaders, &c.MessageText, &c.AttachList, &c.NextAttach, &c.RcptSepPos,
-                           &c.AltText,      &c.CurrentRcpt, &c.UserBuffer};
+  char** const fields[] = {&c.smtp.RcptCursor,   &c.smtp.ToList,      &c.smtp.CcList,     &c.smtp.BccList,    &c.smtp.Subject,
+                           &c.smtp.ExtraHeaders, &c.smtp.MessageText, &c.smtp.AttachList, &c.smtp.NextAttach, &c.smtp.RcptSepPos,
+                           &c.smtp.AltText,      &c.smtp.CurrentRcpt, &c.pop.UserBuffer};
   const uintptr_t first = reinterpret_cast<uintptr_t>(data);
   const uintptr_t last = first + static_cast<uintptr_t>(size);
-  const bool userBufferHere = c.UserBuffer != nullptr && reinterpret_cast<uintptr_t>(c.UserBuffer) >= first &&
-                              reinterpret_cast<uintptr_t>(c.UserBuffer) <= last;
+  const bool userBufferHere = c.pop.UserBuffer != nullptr && reinterpret_cast<uintptr_t>(c.pop.UserBuffer) >= first &&
+                              reinterpret_cast<uintptr_t>(c.pop.UserBuffer) <= last;
   for (char** field : fields) {
     const uintptr_t at = reinterpret_cast<uintptr_t>(*field);
     if (at >= first && at <= last) *field = nullptr;
   }
-  if (userBufferHere) c.UserBufferSize = 0;
+  if (userBufferHere) c.pop.UserBufferSize = 0;
 }
 
 // The record of a channel that has one (and is not the record's own slot).

@@ -6,19 +6,19 @@
 
 void SetAttachValues(ChannelContext& c, int channel) {
   c.ChannelNumber = channel;
-  c.PrevState = -2;
-  c.ThisState = -1;
-  c.NonBlockingConnect = 0;
-  c.AutoCall = 1;
-  c.SmtpPort = 25;
-  c.Pop3Port = 110;
-  c.AttachmentCounter = 0;
-  c.DetectImageTypes = 1;
+  c.link.PrevState = -2;
+  c.link.ThisState = -1;
+  c.link.NonBlockingConnect = 0;
+  c.link.AutoCall = 1;
+  c.link.SmtpPort = 25;
+  c.link.Pop3Port = 110;
+  c.decoder.AttachmentCounter = 0;
+  c.smtp.DetectImageTypes = 1;
 }
 
 void ReleaseChannelTexts(ChannelContext& c) {
   FreeMemory(c.ChannelNumber, 1, kSlotsPerChannel - 1);
-  for (char** text : {&c.RcptCursor, &c.ToList, &c.CcList, &c.BccList, &c.Subject, &c.ExtraHeaders, &c.MessageText,
-                      &c.AttachList, &c.NextAttach, &c.RcptSepPos, &c.AltText, &c.CurrentRcpt, &c.UserBuffer})
+  for (char** text : {&c.smtp.RcptCursor, &c.smtp.ToList, &c.smtp.CcList, &c.smtp.BccList, &c.smtp.Subject, &c.smtp.ExtraHeaders, &c.smtp.MessageText,
+                      &c.smtp.AttachList, &c.smtp.NextAttach, &c.smtp.RcptSepPos, &c.smtp.AltText, &c.smtp.CurrentRcpt, &c.pop.UserBuffer})
     *text = nullptr;
 }

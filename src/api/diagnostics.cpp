@@ -16,8 +16,8 @@ namespace {
 
 // -36 when the connection reports an exception, else whether it is writable.
 int ConnectionState(const ChannelContext& c) {
-  if (!c.HoldsSlot) return 0;
-  int slot = static_cast<int>(c.SlotNumber);
+  if (!c.link.HoldsSlot) return 0;
+  int slot = static_cast<int>(c.link.SlotNumber);
   if (WexlReady(slot, kWexlException) == 1) return kConnectError;
   return WexlReady(slot, kWexlWritable) == 1 ? 1 : 0;
 }
@@ -26,14 +26,14 @@ int ConnectionState(const ChannelContext& c) {
 int Place(char* buffer, int size, const char* text) { return BoundedCopy(buffer, text, size - 1); }
 
 int LastReply(const ChannelContext& c, char* buffer, int size) {
-  int n = BoundedCopy(buffer, c.LastReplyLine, size - 1 < 128 ? size - 1 : 128);
+  int n = BoundedCopy(buffer, c.link.LastReplyLine, size - 1 < 128 ? size - 1 : 128);
   if (n >= 2 && buffer[n - 2] == '\r' && buffer[n - 1] == '\n') return n - 2;
   return n;
 }
 
 int LocalAddress(const ChannelContext& c, char* buffer, int size) {
-  if (!c.HoldsSlot || WexlIsOpen(static_cast<int>(c.SlotNumber)) != 1) return 0;
-  int n = WexlLocalAddress(static_cast<int>(c.SlotNumber), buffer, size);
+  if (!c.link.HoldsSlot || WexlIsOpen(static_cast<int>(c.link.SlotNumber)) != 1) return 0;
+  int n = WexlLocalAddress(static_cast<int>(c.link.SlotNumber), buffer, size);
   if (n <= 0) buffer[0] = '\0';
   return n < 0 ? 0 : n;
 }
@@ -53,43 +53,43 @@ int MailLines(const ChannelContext& c, char* buffer, int size) {
 int ChannelStatistic(const ChannelContext& c, int selector) {
   switch (selector) {
     case KOV_STAT_STEPS:
-      return c.StepCount;
+      return c.link.StepCount;
     case KOV_STAT_REPLY_CODE:
-      return c.ReplyCode;
+      return c.link.ReplyCode;
     case KOV_STAT_SOCK_CODE:
-      return c.LastSockCode;
+      return c.link.LastSockCode;
     case KOV_STAT_TEXT_IN:
-      return c.TextBytesIn;
+      return c.diag.TextBytesIn;
     case KOV_STAT_ATTACH_IN:
-      return c.AttachBytesIn;
+      return c.diag.AttachBytesIn;
     case KOV_STAT_BYTES_IN:
-      return c.TextBytesIn + c.AttachBytesIn;
+      return c.diag.TextBytesIn + c.diag.AttachBytesIn;
     case KOV_STAT_TEXT_OUT:
-      return c.TextBytesOut;
+      return c.diag.TextBytesOut;
     case KOV_STAT_ATTACH_OUT:
-      return c.AttachBytesOut;
+      return c.diag.AttachBytesOut;
     case KOV_STAT_BYTES_OUT:
-      return c.TextBytesOut + c.AttachBytesOut;
+      return c.diag.TextBytesOut + c.diag.AttachBytesOut;
     case KOV_STAT_VERSION:
       return kLibraryVersion;
     case KOV_STAT_MESSAGE_COUNT:
-      return static_cast<int>(c.MessageCount);
+      return static_cast<int>(c.pop.MessageCount);
     case KOV_STAT_MESSAGE_SIZE:
-      return c.MessageSize;
+      return c.pop.MessageSize;
     case KOV_STAT_BUFFER_LENGTH:
-      return c.UserBufferLength;
+      return c.pop.UserBufferLength;
     case KOV_STAT_CONNECTION:
       return ConnectionState(c);
     case KOV_STAT_ATTACHMENTS_SAVED:
-      return c.AttachmentsSaved;
+      return c.decoder.AttachmentsSaved;
     case KOV_STAT_VERIFY_RESULT:
-      return c.VerifyResult;
+      return c.smtp.VerifyResult;
     case KOV_STAT_BUILD:
       return kLibraryBuild;
     case KOV_STAT_SLOT:
-      return static_cast<int>(c.SlotNumber);
+      return static_cast<int>(c.link.SlotNumber);
     case KOV_STAT_RCPT_COUNT:
-      return c.RcptCount;
+      return c.smtp.RcptCount;
     default:
       return -1;
   }
@@ -109,9 +109,9 @@ int ChannelDebugText(const ChannelContext& c, int selector, char* buffer, int si
     case KOV_DEBUG_LOCAL_ADDRESS:
       return LocalAddress(c, buffer, size);
     case KOV_DEBUG_SAVED_ATTACHMENTS:
-      return Place(buffer, size, c.SavedAttachList);
+      return Place(buffer, size, c.decoder.SavedAttachList);
     case KOV_DEBUG_LAST_RECIPIENT:
-      return Place(buffer, size, c.LastRecipient);
+      return Place(buffer, size, c.smtp.LastRecipient);
     case KOV_DEBUG_MAIL_LINES:
       return MailLines(c, buffer, size);
     default:

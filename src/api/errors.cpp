@@ -137,8 +137,8 @@ int FormatErrorText(const ChannelContext& c, int code, char* buffer, int size) {
   if (AppendsReply(code) && n < size - 1) {
     buffer[n++] = ' ';
     int room = size - 1 - n;
-    int replyMax = static_cast<int>(sizeof c.ReplyBuffer) - 1;
-    n += BoundedCopy(buffer + n, c.ReplyBuffer, room < replyMax ? room : replyMax);
+    int replyMax = static_cast<int>(sizeof c.link.ReplyBuffer) - 1;
+    n += BoundedCopy(buffer + n, c.link.ReplyBuffer, room < replyMax ? room : replyMax);
   }
   return n;
 }

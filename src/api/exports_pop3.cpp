@@ -40,10 +40,10 @@ extern "C" KOV_API int KOV_CALL kovGetEmailCount(int channel) {
   return RunOperation(
       Channel(channel), MailboxRules("kovGetEmailCount"),
       [](ChannelContext& c) -> int {
-        if (c.ChannelKind != kPop3Channel) return kPop3Only;
+        if (c.link.ChannelKind != kPop3Channel) return kPop3Only;
         return Pop3SendStat;
       },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : static_cast<int>(c.MessageCount); });
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : static_cast<int>(c.pop.MessageCount); });
 }
 
 extern "C" KOV_API int KOV_CALL kovGetEmailSize(int channel, int number) {
@@ -52,17 +52,17 @@ extern "C" KOV_API int KOV_CALL kovGetEmailSize(int channel, int number) {
       Channel(channel), MailboxRules("kovGetEmailSize"),
       [&](ChannelContext& c) -> int {
         if (int rc = CheckMailboxCall(c, number)) return rc;
-        c.MessageNumber = number;
+        c.pop.MessageNumber = number;
         return Pop3SendList;
       },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.MessageSize; });
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.pop.MessageSize; });
 }
 
 extern "C" KOV_API int KOV_CALL kovDeleteEmail(int channel, int number) {
   if (int rc = CheckChannel(channel)) return rc;
   return RunOperation(Channel(channel), MailboxRules("kovDelete"), [&](ChannelContext& c) -> int {
     if (int rc = CheckMailboxCall(c, number)) return rc;
-    c.MessageNumber = number;
+    c.pop.MessageNumber = number;
     return Pop3SendDele;
   });
 }
@@ -74,12 +74,12 @@ extern "C" KOV_API int KOV_CALL kovGetEmailUID(int channel, int number, char* bu
   return RunOperation(
       Channel(channel), MailboxRules("kovGetEmailUID"),
       [&](ChannelContext& c) -> int {
-        if (c.ChannelKind != kPop3Channel) return kPop3Only;
+        if (c.link.ChannelKind != kPop3Channel) return kPop3Only;
         if (buffer == nullptr) return kBufferNull;
         if (size < 128) return kBufferTooSmall;
         return PrepareUidList(c, number, buffer, size);
       },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.UserBufferLength; });
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.pop.UserBufferLength; });
 }
 
 // The channel's own buffer may have any size; a buffer of the caller's needs 128 bytes.
@@ -92,7 +92,7 @@ extern "C" KOV_API int KOV_CALL kovGetEmailLines(int channel, int number, int li
         if (!OwnBuffer(buffer) && size < 128) return kBufferTooSmall;
         return PrepareTopLines(c, number, lines, OwnBuffer(buffer) ? nullptr : buffer, size < 0 ? 0 : size);
       },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.UserBufferLength; });
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.pop.UserBufferLength; });
 }
 
 extern "C" KOV_API int KOV_CALL kovGetEmailFile(int channel, int number, const char* name, const char* dir,

@@ -40,7 +40,7 @@ extern "C" KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names) {
         if (HasLineBreak(names)) return kBadAddressChar;
         return PrepareVerify(c, names);
       },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.VerifyResult; });
+      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.smtp.VerifyResult; });
 }
 
 extern "C" KOV_API int KOV_CALL kovSendEmail(int channel, const char* to, const char* cc, const char* bcc,

@@ -27,12 +27,12 @@ void UndoAttach(int created) {
 // outlive the channel.
 void ReleaseChannel(ChannelContext& c, int n) {
   CloseChannelFiles(c);
-  if (c.HoldsSlot) CloseChannelSocket(c);
-  if (c.LogHandle != 0) {
+  if (c.link.HoldsSlot) CloseChannelSocket(c);
+  if (c.diag.LogHandle != 0) {
     LogFormat(c, "*** Releasing channel %d ***\r\n", n);
-    platform::FileClose(c.LogHandle);
+    platform::FileClose(c.diag.LogHandle);
     DetachTrace(c);
-    c.LogHandle = 0;
+    c.diag.LogHandle = 0;
   }
   FreeMemory(n, 1, kSlotsPerChannel - 1);
 }

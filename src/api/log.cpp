@@ -8,12 +8,12 @@
 #include "platform/platform.h"
 
 void LogText(const ChannelContext& c, const char* text) {
-  if (c.LogHandle == 0 || text == nullptr) return;
-  platform::FileWrite(c.LogHandle, text, static_cast<uint32_t>(strlen(text)));
+  if (c.diag.LogHandle == 0 || text == nullptr) return;
+  platform::FileWrite(c.diag.LogHandle, text, static_cast<uint32_t>(strlen(text)));
 }
 
 void LogFormat(const ChannelContext& c, const char* format, ...) {
-  if (c.LogHandle == 0) return;
+  if (c.diag.LogHandle == 0) return;
   // A local buffer rather than ScratchBuffer: arguments often point into the record.
   char line[sizeof c.ScratchBuffer];
   va_list args;
@@ -22,7 +22,7 @@ void LogFormat(const ChannelContext& c, const char* format, ...) {
   va_end(args);
   if (n < 0) return;
   uint32_t length = static_cast<uint32_t>(n) < sizeof line ? static_cast<uint32_t>(n) : sizeof line - 1;
-  platform::FileWrite(c.LogHandle, line, length);
+  platform::FileWrite(c.diag.LogHandle, line, length);
 }
 
 void LogEntry(const ChannelContext& c, const char* name) { LogFormat(c, "*** %s\r\n", name); }

@@ -75,48 +75,48 @@ bool SetProcessInteger(int index, int v) {
 bool SetChannelInteger(ChannelContext& c, int index, int v) {
   switch (index) {
     case KOV_BODY_TYPE:
-      c.BodyType = static_cast<uint32_t>(v) & 15u;
+      c.smtp.BodyType = static_cast<uint32_t>(v) & 15u;
       return true;
     case KOV_AUTO_CALL:
-      c.AutoCall = static_cast<uint32_t>(v) & 1u;
-      c.NotBefore = 0;
-      c.Deadline = 0;
+      c.link.AutoCall = static_cast<uint32_t>(v) & 1u;
+      c.link.NotBefore = 0;
+      c.link.Deadline = 0;
       return true;
     case KOV_NUMBER_NAMES:
-      c.AttachNamePrefix = static_cast<uint32_t>(v);
+      c.decoder.AttachNamePrefix = static_cast<uint32_t>(v);
       return true;
     case KOV_SAVE_UNNAMED:
-      c.SaveUnnamedParts = static_cast<uint32_t>(v);
+      c.decoder.SaveUnnamedParts = static_cast<uint32_t>(v);
       return true;
     case KOV_SMTP_PORT:
-      c.SmtpPort = static_cast<int16_t>(v);
+      c.link.SmtpPort = static_cast<int16_t>(v);
       return true;
     case KOV_POP3_PORT:
-      c.Pop3Port = static_cast<int16_t>(v);
+      c.link.Pop3Port = static_cast<int16_t>(v);
       return true;
     case KOV_BLOCKING:
-      c.NonBlockingConnect = v == 0 ? 1u : 0u;
+      c.link.NonBlockingConnect = v == 0 ? 1u : 0u;
       return true;
     case KOV_IMAGE_TYPES:
-      c.DetectImageTypes = static_cast<uint8_t>(v);
+      c.smtp.DetectImageTypes = static_cast<uint8_t>(v);
       return true;
     case KOV_DECODE_MODE:
-      c.DecodeMode = static_cast<int16_t>(v);
+      c.pop.DecodeMode = static_cast<int16_t>(v);
       return true;
     case KOV_USE_EHLO:
-      c.UseEhlo = static_cast<uint8_t>(v);
+      c.smtp.UseEhlo = static_cast<uint8_t>(v);
       return true;
     case KOV_USE_APOP:
-      c.UseApop = static_cast<uint8_t>(v);
+      c.pop.UseApop = static_cast<uint8_t>(v);
       return true;
     case KOV_ATTACH_NUMBER:
-      c.AttachFileNumber = v;
+      c.decoder.AttachFileNumber = v;
       return true;
     case KOV_SKIP_RCPT_ERRORS:
-      c.SkipRcptErrors = static_cast<uint8_t>(v);
+      c.smtp.SkipRcptErrors = static_cast<uint8_t>(v);
       return true;
     case KOV_TEXT_ATTACH:
-      c.TextAttachments = static_cast<uint8_t>(v);
+      c.smtp.TextAttachments = static_cast<uint8_t>(v);
       return true;
     default:
       return false;
@@ -125,9 +125,9 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
 
 // Closes the channel's log and opens a new one; the socket trace follows.
 int OpenLog(ChannelContext& c, const char* path) {
-  if (c.LogHandle != 0) platform::FileClose(c.LogHandle);
+  if (c.diag.LogHandle != 0) platform::FileClose(c.diag.LogHandle);
   int handle = platform::FileCreate(path);
-  c.LogHandle = handle > 0 ? handle : 0;
+  c.diag.LogHandle = handle > 0 ? handle : 0;
   AttachTrace(c);
   return handle > 0 ? handle : -1;
 }
@@ -135,10 +135,10 @@ int OpenLog(ChannelContext& c, const char* path) {
 // Stores a copy of the extra header lines in slot 7, without a final line
 // break; the result tells where the end of the text was cut (1 to 4).
 int StoreHeaders(ChannelContext& c, const char* text) {
-  c.ExtraHeaders = AllocAndCopy(c.ChannelNumber, kHeadersSlot, text);
-  if (c.ExtraHeaders == nullptr) return 0;
-  size_t length = strlen(c.ExtraHeaders);
-  char* tail = c.ExtraHeaders + (length > 3 ? length - 3 : 0);
+  c.smtp.ExtraHeaders = AllocAndCopy(c.ChannelNumber, kHeadersSlot, text);
+  if (c.smtp.ExtraHeaders == nullptr) return 0;
+  size_t length = strlen(c.smtp.ExtraHeaders);
+  char* tail = c.smtp.ExtraHeaders + (length > 3 ? length - 3 : 0);
   int scanned = 0;
   for (; tail[scanned] != '\0'; ++scanned) {
     if (tail[scanned] == '\r' || tail[scanned] == '\n') {
@@ -152,7 +152,7 @@ int StoreHeaders(ChannelContext& c, const char* text) {
 int SetHeaders(ChannelContext& c, const char* text) {
   if (text[0] == '\0') {
     FreeMemory(c.ChannelNumber, kHeadersSlot, kHeadersSlot);
-    c.ExtraHeaders = nullptr;
+    c.smtp.ExtraHeaders = nullptr;
     return 0;
   }
   return StoreHeaders(c, text);
@@ -161,8 +161,8 @@ int SetHeaders(ChannelContext& c, const char* text) {
 int AddHeader(ChannelContext& c, const char* text) {
   constexpr int kLimit = 2048;  // the combined text
   c.ScratchBuffer[0] = '\0';
-  if (c.ExtraHeaders != nullptr) {
-    BoundedCopy(c.ScratchBuffer, c.ExtraHeaders, kLimit);
+  if (c.smtp.ExtraHeaders != nullptr) {
+    BoundedCopy(c.ScratchBuffer, c.smtp.ExtraHeaders, kLimit);
     BoundedAppend(c.ScratchBuffer, "\r\n", kLimit - StringLength(c.ScratchBuffer));
     FreeMemory(c.ChannelNumber, kHeadersSlot, kHeadersSlot);
   }
@@ -171,9 +171,9 @@ int AddHeader(ChannelContext& c, const char* text) {
 }
 
 int SetAltText(ChannelContext& c, const char* text) {
-  if (c.AltText != nullptr) return 0;
-  c.AltText = AllocAndCopy(c.ChannelNumber, kAltTextSlot, text);
-  return c.AltText == nullptr ? 0 : static_cast<int>(strlen(c.AltText));
+  if (c.smtp.AltText != nullptr) return 0;
+  c.smtp.AltText = AllocAndCopy(c.ChannelNumber, kAltTextSlot, text);
+  return c.smtp.AltText == nullptr ? 0 : static_cast<int>(strlen(c.smtp.AltText));
 }
 
 int SaveMailLines(const ChannelContext& c, const char* path) {
@@ -189,10 +189,10 @@ int SaveMailLines(const ChannelContext& c, const char* path) {
 }
 
 int LogUserText(const ChannelContext& c, const char* text) {
-  if (c.LogHandle == 0) return 0;
+  if (c.diag.LogHandle == 0) return 0;
   LogText(c, text);
   LogText(c, "\r\n");
-  return c.LogHandle;
+  return c.diag.LogHandle;
 }
 
 // Credentials and the sender address are sent as (part of) one protocol line: a CR or
@@ -227,13 +227,13 @@ int SetStringParam(ChannelContext& c, int index, const char* text) {
     case KOV_SAVE_BUFFER:
       return SaveMailLines(c, text);
     case KOV_REPLY_TO:
-      return BoundedCopy(c.ReplyTo, text, 128);
+      return BoundedCopy(c.smtp.ReplyTo, text, 128);
     case KOV_SET_HEADERS:
       return SetHeaders(c, text);
     case KOV_LOG_TEXT:
       return LogUserText(c, text);
     case KOV_FROM:
-      return BoundedCopy(c.FromAddress, text, 128);
+      return BoundedCopy(c.smtp.FromAddress, text, 128);
     case KOV_BODY_CONTENT:
       return BoundedCopy(s.UserContentType, text, 128);
     case KOV_BODY_ENCODING:
@@ -241,9 +241,9 @@ int SetStringParam(ChannelContext& c, int index, const char* text) {
     case KOV_ADD_HEADER:
       return AddHeader(c, text);
     case KOV_AUTH_PASSWORD:
-      return BoundedCopy(c.AuthPassword, text, 64);
+      return BoundedCopy(c.login.AuthPassword, text, 64);
     case KOV_USER:
-      return BoundedCopy(c.UserName, text, 64);
+      return BoundedCopy(c.login.UserName, text, 64);
     case KOV_ALT_TEXT:
       return SetAltText(c, text);
     case KOV_ATTACH_CONTENT:

@@ -7,11 +7,11 @@
 namespace {
 
 int32_t& HandleOf(ChannelContext& c, OutFile which) {
-  return which == OutFile::kMail ? c.MailFileHandle : c.FileHandle;
+  return which == OutFile::kMail ? c.files.MailFileHandle : c.files.FileHandle;
 }
 
 FileBuffer& BufferOf(ChannelContext& c, OutFile which) {
-  return which == OutFile::kMail ? c.MailFileBuffer : c.HandleBuffer;
+  return which == OutFile::kMail ? c.files.MailFileBuffer : c.files.HandleBuffer;
 }
 
 }  // namespace

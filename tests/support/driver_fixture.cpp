@@ -32,9 +32,9 @@ void DriverTest::Reply(LoopbackServer& server, const std::string& bytes) const {
 int DriverTest::Connect(int channel, LoopbackServer& server, char kind) {
   server.Start();
   ChannelContext& c = Channel(channel);
-  c.ChannelKind = kind;
-  BoundedCopy(c.ServerName, "127.0.0.1", 128);
-  c.ConnectPort = static_cast<int16_t>(server.Port());
+  c.link.ChannelKind = kind;
+  BoundedCopy(c.link.ServerName, "127.0.0.1", 128);
+  c.link.ConnectPort = static_cast<int16_t>(server.Port());
   return Finish(channel, StartOperation(c, kConnectOnly, LocalHost));
 }
 
@@ -52,7 +52,7 @@ int DriveByHand(int channel, std::vector<int>& states) {
       // Waiting: poll again soon, but never for ever. A state that repeats
       // while it makes progress (a message read line by line) goes on at once.
       if (platform::TickCount() - start > 20000) return -9999;
-      if (rc == KOV_MORE || Channel(channel).WaitFor != kWaitNothing) platform::SleepMs(1);
+      if (rc == KOV_MORE || Channel(channel).link.WaitFor != kWaitNothing) platform::SleepMs(1);
       continue;
     }
     states.push_back(rc);

@@ -48,9 +48,9 @@ int RawConnect(const CallContext& call) {
     return -9999;
   }
   ChannelContext& c = Channel(call.channel);
-  c.ChannelKind = kind[0];
-  BoundedCopy(c.ServerName, call.Text(1), 128);
-  c.ConnectPort = static_cast<int16_t>(call.port);
+  c.link.ChannelKind = kind[0];
+  BoundedCopy(c.link.ServerName, call.Text(1), 128);
+  c.link.ConnectPort = static_cast<int16_t>(call.port);
   return StartOperation(c, kConnectOnly, LocalHost);
 }
 

@@ -19,61 +19,61 @@ namespace {
 constexpr int kHeaderRoom = static_cast<int>(sizeof(ChannelContext::CommandBuffer)) - 1;
 
 // The entry being sent is the text at AttachList, cut at its separator.
-const char* ShownNameOf(const ChannelContext& c) { return ShownName(c.AttachList, gSettings.NameSep); }
+const char* ShownNameOf(const ChannelContext& c) { return ShownName(c.smtp.AttachList, gSettings.NameSep); }
 
 // A header that cannot be built within the line limits (a shown name of
 // thousands of characters) is never sent cut: the send fails.
 int SendHeader(ChannelContext& c, uint32_t now, int length, int nextState) {
   if (length < 0) return FailStep(c, 0, kCannotOpenFile);
-  int rc = SendMessageLine(c, now, c.CommandBuffer);
+  int rc = SendMessageLine(c, now, c.link.CommandBuffer);
   if (rc < 0) return rc;
-  c.NextState = nextState;
+  c.link.NextState = nextState;
   return kStepDone;
 }
 
 // After the last line of a file: the next entry's part, or the end of data.
 int EndOfFile(ChannelContext& c) {
   CloseFileHandle(c);
-  if (c.NextAttach == nullptr || c.NextAttach[0] == '\0') {
-    c.NextState = EndOfData;
+  if (c.smtp.NextAttach == nullptr || c.smtp.NextAttach[0] == '\0') {
+    c.link.NextState = EndOfData;
   } else {
-    c.AttachList = c.NextAttach;
-    c.NextState = AttachBoundary;
+    c.smtp.AttachList = c.smtp.NextAttach;
+    c.link.NextState = AttachBoundary;
   }
   return kStepDone;
 }
 
 int BoundaryStep(ChannelContext& c, uint32_t now, int) {
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "\r\n\r\n--%s", Boundary);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "\r\n\r\n--%s", Boundary);
   return SendHeader(c, now, 0, AttachType);
 }
 
 int TypeStep(ChannelContext& c, uint32_t now, int) {
-  char* entry = c.AttachList;
+  char* entry = c.smtp.AttachList;
   char* sep = gSettings.AttachSep != '\0' ? const_cast<char*>(FindChar(entry, gSettings.AttachSep)) : nullptr;
   if (sep != nullptr) {
     *sep = '\0';
-    c.NextAttach = sep + 1;
+    c.smtp.NextAttach = sep + 1;
   } else {
-    c.NextAttach = entry + StringLength(entry);
+    c.smtp.NextAttach = entry + StringLength(entry);
   }
   const char* name = ShownNameOf(c);
-  const char* image = c.DetectImageTypes ? ImageType(name) : nullptr;
-  c.InlineImage = image != nullptr ? 1 : 0;
-  if (image != nullptr) ++c.ContentIdCount;
-  const AttachmentLook look = {c.TextAttachments != 0, gSettings.AttachContentType};
-  int length = BuildAttachTypeHeader(c.CommandBuffer, kHeaderRoom, name, image, c.ContentIdCount, look);
+  const char* image = c.smtp.DetectImageTypes ? ImageType(name) : nullptr;
+  c.smtp.InlineImage = image != nullptr ? 1 : 0;
+  if (image != nullptr) ++c.smtp.ContentIdCount;
+  const AttachmentLook look = {c.smtp.TextAttachments != 0, gSettings.AttachContentType};
+  int length = BuildAttachTypeHeader(c.link.CommandBuffer, kHeaderRoom, name, image, c.smtp.ContentIdCount, look);
   return SendHeader(c, now, length, AttachEncoding);
 }
 
 int EncodingStep(ChannelContext& c, uint32_t now, int) {
-  BoundedCopy(c.CommandBuffer, AttachEncodingLine(c.TextAttachments != 0, c.BodyType), kHeaderRoom - 1);
+  BoundedCopy(c.link.CommandBuffer, AttachEncodingLine(c.smtp.TextAttachments != 0, c.smtp.BodyType), kHeaderRoom - 1);
   return SendHeader(c, now, 0, AttachDisposition);
 }
 
 int DispositionStep(ChannelContext& c, uint32_t now, int) {
-  bool inlinePart = c.InlineImage != 0 || c.TextAttachments != 0;
-  int length = BuildDispositionHeader(c.CommandBuffer, kHeaderRoom, ShownNameOf(c), inlinePart);
+  bool inlinePart = c.smtp.InlineImage != 0 || c.smtp.TextAttachments != 0;
+  int length = BuildDispositionHeader(c.link.CommandBuffer, kHeaderRoom, ShownNameOf(c), inlinePart);
   int rc = SendHeader(c, now, length, AttachOpen);
   if (rc == kStepDone) SetTimers(c, now, 0, gSettings.SendWait);
   return rc;
@@ -81,18 +81,18 @@ int DispositionStep(ChannelContext& c, uint32_t now, int) {
 
 int OpenStep(ChannelContext& c, uint32_t, int) {
   // The path ends at the name separator; the entry is restored after the open.
-  char* sep = gSettings.NameSep != '\0' ? const_cast<char*>(FindChar(c.AttachList, gSettings.NameSep)) : nullptr;
+  char* sep = gSettings.NameSep != '\0' ? const_cast<char*>(FindChar(c.smtp.AttachList, gSettings.NameSep)) : nullptr;
   if (sep != nullptr) *sep = '\0';
-  int handle = OpenInputFile(c, c.AttachList);
+  int handle = OpenInputFile(c, c.smtp.AttachList);
   if (sep != nullptr) *sep = gSettings.NameSep;
   if (handle < 0) return FailStep(c, handle, kCannotOpenFile);
-  if (c.TextAttachments) {
+  if (c.smtp.TextAttachments) {
     GetMsgChar(c, true);
-    c.PushbackChar = 0;
-    c.TextInMemory = 0;
-    c.NextState = AttachTextLine;
+    c.smtp.PushbackChar = 0;
+    c.smtp.TextInMemory = 0;
+    c.link.NextState = AttachTextLine;
   } else {
-    c.NextState = AttachBase64Line;
+    c.link.NextState = AttachBase64Line;
   }
   return kStepDone;
 }
@@ -104,22 +104,22 @@ int Base64LineStep(ChannelContext& c, uint32_t now, int) {
   int count = ReadInputFile(c, data, kBase64LineBytes);
   if (count < 0) return FailStep(c, 0, kCannotOpenFile);
   if (count == 0) return EndOfFile(c);
-  c.AttachBytesIn += count;
-  int length = EncodeLine(data, c.CommandBuffer, count);
-  c.AttachBytesOut += length + 2;
-  int rc = WexlSend(ChannelSlot(c), c.CommandBuffer, length + 2);
+  c.diag.AttachBytesIn += count;
+  int length = EncodeLine(data, c.link.CommandBuffer, count);
+  c.diag.AttachBytesOut += length + 2;
+  int rc = WexlSend(ChannelSlot(c), c.link.CommandBuffer, length + 2);
   if (rc < 0) return FailStep(c, rc, kWriteError);
   SetTimers(c, now, gSettings.LineWait, gSettings.SendWait);
   return kStepDone;
 }
 
 int TextLineStep(ChannelContext& c, uint32_t now, int) {
-  int length = BuildTextLine(c, c.CommandBuffer, static_cast<int>(sizeof c.CommandBuffer));
+  int length = BuildTextLine(c, c.link.CommandBuffer, static_cast<int>(sizeof c.link.CommandBuffer));
   if (length < -1) return FailStep(c, 0, length);
   if (length == -1) return EndOfFile(c);
-  c.AttachBytesIn += length;
-  c.AttachBytesOut += length + 2;
-  return SendMessageLine(c, now, c.CommandBuffer);
+  c.diag.AttachBytesIn += length;
+  c.diag.AttachBytesOut += length + 2;
+  return SendMessageLine(c, now, c.link.CommandBuffer);
 }
 
 constexpr StateStep kRows[] = {

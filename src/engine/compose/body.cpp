@@ -17,16 +17,16 @@ namespace {
 
 // Sends a formatted line of CommandBuffer.
 int SendFormatted(ChannelContext& c, uint32_t now, const char* format, const char* text) {
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, format, text);
-  return SendMessageLine(c, now, c.CommandBuffer);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, format, text);
+  return SendMessageLine(c, now, c.link.CommandBuffer);
 }
 
 // Sends a header line that may come from the application's settings, and
 // with `emptyLineAfter` the empty line that ends the part's headers. A line
 // break inside it becomes a fold, so it can never start a line of its own.
 int SendPartHeader(ChannelContext& c, uint32_t now, const char* text, bool emptyLineAfter) {
-  char* out = c.CommandBuffer;
-  const int size = static_cast<int>(sizeof c.CommandBuffer) - 2;  // room for the empty line's CR LF
+  char* out = c.link.CommandBuffer;
+  const int size = static_cast<int>(sizeof c.link.CommandBuffer) - 2;  // room for the empty line's CR LF
   HeaderText header = HeaderValue("", text);
   int used = NextHeaderLine(header, out, size);
   if (used < 0) used = 0;
@@ -41,15 +41,15 @@ int SendPartHeader(ChannelContext& c, uint32_t now, const char* text, bool empty
 
 int TextPartStartStep(ChannelContext& c, uint32_t now, int) {
   if (int rc = SendFormatted(c, now, "--%s", Boundary)) return rc;
-  if (c.AltText == nullptr) {
-    c.NextState = TextPartType;
+  if (c.smtp.AltText == nullptr) {
+    c.link.NextState = TextPartType;
     return kStepDone;
   }
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "Content-Type: multipart/alternative; boundary=\"%sALT===\"\r\n",
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "Content-Type: multipart/alternative; boundary=\"%sALT===\"\r\n",
            Boundary);
-  if (int rc = SendMessageLine(c, now, c.CommandBuffer)) return rc;
+  if (int rc = SendMessageLine(c, now, c.link.CommandBuffer)) return rc;
   if (int rc = SendFormatted(c, now, "--%sALT===", Boundary)) return rc;
-  c.NextState = AltPartType;
+  c.link.NextState = AltPartType;
   return kStepDone;
 }
 
@@ -57,31 +57,31 @@ int TextPartStartStep(ChannelContext& c, uint32_t now, int) {
 // reader's position is free until state 238 resets the reader.
 int AltPartTypeStep(ChannelContext& c, uint32_t now, int) {
   if (int rc = SendMessageLine(c, now, "Content-Type: text/plain\r\n")) return rc;
-  c.MsgBufPos = 0;
-  c.NextState = AltPartText;
+  c.smtp.MsgBufPos = 0;
+  c.link.NextState = AltPartText;
   return kStepDone;
 }
 
 // One line of the alternative text per step: cut at its line ends, dot-stuffed.
 int AltPartTextStep(ChannelContext& c, uint32_t now, int) {
-  const int n = NextTextLine(c.AltText, c.MsgBufPos, c.CommandBuffer, static_cast<int>(sizeof c.CommandBuffer));
+  const int n = NextTextLine(c.smtp.AltText, c.smtp.MsgBufPos, c.link.CommandBuffer, static_cast<int>(sizeof c.link.CommandBuffer));
   if (n >= 0) {
-    if (int rc = SendMessageLine(c, now, c.CommandBuffer)) return rc;
+    if (int rc = SendMessageLine(c, now, c.link.CommandBuffer)) return rc;
   }
-  if (n < 0 || c.AltText[c.MsgBufPos] == '\0') c.NextState = AltPartEnd;
+  if (n < 0 || c.smtp.AltText[c.smtp.MsgBufPos] == '\0') c.link.NextState = AltPartEnd;
   return kStepDone;
 }
 
 int AltPartEndStep(ChannelContext& c, uint32_t now, int) {
   if (int rc = SendFormatted(c, now, "--%sALT===", Boundary)) return rc;
-  c.NextState = TextPartType;
+  c.link.NextState = TextPartType;
   return kStepDone;
 }
 
 int TextPartTypeStep(ChannelContext& c, uint32_t now, int) {
-  const TextPartLabel label = MainTextLabel(c.BodyType, gSettings.UserContentType);
+  const TextPartLabel label = MainTextLabel(c.smtp.BodyType, gSettings.UserContentType);
   if (int rc = SendPartHeader(c, now, label.contentType, !label.encodingFollows)) return rc;
-  c.NextState = label.encodingFollows ? TextPartEncoding : TextOpen;
+  c.link.NextState = label.encodingFollows ? TextPartEncoding : TextOpen;
   return kStepDone;
 }
 
@@ -89,7 +89,7 @@ int TextPartEncodingStep(ChannelContext& c, uint32_t now, int) {
   const char* line = gSettings.UserTransferEncoding[0] != '\0' ? gSettings.UserTransferEncoding
                                                                : "Content-Transfer-Encoding: quoted-printable";
   if (int rc = SendPartHeader(c, now, line, true)) return rc;
-  c.NextState = TextOpen;
+  c.link.NextState = TextOpen;
   return kStepDone;
 }
 
@@ -97,46 +97,46 @@ int TextPartEncodingStep(ChannelContext& c, uint32_t now, int) {
 // over from an earlier one.
 int TextOpenStep(ChannelContext& c, uint32_t, int) {
   GetMsgChar(c, true);
-  c.PushbackChar = 0;
-  c.NextState = c.MessageText != nullptr && c.MessageText[0] == '@' ? TextFromFile : TextFromMemory;
+  c.smtp.PushbackChar = 0;
+  c.link.NextState = c.smtp.MessageText != nullptr && c.smtp.MessageText[0] == '@' ? TextFromFile : TextFromMemory;
   return kStepDone;
 }
 
 int TextFromMemoryStep(ChannelContext& c, uint32_t, int) {
-  c.PushbackChar = 0;
-  c.TextInMemory = 1;
-  c.NextState = TextLineFromMemory;
+  c.smtp.PushbackChar = 0;
+  c.smtp.TextInMemory = 1;
+  c.link.NextState = TextLineFromMemory;
   return kStepDone;
 }
 
 int TextFromFileStep(ChannelContext& c, uint32_t, int) {
-  const char* name = c.MessageText + 1;
-  c.TextInMemory = 0;
+  const char* name = c.smtp.MessageText + 1;
+  c.smtp.TextInMemory = 0;
   LogFormat(c, "Opening message file [%s]\r\n", name);
   const int handle = OpenInputFile(c, name);
   if (handle < 1) return FailStep(c, handle, kCannotOpenFile);
-  c.NextState = TextLineFromFile;
+  c.link.NextState = TextLineFromFile;
   return kStepDone;
 }
 
 // After the text: the alternative part is closed before any attachment.
 int EndOfText(ChannelContext& c, uint32_t now) {
-  if (c.ThisState == TextLineFromFile) CloseFileHandle(c);
-  if (c.AltText != nullptr) {
+  if (c.link.ThisState == TextLineFromFile) CloseFileHandle(c);
+  if (c.smtp.AltText != nullptr) {
     if (int rc = SendFormatted(c, now, "--%sALT===--\r\n", Boundary)) return rc;
   }
-  c.NextState = c.AttachList != nullptr ? AttachBoundary : EndOfData;
+  c.link.NextState = c.smtp.AttachList != nullptr ? AttachBoundary : EndOfData;
   return kStepDone;
 }
 
 // One text line per step; the state repeats until the text is used up. A
 // read error fails the send before the server could take the message.
 int TextLineStep(ChannelContext& c, uint32_t now, int) {
-  const int n = BuildTextLine(c, c.CommandBuffer, static_cast<int>(sizeof c.CommandBuffer));
+  const int n = BuildTextLine(c, c.link.CommandBuffer, static_cast<int>(sizeof c.link.CommandBuffer));
   if (n == -1) return EndOfText(c, now);
   if (n < 0) return FailStep(c, 0, n);
-  c.TextBytesOut += n + 2;
-  return SendMessageLine(c, now, c.CommandBuffer);
+  c.diag.TextBytesOut += n + 2;
+  return SendMessageLine(c, now, c.link.CommandBuffer);
 }
 
 constexpr StateStep kRows[] = {

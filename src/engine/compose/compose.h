@@ -12,7 +12,7 @@ constexpr int kMaxLineOctets = 998;
 
 // A message is multipart when it has attachments or a body type other than
 // plain text.
-inline bool IsMultipart(const ChannelContext& c) { return c.AttachList != nullptr || c.BodyType != 0; }
+inline bool IsMultipart(const ChannelContext& c) { return c.smtp.AttachList != nullptr || c.smtp.BodyType != 0; }
 
 // Whether the line builder encodes text lines quoted-printable under a body
 // type: every type except plain (0) and HTML (2). Labels follow the same rule.

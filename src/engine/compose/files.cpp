@@ -9,20 +9,20 @@ int OpenInputFile(ChannelContext& c, const char* path) {
   LogFormat(c, "Opening file [%s]. ", path != nullptr ? path : "");
   int handle = platform::FileOpenRead(path);
   LogFormat(c, "Handle = %d\r\n", handle);
-  c.FileHandle = handle > 0 ? handle : 0;
-  if (handle > 0) HoldFileBuffer(c.HandleBuffer, false);
+  c.files.FileHandle = handle > 0 ? handle : 0;
+  if (handle > 0) HoldFileBuffer(c.files.HandleBuffer, false);
   return handle;
 }
 
 void CloseFileHandle(ChannelContext& c) {
-  DropFileBuffer(c.HandleBuffer);
-  if (c.FileHandle <= 0) return;
-  LogFormat(c, "Closing file %d\r\n", static_cast<int>(c.FileHandle));
-  platform::FileClose(c.FileHandle);
-  c.FileHandle = 0;
+  DropFileBuffer(c.files.HandleBuffer);
+  if (c.files.FileHandle <= 0) return;
+  LogFormat(c, "Closing file %d\r\n", static_cast<int>(c.files.FileHandle));
+  platform::FileClose(c.files.FileHandle);
+  c.files.FileHandle = 0;
 }
 
 int ReadInputFile(ChannelContext& c, char* out, int count) {
-  if (c.FileHandle <= 0) return -1;
-  return BufferedRead(c.HandleBuffer, c.FileHandle, out, count);
+  if (c.files.FileHandle <= 0) return -1;
+  return BufferedRead(c.files.HandleBuffer, c.files.FileHandle, out, count);
 }

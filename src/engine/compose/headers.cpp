@@ -18,8 +18,8 @@ namespace {
 // Sends every physical line of a header, each with its CR LF. A failed send
 // fails the step (-52).
 int SendHeader(ChannelContext& c, HeaderText header) {
-  while (NextHeaderLine(header, c.CommandBuffer, sizeof c.CommandBuffer) >= 0) {
-    int rc = WexlSendLine(ChannelSlot(c), c.CommandBuffer);
+  while (NextHeaderLine(header, c.link.CommandBuffer, sizeof c.link.CommandBuffer) >= 0) {
+    int rc = WexlSendLine(ChannelSlot(c), c.link.CommandBuffer);
     if (rc < 0) return FailStep(c, rc, kWriteError);
   }
   return kStepDone;
@@ -29,16 +29,16 @@ int SendHeader(ChannelContext& c, HeaderText header) {
 int SendFixed(ChannelContext& c, const char* line, int next) {
   int rc = WexlSendLine(ChannelSlot(c), line);
   if (rc < 0) return FailStep(c, rc, kWriteError);
-  c.NextState = next;
+  c.link.NextState = next;
   return kStepDone;
 }
 
 // The state after `done`: the first header still ahead that this message
 // has, else the empty line that ends the block.
 int HeaderAfter(const ChannelContext& c, int done) {
-  if (done < HeaderReplyTo && c.ReplyTo[0] != '\0') return HeaderReplyTo;
-  if (done < HeaderSubject && c.Subject != nullptr) return HeaderSubject;
-  if (done < HeaderCc && c.CcList != nullptr) return HeaderCc;
+  if (done < HeaderReplyTo && c.smtp.ReplyTo[0] != '\0') return HeaderReplyTo;
+  if (done < HeaderSubject && c.smtp.Subject != nullptr) return HeaderSubject;
+  if (done < HeaderCc && c.smtp.CcList != nullptr) return HeaderCc;
   if (IsMultipart(c)) return HeaderMime;
   return HeaderEnd;
 }
@@ -46,12 +46,12 @@ int HeaderAfter(const ChannelContext& c, int done) {
 // Sends one header and moves on to the next one the message has.
 int SendAndMoveOn(ChannelContext& c, HeaderText header) {
   int rc = SendHeader(c, header);
-  if (rc == kStepDone) c.NextState = HeaderAfter(c, c.ThisState);
+  if (rc == kStepDone) c.link.NextState = HeaderAfter(c, c.link.ThisState);
   return rc;
 }
 
 int StartStep(ChannelContext& c, uint32_t, int) {
-  c.NextState = HeaderMailer;
+  c.link.NextState = HeaderMailer;
   return kStepDone;
 }
 
@@ -60,48 +60,48 @@ int MailerStep(ChannelContext& c, uint32_t, int) {
 }
 
 int DateStep(ChannelContext& c, uint32_t, int) {
-  DateHeaderNow(c.CommandBuffer, sizeof c.CommandBuffer);
-  return SendFixed(c, c.CommandBuffer, HeaderTo);
+  DateHeaderNow(c.link.CommandBuffer, sizeof c.link.CommandBuffer);
+  return SendFixed(c, c.link.CommandBuffer, HeaderTo);
 }
 
 // The To list goes into its header whole, display names included; with
 // HideTo set the recipients get their RCPT TO but the header is left out.
 int ToStep(ChannelContext& c, uint32_t now, int) {
-  c.NextState = HeaderFrom;
-  if (gSettings.HideTo != 0 || c.ToList == nullptr) return kStepDone;
-  int rc = SendHeader(c, HeaderValue("To: ", c.ToList, gSettings.AddressSep));
+  c.link.NextState = HeaderFrom;
+  if (gSettings.HideTo != 0 || c.smtp.ToList == nullptr) return kStepDone;
+  int rc = SendHeader(c, HeaderValue("To: ", c.smtp.ToList, gSettings.AddressSep));
   if (rc == kStepDone) SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
   return rc;
 }
 
 int FromStep(ChannelContext& c, uint32_t, int) {
-  if (c.FromAddress[0] == '\0') {
-    c.NextState = HeaderAfter(c, HeaderFrom);
+  if (c.smtp.FromAddress[0] == '\0') {
+    c.link.NextState = HeaderAfter(c, HeaderFrom);
     return kStepDone;
   }
-  return SendAndMoveOn(c, HeaderValue("From: ", c.FromAddress));
+  return SendAndMoveOn(c, HeaderValue("From: ", c.smtp.FromAddress));
 }
 
-int ReplyToStep(ChannelContext& c, uint32_t, int) { return SendAndMoveOn(c, HeaderValue("Reply-To: ", c.ReplyTo)); }
+int ReplyToStep(ChannelContext& c, uint32_t, int) { return SendAndMoveOn(c, HeaderValue("Reply-To: ", c.smtp.ReplyTo)); }
 
 // The extra header lines go along only with a subject.
 int SubjectStep(ChannelContext& c, uint32_t, int) {
-  int rc = SendHeader(c, HeaderValue("Subject: ", c.Subject));
+  int rc = SendHeader(c, HeaderValue("Subject: ", c.smtp.Subject));
   if (rc != kStepDone) return rc;
-  return SendAndMoveOn(c, HeaderBlock(c.ExtraHeaders));
+  return SendAndMoveOn(c, HeaderBlock(c.smtp.ExtraHeaders));
 }
 
 // The BCC list never appears in a header.
 int CcStep(ChannelContext& c, uint32_t, int) {
-  return SendAndMoveOn(c, HeaderValue("CC: ", c.CcList, gSettings.AddressSep));
+  return SendAndMoveOn(c, HeaderValue("CC: ", c.smtp.CcList, gSettings.AddressSep));
 }
 
 int MimeStep(ChannelContext& c, uint32_t, int) { return SendFixed(c, "MIME-Version: 1.0", HeaderContentType); }
 
 // One header in two lines when an alternative text goes along with HTML.
 int ContentTypeStep(ChannelContext& c, uint32_t, int) {
-  MessageContentType(c.BodyType == 2, c.AltText != nullptr, Boundary, c.CommandBuffer, sizeof c.CommandBuffer);
-  return SendFixed(c, c.CommandBuffer, HeaderEnd);
+  MessageContentType(c.smtp.BodyType == 2, c.smtp.AltText != nullptr, Boundary, c.link.CommandBuffer, sizeof c.link.CommandBuffer);
+  return SendFixed(c, c.link.CommandBuffer, HeaderEnd);
 }
 
 int EndStep(ChannelContext& c, uint32_t, int) { return SendFixed(c, "", IsMultipart(c) ? TextPartStart : TextOpen); }

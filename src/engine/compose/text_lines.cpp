@@ -23,12 +23,12 @@ int ClampedLineLimit() {
 }
 
 int ReadSource(ChannelContext& c, char* out, int room) {
-  if (c.TextInMemory) {
+  if (c.smtp.TextInMemory) {
     int count = 0;
-    if (c.MessageText != nullptr) {
-      while (count < room && c.MessageText[count] != '\0') ++count;
-      memcpy(out, c.MessageText, static_cast<size_t>(count));
-      c.MessageText += count;
+    if (c.smtp.MessageText != nullptr) {
+      while (count < room && c.smtp.MessageText[count] != '\0') ++count;
+      memcpy(out, c.smtp.MessageText, static_cast<size_t>(count));
+      c.smtp.MessageText += count;
     }
     return count;
   }
@@ -41,40 +41,40 @@ int ReadSource(ChannelContext& c, char* out, int room) {
 // to the front and appends what the source has. 0 or a read error.
 int Refill(ChannelContext& c, int& keep) {
   // A position too far back is given up, so that there is always room to read.
-  if (keep >= 0 && c.MsgBufPos - keep > kMaxKeep) keep = -1;
-  const int from = keep >= 0 && keep < c.MsgBufPos ? keep : c.MsgBufPos;
-  const int kept = c.MsgBufEnd - from;
-  memmove(c.MsgBuffer, c.MsgBuffer + from, static_cast<size_t>(kept));
-  c.MsgBufPos -= from;
+  if (keep >= 0 && c.smtp.MsgBufPos - keep > kMaxKeep) keep = -1;
+  const int from = keep >= 0 && keep < c.smtp.MsgBufPos ? keep : c.smtp.MsgBufPos;
+  const int kept = c.smtp.MsgBufEnd - from;
+  memmove(c.smtp.MsgBuffer, c.smtp.MsgBuffer + from, static_cast<size_t>(kept));
+  c.smtp.MsgBufPos -= from;
   if (keep >= 0) keep -= from;
-  const int count = ReadSource(c, c.MsgBuffer + kept, kBufferFill - kept);
+  const int count = ReadSource(c, c.smtp.MsgBuffer + kept, kBufferFill - kept);
   if (count < 0) return count;
-  if (count == 0) c.MsgBufEof = 1;
-  c.TextBytesIn += count;
-  c.MsgBufEnd = kept + count;
+  if (count == 0) c.smtp.MsgBufEof = 1;
+  c.diag.TextBytesIn += count;
+  c.smtp.MsgBufEnd = kept + count;
   return 0;
 }
 
 // GetMsgChar with a position in the buffer that a refill must keep.
 int NextByte(ChannelContext& c, int& keep) {
-  if (!c.MsgBufEof && c.MsgBufEnd - c.MsgBufPos <= ClampedLineLimit()) {
+  if (!c.smtp.MsgBufEof && c.smtp.MsgBufEnd - c.smtp.MsgBufPos <= ClampedLineLimit()) {
     if (int rc = Refill(c, keep)) return rc;
   }
-  if (c.MsgBufPos >= c.MsgBufEnd) return 0;
-  const int ch = static_cast<unsigned char>(c.MsgBuffer[c.MsgBufPos++]);
+  if (c.smtp.MsgBufPos >= c.smtp.MsgBufEnd) return 0;
+  const int ch = static_cast<unsigned char>(c.smtp.MsgBuffer[c.smtp.MsgBufPos++]);
   if (ch == 0) {
     // A NUL byte ends the text: nothing after it is handed out.
-    c.MsgBufEof = 1;
-    c.MsgBufPos = c.MsgBufEnd;
+    c.smtp.MsgBufEof = 1;
+    c.smtp.MsgBufPos = c.smtp.MsgBufEnd;
   }
   return ch;
 }
 
 // The look-ahead character if one is kept, else the next byte.
 int TakeChar(ChannelContext& c, int& keep) {
-  if (c.PushbackChar != 0) {
-    const int ch = static_cast<unsigned char>(c.PushbackChar);
-    c.PushbackChar = 0;
+  if (c.smtp.PushbackChar != 0) {
+    const int ch = static_cast<unsigned char>(c.smtp.PushbackChar);
+    c.smtp.PushbackChar = 0;
     return ch;
   }
   return NextByte(c, keep);
@@ -131,9 +131,9 @@ int BuildHtml(ChannelContext& c, LineBuild& b) {
     if (b.count >= max) {
       if (mark >= 0) {
         b.count = blankEnd;
-        c.MsgBufPos = mark;
+        c.smtp.MsgBufPos = mark;
       } else {
-        c.PushbackChar = static_cast<char>(ch);
+        c.smtp.PushbackChar = static_cast<char>(ch);
       }
       return 0;
     }
@@ -141,7 +141,7 @@ int BuildHtml(ChannelContext& c, LineBuild& b) {
     b.line[b.count++] = out;
     if (out == ' ' || out == '\t') {
       blankEnd = b.count;
-      mark = c.MsgBufPos;
+      mark = c.smtp.MsgBufPos;
     }
   }
 }
@@ -165,7 +165,7 @@ int BuildQuoted(ChannelContext& c, LineBuild& b) {
     }
     const int next = NextByte(c, keep);
     if (next < 0) return next;
-    c.PushbackChar = static_cast<char>(next);
+    c.smtp.PushbackChar = static_cast<char>(next);
     if (b.count >= limit || (b.count == limit - 1 && next != '.')) {
       b.line[b.count++] = '=';
       return 0;
@@ -177,9 +177,9 @@ int BuildQuoted(ChannelContext& c, LineBuild& b) {
 
 int GetMsgChar(ChannelContext& c, bool reset) {
   if (reset) {
-    c.MsgBufPos = 0;
-    c.MsgBufEnd = 0;
-    c.MsgBufEof = 0;
+    c.smtp.MsgBufPos = 0;
+    c.smtp.MsgBufEnd = 0;
+    c.smtp.MsgBufEof = 0;
     return 0;
   }
   int keep = -1;
@@ -192,9 +192,9 @@ int BuildTextLine(ChannelContext& c, char* line, int size) {
   line[0] = '\0';
   LineBuild b{line, 0, 0, false};
   int rc;
-  if (TextLinesQuotedPrintable(c.BodyType)) {
+  if (TextLinesQuotedPrintable(c.smtp.BodyType)) {
     rc = BuildQuoted(c, b);
-  } else if (c.BodyType == 0) {
+  } else if (c.smtp.BodyType == 0) {
     rc = BuildPlain(c, b);
   } else {
     rc = BuildHtml(c, b);

@@ -10,20 +10,20 @@
 namespace {
 
 int LocalHostStep(ChannelContext& c, uint32_t, int) {
-  c.CommandBuffer[0] = '\0';
-  c.NextState = ResolveServer;
+  c.link.CommandBuffer[0] = '\0';
+  c.link.NextState = ResolveServer;
   return kStepDone;
 }
 
 // Resolves into a value of the channel's own: the slot a channel names before
 // it connects may belong to another channel by now.
 int ResolveServerStep(ChannelContext& c, uint32_t, int) {
-  LogFormat(c, "Server = '%s'\r\n", c.ServerName);
+  LogFormat(c, "Server = '%s'\r\n", c.link.ServerName);
   uint32_t address = 0;
-  int rc = WexlResolveName(c.ServerName, &address);
+  int rc = WexlResolveName(c.link.ServerName, &address);
   if (rc < 1) return FailStep(c, rc, kServerNotFound);
-  c.NextState = OpenSocket;
-  if (c.LogHandle != 0) {
+  c.link.NextState = OpenSocket;
+  if (c.diag.LogHandle != 0) {
     char text[18];
     if (WexlFormatAddress(address, text, sizeof text) > 0) LogFormat(c, "ServerIP = %s\r\n", text);
   }
@@ -32,17 +32,17 @@ int ResolveServerStep(ChannelContext& c, uint32_t, int) {
 
 int OpenSocketStep(ChannelContext& c, uint32_t now, int) {
   // A connection the channel still holds would otherwise stay open for good.
-  if (c.HoldsSlot) CloseChannelSocket(c);
+  if (c.link.HoldsSlot) CloseChannelSocket(c);
   int slot = WexlCreateSocket();
   if (slot < 0) return NotYet(c, kWaitSlot);
-  c.SlotNumber = static_cast<uint32_t>(slot);
-  c.HoldsSlot = 1;
+  c.link.SlotNumber = static_cast<uint32_t>(slot);
+  c.link.HoldsSlot = 1;
   AttachTrace(c);
   // The connect does not block: the next state waits for it within ConnectWait.
-  int rc = WexlConnect(slot, c.ServerName, static_cast<uint16_t>(c.ConnectPort));
+  int rc = WexlConnect(slot, c.link.ServerName, static_cast<uint16_t>(c.link.ConnectPort));
   if (rc < 0) return FailStep(c, rc, kConnectError);
   SetTimers(c, now, gSettings.MinWait, gSettings.ConnectWait);
-  c.NextState = AwaitConnected;
+  c.link.NextState = AwaitConnected;
   return kStepDone;
 }
 
@@ -51,7 +51,7 @@ int AwaitConnectedStep(ChannelContext& c, uint32_t now, int) {
   if (WexlReady(slot, kWexlException) == 1) return FailStep(c, 0, kConnectError);
   if (WexlReady(slot, kWexlWritable) != 1) return NotYet(c, kWaitWritable);
   SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
-  c.NextState = c.AfterConnectState;
+  c.link.NextState = c.link.AfterConnectState;
   return kStepDone;
 }
 

@@ -12,15 +12,15 @@
 namespace {
 
 int CommandStep(ChannelContext& c, uint32_t now, int) {
-  BoundedCopy(c.CommandBuffer, c.UserCommand, 32);
-  return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait,
-                         c.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
+  BoundedCopy(c.link.CommandBuffer, c.link.UserCommand, 32);
+  return SendCommandLine(c, now, c.link.CommandBuffer, gSettings.MinWait,
+                         c.link.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
 }
 
 // Only the reply's status is judged; the lines after a positive POP3 status
 // of a multi-line command are left to the application.
 int CommandReplyStep(ChannelContext& c, uint32_t, int) {
-  c.NextState = Done;
+  c.link.NextState = Done;
   return kStepDone;
 }
 
@@ -31,7 +31,7 @@ int QuitStep(ChannelContext& c, uint32_t now, int) {
 // A server that closes the connection after QUIT has done what was asked.
 int QuitReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (reply < 0 && reply != kWexlClosed) return FailStep(c, 0, reply);
-  c.NextState = Done;
+  c.link.NextState = Done;
   CloseChannelSocket(c);
   return kStepDone;
 }
@@ -50,19 +50,19 @@ constexpr StateStep kRows[] = {
 extern const StepTable kControlSteps = {kRows, static_cast<int>(std::size(kRows))};
 
 int PrepareCommand(ChannelContext& c, const char* text) {
-  BoundedCopy(c.UserCommand, text, 32);
-  if (c.ChannelKind == kPop3Channel) return Pop3Command;
-  if (c.ChannelKind == kSmtpChannel) return SmtpCommand;
+  BoundedCopy(c.link.UserCommand, text, 32);
+  if (c.link.ChannelKind == kPop3Channel) return Pop3Command;
+  if (c.link.ChannelKind == kSmtpChannel) return SmtpCommand;
   return kBadServerName;
 }
 
 int PrepareClose(ChannelContext& c) {
   CloseChannelFiles(c);
-  if (!c.HoldsSlot) return 0;
+  if (!c.link.HoldsSlot) return 0;
   if (WexlIsOpen(ChannelSlot(c)) != 1) {
     // The server has gone first: nothing to say QUIT to, but the
     // socket and its slot are still ours to give back.
-    c.NextState = Done;
+    c.link.NextState = Done;
     CloseChannelSocket(c);
     return 0;
   }
@@ -71,15 +71,15 @@ int PrepareClose(ChannelContext& c) {
 
 int FinishClose(ChannelContext& c, int rc) {
   ReleaseChannelTexts(c);
-  c.ChannelKind = 0;
+  c.link.ChannelKind = 0;
   return rc;
 }
 
 void AbortOperation(ChannelContext& c) {
-  c.AfterConnectState = 0;
-  c.LastSockCode = 0;
-  c.AutoCall = 1;
-  c.NextState = Done;
+  c.link.AfterConnectState = 0;
+  c.link.LastSockCode = 0;
+  c.link.AutoCall = 1;
+  c.link.NextState = Done;
   CloseChannelFiles(c);
   CloseChannelSocket(c);
 }

@@ -18,7 +18,7 @@ int FieldLength(const char (&field)[N]) {
 // AuthText := UserName, one blank, the digest's hexadecimal text.
 void FormatUserDigest(ChannelContext& c, const unsigned char digest[kDigestSize]) {
   char hex[kDigestHexSize];
-  snprintf(c.AuthText, sizeof c.AuthText, "%.*s %s", FieldLength(c.UserName), c.UserName, DigestToHex(digest, hex));
+  snprintf(c.login.AuthText, sizeof c.login.AuthText, "%.*s %s", FieldLength(c.login.UserName), c.login.UserName, DigestToHex(digest, hex));
 }
 
 }  // namespace
@@ -26,15 +26,15 @@ void FormatUserDigest(ChannelContext& c, const unsigned char digest[kDigestSize]
 void CramMd5Response(ChannelContext& c, const char* challenge, int length) {
   int cut = FindCharN(challenge, '\r', length);
   unsigned char digest[kDigestSize];
-  HmacMd5(challenge, cut < 0 ? length : cut, c.AuthPassword, FieldLength(c.AuthPassword), digest);
+  HmacMd5(challenge, cut < 0 ? length : cut, c.login.AuthPassword, FieldLength(c.login.AuthPassword), digest);
   FormatUserDigest(c, digest);
 }
 
 void ApopDigest(ChannelContext& c) {
   Md5Context context;
   Md5Init(context);
-  Md5Update(context, c.AuthText, static_cast<size_t>(FieldLength(c.AuthText)));
-  Md5Update(context, c.Pop3Password, static_cast<size_t>(FieldLength(c.Pop3Password)));
+  Md5Update(context, c.login.AuthText, static_cast<size_t>(FieldLength(c.login.AuthText)));
+  Md5Update(context, c.login.Pop3Password, static_cast<size_t>(FieldLength(c.login.Pop3Password)));
   unsigned char digest[kDigestSize];
   Md5Final(digest, context);
   FormatUserDigest(c, digest);

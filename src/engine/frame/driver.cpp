@@ -48,15 +48,15 @@ struct StepLookup {
 bool AwaitsReply(Await await) { return await != Await::kNothing && await != Await::kWritable; }
 
 int ReadReply(ChannelContext& c, Await await) {
-  bool smtp = await == Await::kSmtpReply || (await == Await::kChannelReply && c.ChannelKind == kSmtpChannel);
+  bool smtp = await == Await::kSmtpReply || (await == Await::kChannelReply && c.link.ChannelKind == kSmtpChannel);
   return smtp ? ReadSmtpReply(c) : ReadPop3Reply(c);
 }
 
 // The bookkeeping of a step that ran or waits: kovDriver returns NextState.
 int EndStep(ChannelContext& c) {
-  c.PrevState = c.ThisState;
-  c.ThisState = -1;
-  return c.NextState;
+  c.link.PrevState = c.link.ThisState;
+  c.link.ThisState = -1;
+  return c.link.NextState;
 }
 
 // Whether the output must reach the system before a row runs, as far as it
@@ -64,7 +64,7 @@ int EndStep(ChannelContext& c) {
 // over, a row that writes needs room for its line. 1 when the row may run, 0
 // when the system has not taken enough yet, or the failed hand-over.
 int OutputReady(const ChannelContext& c, const StateStep& row) {
-  if (!c.HoldsSlot) return 1;
+  if (!c.link.HoldsSlot) return 1;
   if (row.await == Await::kWritable) return WexlCanSend(ChannelSlot(c));
   if (!AwaitsReply(row.await)) return 1;
   int rc = WexlFlush(ChannelSlot(c), 0);
@@ -76,9 +76,9 @@ int OutputReady(const ChannelContext& c, const StateStep& row) {
 // waits, when a pause follows, and before a reply is awaited. Only the
 // automatic loop going straight on to the next line lets it gather.
 bool OutputMustGo(const ChannelContext& c, bool fromLoop, uint32_t now) {
-  if (!fromLoop || c.WaitFor != kWaitNothing || c.NextState == Done) return true;
-  if (now - c.TimerStart < c.NotBefore) return true;
-  const StateStep* next = FindStep(c.NextState);
+  if (!fromLoop || c.link.WaitFor != kWaitNothing || c.link.NextState == Done) return true;
+  if (now - c.link.TimerStart < c.link.NotBefore) return true;
+  const StateStep* next = FindStep(c.link.NextState);
   return next == nullptr || AwaitsReply(next->await);
 }
 
@@ -86,11 +86,11 @@ bool OutputMustGo(const ChannelContext& c, bool fromLoop, uint32_t now) {
 // the step as its send would have, -52), and the files written out when the
 // operation ends (-1 when that fails). 0, or the failure's result.
 int AfterStep(ChannelContext& c, bool fromLoop, uint32_t now) {
-  if (c.HoldsSlot && OutputMustGo(c, fromLoop, now)) {
+  if (c.link.HoldsSlot && OutputMustGo(c, fromLoop, now)) {
     int rc = WexlFlush(ChannelSlot(c), 0);
     if (rc < 0) return FailStep(c, rc, kWriteError);
   }
-  if (c.NextState == Done && FlushOutFiles(c) < 0) return FailStep(c, 0, kWexlClosed);
+  if (c.link.NextState == Done && FlushOutFiles(c) < 0) return FailStep(c, 0, kWexlClosed);
   return 0;
 }
 
@@ -99,7 +99,7 @@ int RunRow(ChannelContext& c, const StateStep& row, uint32_t now, bool fromLoop)
   int reply = 0;
   if (AwaitsReply(row.await)) {
     if (WexlWaitReadable(ChannelSlot(c), 0) != 1) {
-      c.WaitFor = kWaitReadable;
+      c.link.WaitFor = kWaitReadable;
       return EndStep(c);
     }
     reply = ReadReply(c, row.await);
@@ -108,7 +108,7 @@ int RunRow(ChannelContext& c, const StateStep& row, uint32_t now, bool fromLoop)
   int rc = row.step(c, now, reply);
   if (rc < 0) return rc;
   // No free socket slot: the caller hears -7 and the state stays, so that a later call tries again.
-  if (rc == kStepNotYet && c.WaitFor == kWaitSlot) return kInvalidSocket;
+  if (rc == kStepNotYet && c.link.WaitFor == kWaitSlot) return kInvalidSocket;
   if (int failed = AfterStep(c, fromLoop, now)) return failed;
   return EndStep(c);
 }
@@ -140,37 +140,37 @@ const char* StateName(int state) {
 }
 
 int DriverStep(ChannelContext& c, bool fromLoop) {
-  c.CommandBuffer[0] = '\0';
-  c.ReplyBuffer[0] = '\0';
-  c.WaitFor = kWaitNothing;
+  c.link.CommandBuffer[0] = '\0';
+  c.link.ReplyBuffer[0] = '\0';
+  c.link.WaitFor = kWaitNothing;
   const uint32_t now = platform::TickCount();
-  const uint32_t elapsed = now - c.TimerStart;
-  if (elapsed < c.NotBefore) return CallAgain(fromLoop);
-  if (c.Deadline != 0 && elapsed > c.Deadline) return FailStep(c, 0, kTimedOut);
-  const StateStep* row = FindStep(c.NextState);
+  const uint32_t elapsed = now - c.link.TimerStart;
+  if (elapsed < c.link.NotBefore) return CallAgain(fromLoop);
+  if (c.link.Deadline != 0 && elapsed > c.link.Deadline) return FailStep(c, 0, kTimedOut);
+  const StateStep* row = FindStep(c.link.NextState);
   // A row that talks on the connection cannot run without one: end the
   // operation rather than wait for what can never come.
-  if (row != nullptr && row->await != Await::kNothing && !c.HoldsSlot) return FailStep(c, 0, kNotConnected);
+  if (row != nullptr && row->await != Await::kNothing && !c.link.HoldsSlot) return FailStep(c, 0, kNotConnected);
   if (row != nullptr) {
     const int ready = OutputReady(c, *row);
     if (ready < 0) return FailStep(c, ready, kWriteError);
     if (ready == 0) {
-      c.WaitFor = kWaitWritable;
+      c.link.WaitFor = kWaitWritable;
       return CallAgain(fromLoop);
     }
   }
-  c.ThisState = c.NextState;
-  if (c.ThisState > 0) ++c.StepCount;
-  if (c.ThisState != c.PrevState) LogFormat(c, "<%3d:%ld>\r\n", c.ThisState, static_cast<long>(now));
-  if (c.ThisState == Done) {
-    c.ThisState = -1;
-    c.NotBefore = 0;
-    c.Deadline = 0;
+  c.link.ThisState = c.link.NextState;
+  if (c.link.ThisState > 0) ++c.link.StepCount;
+  if (c.link.ThisState != c.link.PrevState) LogFormat(c, "<%3d:%ld>\r\n", c.link.ThisState, static_cast<long>(now));
+  if (c.link.ThisState == Done) {
+    c.link.ThisState = -1;
+    c.link.NotBefore = 0;
+    c.link.Deadline = 0;
     return 0;
   }
   if (row == nullptr) {
     // No step can ever run: end the operation rather than return the same state for ever.
-    LogFormat(c, "ERROR! Unknown state %d\r\n", c.ThisState);
+    LogFormat(c, "ERROR! Unknown state %d\r\n", c.link.ThisState);
     return FailStep(c, 0, kBadStatusFlag);
   }
   return RunRow(c, *row, now, fromLoop);

@@ -18,16 +18,16 @@ namespace {
 constexpr uint32_t kUnboundedWaitSlice = 1000;
 
 void WaitBeforeNextStep(const ChannelContext& c) {
-  const uint32_t elapsed = platform::TickCount() - c.TimerStart;
-  if (elapsed < c.NotBefore) {
-    platform::SleepMs(c.NotBefore - elapsed);
+  const uint32_t elapsed = platform::TickCount() - c.link.TimerStart;
+  if (elapsed < c.link.NotBefore) {
+    platform::SleepMs(c.link.NotBefore - elapsed);
     return;
   }
-  if (c.WaitFor == kWaitReadable || c.WaitFor == kWaitWritable) {
+  if (c.link.WaitFor == kWaitReadable || c.link.WaitFor == kWaitWritable) {
     // One past the deadline, so that the next step reports the time-out.
-    uint32_t limit = c.Deadline == 0 ? kUnboundedWaitSlice : c.Deadline >= elapsed ? c.Deadline - elapsed + 1 : 0;
-    if (c.HoldsSlot) {
-      WexlWaitReady(ChannelSlot(c), c.WaitFor, limit);
+    uint32_t limit = c.link.Deadline == 0 ? kUnboundedWaitSlice : c.link.Deadline >= elapsed ? c.link.Deadline - elapsed + 1 : 0;
+    if (c.link.HoldsSlot) {
+      WexlWaitReady(ChannelSlot(c), c.link.WaitFor, limit);
     } else {
       platform::SleepMs(limit);  // without a connection nothing can change before the deadline
     }
@@ -45,18 +45,18 @@ int DriveToCompletion(ChannelContext& c) {
 }
 
 int EnterOperation(ChannelContext& c, const OperationRules& rules) {
-  if (rules.kindRule == OperationRules::kSetsKind) c.ChannelKind = rules.kind;
-  if (rules.kindRule == OperationRules::kNeedsKindFirst && c.ChannelKind != rules.kind) return rules.wrongKind;
+  if (rules.kindRule == OperationRules::kSetsKind) c.link.ChannelKind = rules.kind;
+  if (rules.kindRule == OperationRules::kNeedsKindFirst && c.link.ChannelKind != rules.kind) return rules.wrongKind;
   LogEntry(c, rules.name);
   return 0;
 }
 
 int StartOperation(ChannelContext& c, const OperationRules& rules, int firstState) {
-  c.NextState = firstState;
-  c.AfterConnectState = 0;
-  c.LastSockCode = 0;
-  if (c.AutoCall == 0 && !rules.clearTimersManual) return 0;
-  c.NotBefore = 0;
-  c.Deadline = 0;
-  return c.AutoCall == 0 ? 0 : DriveToCompletion(c);
+  c.link.NextState = firstState;
+  c.link.AfterConnectState = 0;
+  c.link.LastSockCode = 0;
+  if (c.link.AutoCall == 0 && !rules.clearTimersManual) return 0;
+  c.link.NotBefore = 0;
+  c.link.Deadline = 0;
+  return c.link.AutoCall == 0 ? 0 : DriveToCompletion(c);
 }

@@ -45,9 +45,9 @@ int RunOperation(ChannelContext& c, const OperationRules& rules, Prepare prepare
   if (int rc = EnterOperation(c, rules)) return rc;
   int first = prepare(c);
   if (first <= 0) return first;
-  if (rules.needsConnection && !c.HoldsSlot) return kNotConnected;
+  if (rules.needsConnection && !c.link.HoldsSlot) return kNotConnected;
   int rc = StartOperation(c, rules, first);
-  return c.AutoCall == 0 ? rc : finish(c, rc);
+  return c.link.AutoCall == 0 ? rc : finish(c, rc);
 }
 
 template <class Prepare>

@@ -24,7 +24,7 @@ int32_t LeadingNumber(const char* line) {
 // How a reply that stopped before its final line ends: once a line of code
 // 500 or more has come, the rejection stands whatever follows; otherwise the
 // reply is unfinished and fails with the reason it stopped.
-int Unfinished(const ChannelContext& c, int reason) { return c.ReplyCode >= 500 ? kSmtpError : reason; }
+int Unfinished(const ChannelContext& c, int reason) { return c.link.ReplyCode >= 500 ? kSmtpError : reason; }
 
 }  // namespace
 
@@ -33,8 +33,8 @@ int ReadSmtpReply(ChannelContext& c) {
   const int nextWait = gSettings.MaxWait > 1 ? 1 : 0;
   const uint32_t start = platform::TickCount();
   const uint32_t limit = static_cast<uint32_t>(gSettings.PollSleep) + static_cast<uint32_t>(gSettings.MaxWait);
-  c.ReplyCode = 0;
-  char* line = c.ReplyBuffer;  // start of the line being read
+  c.link.ReplyCode = 0;
+  char* line = c.link.ReplyBuffer;  // start of the line being read
   char* position = line;       // where the next bytes go
   int room = kReplyArea;
   for (;;) {
@@ -47,7 +47,7 @@ int ReadSmtpReply(ChannelContext& c) {
       continue;
     }
     if (n < 0) {
-      BoundedCopy(c.LastReplyLine, line, 127);
+      BoundedCopy(c.link.LastReplyLine, line, 127);
       return n == kWexlClosed ? Unfinished(c, kWexlClosed) : n;
     }
     position += n;
@@ -58,9 +58,9 @@ int ReadSmtpReply(ChannelContext& c) {
       if (room <= 1) return Unfinished(c, kResponseOverflow);
       continue;
     }
-    BoundedCopy(c.LastReplyLine, line, 127);
-    if (c.ReplyCode == 0) c.ReplyCode = LeadingNumber(line);
-    if (line[3] == ' ' || line[3] == '\r') return c.ReplyCode >= 500 ? kSmtpError : 0;
+    BoundedCopy(c.link.LastReplyLine, line, 127);
+    if (c.link.ReplyCode == 0) c.link.ReplyCode = LeadingNumber(line);
+    if (line[3] == ' ' || line[3] == '\r') return c.link.ReplyCode >= 500 ? kSmtpError : 0;
     line = position;
     if (room <= 1) return Unfinished(c, kResponseOverflow);
   }
@@ -68,23 +68,23 @@ int ReadSmtpReply(ChannelContext& c) {
 
 int ReadPop3Reply(ChannelContext& c) {
   const int slot = ChannelSlot(c);
-  c.Deadline = 0;
+  c.link.Deadline = 0;
   if (WexlWaitReadable(slot, gSettings.ReadWait) != 1) return kTimedOut;
   // A status line that trickles in must still be whole within four times ReadWait.
   int n =
-      WexlReadLineWithin(slot, c.ReplyBuffer, kReplyArea, gSettings.MaxWait, gSettings.MaxWait, 4 * gSettings.ReadWait);
+      WexlReadLineWithin(slot, c.link.ReplyBuffer, kReplyArea, gSettings.MaxWait, gSettings.MaxWait, 4 * gSettings.ReadWait);
   if (n == kWexlClosed) return kWexlClosed;
   if (n == kWexlLineTooSlow) return kTimedOut;
-  BoundedCopy(c.LastReplyLine, c.ReplyBuffer, 128);
+  BoundedCopy(c.link.LastReplyLine, c.link.ReplyBuffer, 128);
   if (n < 0) return n;
-  if (n > 0 && n < kReplyArea - 1 && c.ReplyBuffer[n - 1] != '\n') {
+  if (n > 0 && n < kReplyArea - 1 && c.link.ReplyBuffer[n - 1] != '\n') {
     // The status line stopped before its end: the peer closed or stalled.
     return WexlIsOpen(slot) == 1 ? kTimedOut : kWexlClosed;
   }
-  if (c.ReplyBuffer[0] == '+') {
-    c.ReplyCode = 100;
+  if (c.link.ReplyBuffer[0] == '+') {
+    c.link.ReplyCode = 100;
     return 0;
   }
-  c.ReplyCode = 500;
+  c.link.ReplyCode = 500;
   return kPop3Error;
 }

@@ -23,10 +23,10 @@ void LogCodeText(ChannelContext& c, int code) {
 
 void CloseChannelSocket(ChannelContext& c) {
   LogText(c, "Closing socket\r\n");
-  if (!c.HoldsSlot) return;
+  if (!c.link.HoldsSlot) return;
   DetachTrace(c);
   WexlClose(ChannelSlot(c));
-  c.HoldsSlot = 0;
+  c.link.HoldsSlot = 0;
 }
 
 void CloseChannelFiles(ChannelContext& c) {
@@ -36,25 +36,25 @@ void CloseChannelFiles(ChannelContext& c) {
 }
 
 void AttachTrace(const ChannelContext& c) {
-  if (c.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, c.LogHandle);
+  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, c.diag.LogHandle);
 }
 
 void DetachTrace(const ChannelContext& c) {
-  if (c.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
+  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
 }
 
 int FailStep(ChannelContext& c, int sockCode, int kovCode) {
-  if (c.LogHandle != 0) {
+  if (c.diag.LogHandle != 0) {
     LogFormat(c, "ERROR(%ld): SockCode=%d KovCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
-              static_cast<long>(platform::TickCount()), sockCode, kovCode, c.PrevState, c.ThisState, c.NextState);
+              static_cast<long>(platform::TickCount()), sockCode, kovCode, c.link.PrevState, c.link.ThisState, c.link.NextState);
     if (kovCode < 0) LogCodeText(c, kovCode);
     if (sockCode < 0) LogCodeText(c, sockCode);
   }
   if (kovCode < 0) {
-    c.NextState = 0;
-    c.PrevState = c.ThisState;
-    c.ThisState = -1;
-    c.LastSockCode = sockCode;
+    c.link.NextState = 0;
+    c.link.PrevState = c.link.ThisState;
+    c.link.ThisState = -1;
+    c.link.LastSockCode = sockCode;
     CloseChannelFiles(c);
     CloseChannelSocket(c);
   }
@@ -68,9 +68,9 @@ int FailReply(ChannelContext& c, int readerResult) {
 }
 
 void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit) {
-  c.TimerStart = now;
-  c.NotBefore = firstDelay > 0 ? static_cast<uint32_t>(firstDelay) : 0;
-  c.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
+  c.link.TimerStart = now;
+  c.link.NotBefore = firstDelay > 0 ? static_cast<uint32_t>(firstDelay) : 0;
+  c.link.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
 }
 
 int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int replyState,
@@ -81,7 +81,7 @@ int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t f
   if (rc >= 0) rc = WexlFlush(slot, 0);
   if (rc < 0) return FailStep(c, rc, failCode);
   SetTimers(c, now, firstDelay, gSettings.MaxWait);
-  c.NextState = replyState;
+  c.link.NextState = replyState;
   return kStepDone;
 }
 

@@ -12,7 +12,7 @@
 // The socket slot of the channel's own connection, or -1 (a slot number the
 // socket layer refuses) when it holds none: a channel never talks on, or
 // reports of, a slot that another channel may have been given since.
-inline int ChannelSlot(const ChannelContext& c) { return c.HoldsSlot ? static_cast<int>(c.SlotNumber) : -1; }
+inline int ChannelSlot(const ChannelContext& c) { return c.link.HoldsSlot ? static_cast<int>(c.link.SlotNumber) : -1; }
 
 // Logs "Closing socket" and closes the channel's own connection, if it holds
 // one: the socket is closed and its slot freed whatever state the peer left it in.

@@ -44,7 +44,7 @@ enum WaitKind : uint8_t { kWaitNothing = 0, kWaitReadable = 1, kWaitWritable = 2
 
 // A step's "not yet": records what it waits for.
 inline int NotYet(ChannelContext& c, WaitKind what) {
-  c.WaitFor = what;
+  c.link.WaitFor = what;
   return kStepNotYet;
 }
 

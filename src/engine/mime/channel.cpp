@@ -18,52 +18,52 @@ namespace {
 void Count(int32_t& counter, int32_t n) { counter = n > INT32_MAX - counter ? INT32_MAX : counter + n; }
 
 MimeSettings SettingsOf(const ChannelContext& c) {
-  return MimeSettings{c.AttachDir,
-                      c.MailFileName,
+  return MimeSettings{c.decoder.AttachDir,
+                      c.pop.MailFileName,
                       platform::PathSeparator(),
-                      c.SaveUnnamedParts != 0,
-                      c.AttachNamePrefix != 0,
-                      c.AttachFileNumber,
-                      c.AttachmentCounter,
-                      c.LogHandle != 0};
+                      c.decoder.SaveUnnamedParts != 0,
+                      c.decoder.AttachNamePrefix != 0,
+                      c.decoder.AttachFileNumber,
+                      c.decoder.AttachmentCounter,
+                      c.diag.LogHandle != 0};
 }
 
 int WriteMail(ChannelContext& c, const char* text, int length) {
   if (WriteOutFile(c, OutFile::kMail, text, length) < 0) return -1;
-  Count(c.TextBytesOut, length);
+  Count(c.diag.TextBytesOut, length);
   return 0;
 }
 
 // Closes the part file; a complete part is noted, listed and counted.
 int ClosePartFile(ChannelContext& c, const MimeAction& a) {
-  if (c.FileHandle <= 0) return 0;
-  LogFormat(c, "Closing file %d\r\n", static_cast<int>(c.FileHandle));
+  if (c.files.FileHandle <= 0) return 0;
+  LogFormat(c, "Closing file %d\r\n", static_cast<int>(c.files.FileHandle));
   if (CloseOutFile(c, OutFile::kPart) < 0) return -1;
   if (!a.saved) return 0;
   char note[kMimePathMax + 64];
   const int length = FormatSaveNote(note, sizeof note, a.data);
   if (!gSettings.HideSaveNotes && WriteMail(c, note, length) < 0) return -1;
   LogText(c, note);
-  AppendSavedName(c.SavedAttachList, 1024, a.data + a.nameStart, gSettings.AttachSep);
-  Count(c.AttachmentsSaved, 1);
-  Count(c.AttachmentCounter, 1);
-  if (c.AttachFileNumber > 0) Count(c.AttachFileNumber, 1);
+  AppendSavedName(c.decoder.SavedAttachList, 1024, a.data + a.nameStart, gSettings.AttachSep);
+  Count(c.decoder.AttachmentsSaved, 1);
+  Count(c.decoder.AttachmentCounter, 1);
+  if (c.decoder.AttachFileNumber > 0) Count(c.decoder.AttachFileNumber, 1);
   return 0;
 }
 
 void OpenPartFile(ChannelContext& c, const MimeAction& a) {
-  BoundedCopy(c.AttachPath, a.data, kMimePathMax);
+  BoundedCopy(c.decoder.AttachPath, a.data, kMimePathMax);
   if (CreateOutFile(c, OutFile::kPart, a.data)) {
-    MimePartOpened(c.Mime, c.FileHandle);
+    MimePartOpened(c.decoder.Filter, c.files.FileHandle);
     return;
   }
   LogFormat(c, "[Cannot open '%s']\r\n", a.data);
-  MimePartOpened(c.Mime, 0);
+  MimePartOpened(c.decoder.Filter, 0);
 }
 
 int Execute(ChannelContext& c, const MimeOutput& out) {
-  Count(c.TextBytesIn, out.textBytesIn);
-  Count(c.AttachBytesIn, out.attachBytesIn);
+  Count(c.diag.TextBytesIn, out.textBytesIn);
+  Count(c.diag.AttachBytesIn, out.attachBytesIn);
   for (int i = 0; i < out.count; ++i) {
     const MimeAction& a = out.actions[i];
     switch (a.op) {
@@ -91,37 +91,37 @@ int Execute(ChannelContext& c, const MimeOutput& out) {
 
 void StartMessageDecoding(ChannelContext& c) {
   CloseAttachment(c, false);
-  MimeStartMessage(c.Mime);
-  memset(c.SavedAttachList, 0, sizeof c.SavedAttachList);
-  c.AttachmentsSaved = 0;
-  c.AttachPath[0] = '\0';
-  if (c.DecodeMode != kMimeRaw) c.DecodeMode = kMimeTopHeaders;
+  MimeStartMessage(c.decoder.Filter);
+  memset(c.decoder.SavedAttachList, 0, sizeof c.decoder.SavedAttachList);
+  c.decoder.AttachmentsSaved = 0;
+  c.decoder.AttachPath[0] = '\0';
+  if (c.pop.DecodeMode != kMimeRaw) c.pop.DecodeMode = kMimeTopHeaders;
 }
 
 int FilterMessageLine(ChannelContext& c, const char* line, int length) {
   MimeOutput out;
   for (int done = 0; done < length;) {
-    done += MimeFilterLine(c.Mime, SettingsOf(c), line + done, length - done, out);
+    done += MimeFilterLine(c.decoder.Filter, SettingsOf(c), line + done, length - done, out);
     if (Execute(c, out) < 0) return -1;
   }
-  c.DecodeMode = c.Mime.mode;
+  c.pop.DecodeMode = c.decoder.Filter.mode;
   return 0;
 }
 
 int CloseAttachment(ChannelContext& c, bool complete) {
   if (!complete) {
-    if (c.FileHandle > 0) {
-      LogFormat(c, "Closing file %d\r\n", static_cast<int>(c.FileHandle));
+    if (c.files.FileHandle > 0) {
+      LogFormat(c, "Closing file %d\r\n", static_cast<int>(c.files.FileHandle));
       CloseOutFile(c, OutFile::kPart);
     }
-    MimePartDropped(c.Mime);
+    MimePartDropped(c.decoder.Filter);
     return 0;
   }
   MimeOutput out;
   for (bool done = false; !done;) {
-    done = MimeEndMessage(c.Mime, SettingsOf(c), out);
+    done = MimeEndMessage(c.decoder.Filter, SettingsOf(c), out);
     if (Execute(c, out) < 0) return -1;
   }
-  c.DecodeMode = c.Mime.mode;
+  c.pop.DecodeMode = c.decoder.Filter.mode;
   return 0;
 }

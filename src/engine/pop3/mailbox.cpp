@@ -16,49 +16,49 @@ namespace {
 bool Answered(int reply) { return reply == 0 || reply == kPop3Error; }
 
 int StatStep(ChannelContext& c, uint32_t now, int) {
-  c.MessageCount = 0;
+  c.pop.MessageCount = 0;
   return SendPop3Command(c, now, "STAT", gSettings.MinWait, Pop3StatReply, kReadError);
 }
 
 int StatReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (!Answered(reply)) return FailReply(c, reply);
-  if (reply == 0) c.MessageCount = static_cast<uint32_t>(StatCount(c.ReplyBuffer));
-  c.NextState = Done;
+  if (reply == 0) c.pop.MessageCount = static_cast<uint32_t>(StatCount(c.link.ReplyBuffer));
+  c.link.NextState = Done;
   return kStepDone;
 }
 
 int ListStep(ChannelContext& c, uint32_t now, int) {
-  c.MessageSize = 0;
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "LIST %d", c.MessageNumber);
-  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3ListReply, kReadError);
+  c.pop.MessageSize = 0;
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "LIST %d", c.pop.MessageNumber);
+  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3ListReply, kReadError);
 }
 
 int ListReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (!Answered(reply)) return FailReply(c, reply);
-  if (reply == 0) c.MessageSize = ListSize(c.ReplyBuffer);
-  c.NextState = Done;
+  if (reply == 0) c.pop.MessageSize = ListSize(c.link.ReplyBuffer);
+  c.link.NextState = Done;
   return kStepDone;
 }
 
 int DeleStep(ChannelContext& c, uint32_t now, int) {
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "DELE %d", c.MessageNumber);
-  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3DeleReply, kReadError);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "DELE %d", c.pop.MessageNumber);
+  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3DeleReply, kReadError);
 }
 
 int DeleReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (!Answered(reply)) return FailReply(c, reply);
-  c.NextState = Done;
+  c.link.NextState = Done;
   return kStepDone;
 }
 
 int UidlStep(ChannelContext& c, uint32_t now, int) {
-  if (c.MessageNumber < 0) {
-    snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "UIDL");
+  if (c.pop.MessageNumber < 0) {
+    snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "UIDL");
   } else {
-    snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "UIDL %d", c.MessageNumber);
+    snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "UIDL %d", c.pop.MessageNumber);
   }
   BeginResponse(c);
-  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3UidlLine, kWriteError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3UidlLine, kWriteError);
 }
 
 // Every line goes to the buffer as received, the status line included; the
@@ -68,13 +68,13 @@ int UidlLineStep(ChannelContext& c, uint32_t, int) {
   Piece p;
   if (int rc = TakePiece(c, p)) return rc;
   if (!p.status && p.lineStart && EndsList(p.text, p.length)) {
-    c.NextState = Done;
+    c.link.NextState = Done;
     return kStepDone;
   }
   CopyToUserBuffer(c, p.text, p.length);
-  if (c.UserBuffer != nullptr) c.UserBuffer[c.UserBufferLength] = '\0';
-  if (p.endsLine && (c.MessageNumber >= 1 || (p.status && c.ReplyCode != 100))) {
-    c.NextState = Done;
+  if (c.pop.UserBuffer != nullptr) c.pop.UserBuffer[c.pop.UserBufferLength] = '\0';
+  if (p.endsLine && (c.pop.MessageNumber >= 1 || (p.status && c.link.ReplyCode != 100))) {
+    c.link.NextState = Done;
     return kStepDone;
   }
   AwaitNextPiece(c);
@@ -97,15 +97,15 @@ constexpr StateStep kRows[] = {
 extern const StepTable kPop3MailboxSteps = {kRows, static_cast<int>(std::size(kRows))};
 
 int CheckMailboxCall(const ChannelContext& c, int number) {
-  if (c.ChannelKind != kPop3Channel) return kPop3Only;
+  if (c.link.ChannelKind != kPop3Channel) return kPop3Only;
   return number < 1 ? kNoSuchMessage : 0;
 }
 
 int PrepareUidList(ChannelContext& c, int number, char* buffer, int size) {
-  c.MessageNumber = number;
-  c.UserBuffer = buffer;
-  c.UserBufferSize = size - 1;
-  c.UserBufferLength = 0;
+  c.pop.MessageNumber = number;
+  c.pop.UserBuffer = buffer;
+  c.pop.UserBufferSize = size - 1;
+  c.pop.UserBufferLength = 0;
   buffer[0] = '\0';
   return Pop3SendUidl;
 }

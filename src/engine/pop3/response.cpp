@@ -30,7 +30,7 @@ int SendPop3Command(ChannelContext& c, uint32_t now, const char* line, int32_t f
   // The reply has its whole MaxWait after the first delay, however short
   // MaxWait is set.
   SetTimers(c, now, firstDelay, firstDelay + gSettings.MaxWait);
-  c.NextState = nextState;
+  c.link.NextState = nextState;
   return kStepDone;
 }
 
@@ -39,40 +39,40 @@ int SendPop3Command(ChannelContext& c, uint32_t now, const char* line, int32_t f
 void AwaitNextPiece(ChannelContext& c) { SetTimers(c, platform::TickCount(), 0, gSettings.MaxWait); }
 
 void BeginResponse(ChannelContext& c) {
-  c.PieceMidLine = 0;
-  c.StatusLineRead = 0;
+  c.pop.PieceMidLine = 0;
+  c.pop.StatusLineRead = 0;
 }
 
 int TakePiece(ChannelContext& c, Piece& piece) {
-  if (!c.HoldsSlot) return FailStep(c, 0, kNotConnected);
+  if (!c.link.HoldsSlot) return FailStep(c, 0, kNotConnected);
   const int slot = ChannelSlot(c);
   if (WexlWaitReadable(slot, 0) != 1) return NotYet(c, kWaitReadable);
-  int n = ReadResponseLine(slot, c.ReplyBuffer);
+  int n = ReadResponseLine(slot, c.link.ReplyBuffer);
   if (n == 0) return NotYet(c, kWaitReadable);
   // Only the final line ends a response: a connection that ends before it
   // has lost the rest.
   if (n == kWexlClosed) return FailStep(c, kWexlClosed, kReadError);
   if (n == kWexlLineTooSlow) return FailStep(c, 0, kTimedOut);
   if (n < 0) return FailStep(c, n, n);
-  piece.text = c.ReplyBuffer;
+  piece.text = c.link.ReplyBuffer;
   piece.length = n;
-  piece.lineStart = c.PieceMidLine == 0;
-  piece.endsLine = c.ReplyBuffer[n - 1] == '\n';
-  piece.status = c.StatusLineRead == 0;
-  c.PieceMidLine = piece.endsLine ? 0 : 1;
-  if (piece.status && piece.endsLine) c.StatusLineRead = 1;
+  piece.lineStart = c.pop.PieceMidLine == 0;
+  piece.endsLine = c.link.ReplyBuffer[n - 1] == '\n';
+  piece.status = c.pop.StatusLineRead == 0;
+  c.pop.PieceMidLine = piece.endsLine ? 0 : 1;
+  if (piece.status && piece.endsLine) c.pop.StatusLineRead = 1;
   if (piece.status && piece.lineStart) {
-    c.ReplyCode = piece.text[0] == '+' ? 100 : 500;
-    BoundedCopy(c.LastReplyLine, piece.text, 128);
+    c.link.ReplyCode = piece.text[0] == '+' ? 100 : 500;
+    BoundedCopy(c.link.LastReplyLine, piece.text, 128);
   }
   return 0;
 }
 
 void CopyToUserBuffer(ChannelContext& c, const char* text, int length) {
-  if (c.UserBuffer == nullptr || length <= 0) return;
-  const int room = c.UserBufferSize - c.UserBufferLength;
+  if (c.pop.UserBuffer == nullptr || length <= 0) return;
+  const int room = c.pop.UserBufferSize - c.pop.UserBufferLength;
   const int n = length < room ? length : room;
   if (n <= 0) return;
-  memcpy(c.UserBuffer + c.UserBufferLength, text, static_cast<size_t>(n));
-  c.UserBufferLength += n;
+  memcpy(c.pop.UserBuffer + c.pop.UserBufferLength, text, static_cast<size_t>(n));
+  c.pop.UserBufferLength += n;
 }

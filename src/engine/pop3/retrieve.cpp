@@ -41,7 +41,7 @@ int FinishMessageFiles(ChannelContext& c) {
 // due within MaxWait.
 int AfterMessagePiece(ChannelContext& c, const Piece& p) {
   if (!p.status && p.lineStart && EndsMessage(p.text, p.length)) {
-    c.NextState = Pop3MessageEnd;
+    c.link.NextState = Pop3MessageEnd;
   } else {
     AwaitNextPiece(c);
   }
@@ -57,12 +57,12 @@ void Unstuff(Piece& p) {
 
 // The mail file is created before RETR is sent: a refusal leaves it behind.
 int SendRetrStep(ChannelContext& c, uint32_t now, int) {
-  LogFormat(c, "Saving email to '%s'\r\n", c.MailFilePath);
-  if (!CreateOutFile(c, OutFile::kMail, c.MailFilePath)) return FailStep(c, 0, kCannotCreateFile);
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "RETR %d", c.MessageNumber);
+  LogFormat(c, "Saving email to '%s'\r\n", c.pop.MailFilePath);
+  if (!CreateOutFile(c, OutFile::kMail, c.pop.MailFilePath)) return FailStep(c, 0, kCannotCreateFile);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "RETR %d", c.pop.MessageNumber);
   BeginResponse(c);
-  const bool raw = c.DecodeMode == 1;
-  return SendPop3Command(c, now, c.CommandBuffer, raw ? 0 : gSettings.MinWait, raw ? Pop3RawLine : Pop3MessageLine,
+  const bool raw = c.pop.DecodeMode == 1;
+  return SendPop3Command(c, now, c.link.CommandBuffer, raw ? 0 : gSettings.MinWait, raw ? Pop3RawLine : Pop3MessageLine,
                          kReadError);
 }
 
@@ -71,10 +71,10 @@ int SendRetrStep(ChannelContext& c, uint32_t now, int) {
 int RawLineStep(ChannelContext& c, uint32_t, int) {
   Piece p;
   if (int rc = TakePiece(c, p)) return rc;
-  AddCount(c.TextBytesIn, p.length);
+  AddCount(c.diag.TextBytesIn, p.length);
   int written = WriteOutFile(c, OutFile::kMail, p.text, p.length);
   if (written < 0) return FailStep(c, 0, kMailWriteFailed);
-  AddCount(c.TextBytesOut, written);
+  AddCount(c.diag.TextBytesOut, written);
   if (Refused(p)) return FailStep(c, 0, kPop3Error);
   return AfterMessagePiece(c, p);
 }
@@ -98,9 +98,9 @@ int MessageLineStep(ChannelContext& c, uint32_t, int) {
 
 int SendTopStep(ChannelContext& c, uint32_t now, int) {
   LogText(c, "[Saving to buffer]\r\n");
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "TOP %d %d", c.MessageNumber, c.TopLines);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "TOP %d %d", c.pop.MessageNumber, c.pop.TopLines);
   BeginResponse(c);
-  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3TopLine, kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3TopLine, kReadError);
 }
 
 // The buffer takes the response as sent, status line and line ends
@@ -110,7 +110,7 @@ int TopLineStep(ChannelContext& c, uint32_t, int) {
   if (int rc = TakePiece(c, p)) return rc;
   if (!p.status && p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, p);
   Unstuff(p);
-  AddCount(c.TextBytesIn, p.length);
+  AddCount(c.diag.TextBytesIn, p.length);
   CopyToUserBuffer(c, p.text, p.length);
   if (Refused(p)) return FailStep(c, 0, kPop3Error);
   AwaitNextPiece(c);
@@ -121,7 +121,7 @@ int MessageEndStep(ChannelContext& c, uint32_t, int) {
   WexlDrain(ChannelSlot(c));
   LogText(c, "[CLOSE]\r\n");
   if (FinishMessageFiles(c) < 0) return FailStep(c, 0, kMailWriteFailed);
-  c.NextState = Done;
+  c.link.NextState = Done;
   return kStepDone;
 }
 
@@ -141,7 +141,7 @@ char* MailLinesBuffer(int channel, int size) {
 // Whether the call's texts fit their fields and the mail file's path.
 bool PathsFit(ChannelContext& c, const char* name, const char* dir, const char* attachDir) {
   return StringLength(name) <= kPathField && StringLength(dir) <= kPathField && StringLength(attachDir) <= kPathField &&
-         JoinMailPath(dir, name, platform::PathSeparator(), c.MailFilePath, kPathField + 1) >= 0;
+         JoinMailPath(dir, name, platform::PathSeparator(), c.pop.MailFilePath, kPathField + 1) >= 0;
 }
 
 }  // namespace
@@ -151,14 +151,14 @@ extern const StepTable kPop3RetrieveSteps = {kRows, static_cast<int>(std::size(k
 int PrepareTopLines(ChannelContext& c, int number, int lines, char* buffer, int size) {
   if (buffer == nullptr) buffer = MailLinesBuffer(c.ChannelNumber, size);
   if (buffer == nullptr) return kNoMemory;
-  c.TopLines = lines < 0 ? 0 : lines;
-  c.MessageNumber = number;
-  c.UserBuffer = buffer;
-  c.UserBufferSize = size;
-  c.UserBufferLength = 0;
+  c.pop.TopLines = lines < 0 ? 0 : lines;
+  c.pop.MessageNumber = number;
+  c.pop.UserBuffer = buffer;
+  c.pop.UserBufferSize = size;
+  c.pop.UserBufferLength = 0;
   c.MailDir[0] = '\0';
-  c.AttachDir[0] = '\0';
-  c.TextBytesIn = c.AttachBytesIn = 0;
+  c.decoder.AttachDir[0] = '\0';
+  c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
   return Pop3SendTop;
 }
 
@@ -166,13 +166,13 @@ int PrepareMessageFile(ChannelContext& c, int number, const char* name, const ch
   // A text cut to fit could put two messages into one file: refused
   // before any file is created or anything sent.
   if (!PathsFit(c, name, dir, attachDir)) return kCannotCreateFile;
-  c.MessageNumber = number;
-  BoundedCopy(c.MailFileName, name, kPathField);
+  c.pop.MessageNumber = number;
+  BoundedCopy(c.pop.MailFileName, name, kPathField);
   BoundedCopy(c.MailDir, dir, kPathField);
-  BoundedCopy(c.AttachDir, attachDir, kPathField);
-  c.UserBuffer = nullptr;
-  c.UserBufferSize = c.UserBufferLength = 0;
-  c.TextBytesIn = c.AttachBytesIn = c.TextBytesOut = 0;
+  BoundedCopy(c.decoder.AttachDir, attachDir, kPathField);
+  c.pop.UserBuffer = nullptr;
+  c.pop.UserBufferSize = c.pop.UserBufferLength = 0;
+  c.diag.TextBytesIn = c.diag.AttachBytesIn = c.diag.TextBytesOut = 0;
   // Nothing of the message before carries over: decoder state, saved
   // names and count; DecodeMode becomes 2 unless raw (1) was asked for.
   StartMessageDecoding(c);

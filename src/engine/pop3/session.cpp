@@ -24,8 +24,8 @@ constexpr int kTimestampField = 128;
 
 int Pop3StartStep(ChannelContext& c, uint32_t, int) {
   LogVersionLines(c);
-  c.NextState = LocalHost;
-  c.AfterConnectState = Pop3Greeting;
+  c.link.NextState = LocalHost;
+  c.link.AfterConnectState = Pop3Greeting;
   return kStepDone;
 }
 
@@ -36,39 +36,39 @@ int GreetingStep(ChannelContext& c, uint32_t now, int) {
   LogText(c, "Greeting seen\r\n");
   int reply = ReadPop3Reply(c);
   if (reply < 0) return FailReply(c, reply);
-  ApopTimestamp(c.ReplyBuffer, c.AuthText, kTimestampField + 1);
+  ApopTimestamp(c.link.ReplyBuffer, c.login.AuthText, kTimestampField + 1);
   SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
-  c.NextState = c.UseApop ? Pop3SendApop : Pop3SendUser;
+  c.link.NextState = c.pop.UseApop ? Pop3SendApop : Pop3SendUser;
   return kStepDone;
 }
 
 // APOP user digest: the MD5 of the whole time stamp and the password.
 int ApopStep(ChannelContext& c, uint32_t now, int) {
-  if (c.AuthText[0] == '\0') return FailStep(c, 0, kApopTimestampMissing);
+  if (c.login.AuthText[0] == '\0') return FailStep(c, 0, kApopTimestampMissing);
   ApopDigest(c);
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "APOP %s", c.AuthText);
-  return SendPop3Command(c, now, c.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "APOP %s", c.login.AuthText);
+  return SendPop3Command(c, now, c.link.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
 }
 
 int UserStep(ChannelContext& c, uint32_t now, int) {
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "USER %s", c.UserName);
-  return SendPop3Command(c, now, c.CommandBuffer, gSettings.MinWait, Pop3UserReply, kReadError);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "USER %s", c.login.UserName);
+  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3UserReply, kReadError);
 }
 
 // The wait for room to send PASS is bounded too.
 int UserReplyStep(ChannelContext& c, uint32_t now, int) {
   SetTimers(c, now, 0, gSettings.MaxWait);
-  c.NextState = Pop3SendPass;
+  c.link.NextState = Pop3SendPass;
   return kStepDone;
 }
 
 int PassStep(ChannelContext& c, uint32_t now, int) {
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "PASS %s", c.Pop3Password);
-  return SendPop3Command(c, now, c.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "PASS %s", c.login.Pop3Password);
+  return SendPop3Command(c, now, c.link.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
 }
 
 int LoginReplyStep(ChannelContext& c, uint32_t, int) {
-  c.NextState = Done;
+  c.link.NextState = Done;
   return kStepDone;
 }
 
@@ -86,12 +86,12 @@ extern const StepTable kPop3SessionSteps = {kRows, static_cast<int>(std::size(kR
 bool CredentialFits(const char* text) { return StringLength(text) <= kCredentialField && !HasLineBreak(text); }
 
 int PreparePop3Connect(ChannelContext& c, const char* server, const char* user, const char* password) {
-  BoundedCopy(c.ServerName, server, 128);
-  BoundedCopy(c.UserName, user, kCredentialField);
-  BoundedCopy(c.Pop3Password, password, kCredentialField);
-  c.ConnectPort = c.Pop3Port;
-  c.MessageCount = 0;
-  c.AttachmentsSaved = 0;
-  if (c.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
+  BoundedCopy(c.link.ServerName, server, 128);
+  BoundedCopy(c.login.UserName, user, kCredentialField);
+  BoundedCopy(c.login.Pop3Password, password, kCredentialField);
+  c.link.ConnectPort = c.link.Pop3Port;
+  c.pop.MessageCount = 0;
+  c.decoder.AttachmentsSaved = 0;
+  if (c.link.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
   return Pop3Start;
 }

@@ -45,33 +45,33 @@ namespace {
 // Sends a credential as one base64 line, then waits for the reply state. The
 // trace shows "*****" in its place.
 int SendEncoded(ChannelContext& c, uint32_t now, const char* text, int length, int32_t firstDelay, int nextState) {
-  int n = EncodeOneLine(text, length, c.CommandBuffer, sizeof c.CommandBuffer);
+  int n = EncodeOneLine(text, length, c.link.CommandBuffer, sizeof c.link.CommandBuffer);
   if (n == 0) return FailStep(c, 0, kWriteError);
-  int rc = WexlSendMasked(ChannelSlot(c), c.CommandBuffer, n, 0);
+  int rc = WexlSendMasked(ChannelSlot(c), c.link.CommandBuffer, n, 0);
   if (rc < 0) return FailStep(c, rc, kWriteError);
   SetTimers(c, now, firstDelay, gSettings.MaxWait);
-  c.NextState = nextState;
+  c.link.NextState = nextState;
   return kStepDone;
 }
 
 // Once the server's prompt has come (its text is not examined), sends the
 // answer base64-encoded.
 int AnswerLoginPrompt(ChannelContext& c, uint32_t now, const char* answer, int32_t firstDelay, int nextState) {
-  BoundedCopy(c.AuthText, answer, 129);
-  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), firstDelay, nextState);
+  BoundedCopy(c.login.AuthText, answer, 129);
+  return SendEncoded(c, now, c.login.AuthText, StringLength(c.login.AuthText), firstDelay, nextState);
 }
 
 // The last reply of an exchange: on success the log notes the mechanism.
 int FinishAuth(ChannelContext& c, const char* okLine) {
   LogText(c, okLine);
-  c.NextState = Done;
+  c.link.NextState = Done;
   return kStepDone;
 }
 
 // The base64 text of the challenge: from the fifth character of the reply to
 // the end of its first line.
 int DecodeChallenge(ChannelContext& c) {
-  const char* text = c.ReplyBuffer + (StringLength(c.ReplyBuffer) >= 4 ? 4 : StringLength(c.ReplyBuffer));
+  const char* text = c.link.ReplyBuffer + (StringLength(c.link.ReplyBuffer) >= 4 ? 4 : StringLength(c.link.ReplyBuffer));
   int length = 0;
   while (text[length] != '\0' && text[length] != '\r' && text[length] != '\n') ++length;
   // The reply area holds at most 1024 characters, so the decoded challenge
@@ -87,16 +87,16 @@ int CramStartStep(ChannelContext& c, uint32_t now, int) {
 
 int CramChallengeStep(ChannelContext& c, uint32_t, int) {
   int length = DecodeChallenge(c);
-  BoundedCopy(c.AuthText, c.ScratchBuffer, 129);
-  LogFormat(c, "Challenge '%s'\r\n", c.AuthText);
+  BoundedCopy(c.login.AuthText, c.ScratchBuffer, 129);
+  LogFormat(c, "Challenge '%s'\r\n", c.login.AuthText);
   // The digest covers the whole challenge; AuthText only shows its start.
   CramMd5Response(c, c.ScratchBuffer, length);
-  c.NextState = CramRespond;
+  c.link.NextState = CramRespond;
   return kStepDone;
 }
 
 int CramRespondStep(ChannelContext& c, uint32_t now, int) {
-  return SendEncoded(c, now, c.AuthText, StringLength(c.AuthText), gSettings.MinWait + 200, CramResult);
+  return SendEncoded(c, now, c.login.AuthText, StringLength(c.login.AuthText), gSettings.MinWait + 200, CramResult);
 }
 
 int CramResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH CRAM-MD5 ok\r\n"); }
@@ -106,11 +106,11 @@ int LoginStartStep(ChannelContext& c, uint32_t now, int) {
 }
 
 int LoginUserStep(ChannelContext& c, uint32_t now, int) {
-  return AnswerLoginPrompt(c, now, c.UserName, gSettings.MinWait, LoginPassword);
+  return AnswerLoginPrompt(c, now, c.login.UserName, gSettings.MinWait, LoginPassword);
 }
 
 int LoginPasswordStep(ChannelContext& c, uint32_t now, int) {
-  return AnswerLoginPrompt(c, now, c.AuthPassword, gSettings.MinWait + 200, LoginResult);
+  return AnswerLoginPrompt(c, now, c.login.AuthPassword, gSettings.MinWait + 200, LoginResult);
 }
 
 int LoginResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH LOGIN ok\r\n"); }
@@ -118,18 +118,18 @@ int LoginResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AU
 int PlainStartStep(ChannelContext& c, uint32_t now, int) {
   // Authorisation and authentication identity are both the user name.
   char credentials[3 * 65];
-  int length = BoundedCopy(credentials, c.UserName, 64) + 1;  // the NUL separates
-  length += BoundedCopy(credentials + length, c.UserName, 64) + 1;
-  length += BoundedCopy(credentials + length, c.AuthPassword, 64);
+  int length = BoundedCopy(credentials, c.login.UserName, 64) + 1;  // the NUL separates
+  length += BoundedCopy(credentials + length, c.login.UserName, 64) + 1;
+  length += BoundedCopy(credentials + length, c.login.AuthPassword, 64);
   static constexpr char kCommand[] = "AUTH PLAIN ";
   constexpr int kCommandLength = static_cast<int>(sizeof kCommand) - 1;
-  memcpy(c.CommandBuffer, kCommand, kCommandLength);
-  int n = EncodeOneLine(credentials, length, c.CommandBuffer + kCommandLength,
-                        static_cast<int>(sizeof c.CommandBuffer) - kCommandLength);
-  int rc = WexlSendMasked(ChannelSlot(c), c.CommandBuffer, kCommandLength + n, kCommandLength);
+  memcpy(c.link.CommandBuffer, kCommand, kCommandLength);
+  int n = EncodeOneLine(credentials, length, c.link.CommandBuffer + kCommandLength,
+                        static_cast<int>(sizeof c.link.CommandBuffer) - kCommandLength);
+  int rc = WexlSendMasked(ChannelSlot(c), c.link.CommandBuffer, kCommandLength + n, kCommandLength);
   if (rc < 0) return FailStep(c, rc, kWriteError);
   SetTimers(c, now, 2 * gSettings.MinWait, gSettings.MaxWait);
-  c.NextState = PlainResult;
+  c.link.NextState = PlainResult;
   return kStepDone;
 }
 

@@ -28,7 +28,7 @@ char gNoText[1] = "";
 // go-ahead of DATA. The reader accepts every code below 500, so a 4xx (try
 // again later) reaches the step as a 0 and is refused here.
 bool HasClass(const ChannelContext& c, int reply, int replyClass) {
-  return reply == 0 && c.ReplyCode / 100 == replyClass;
+  return reply == 0 && c.link.ReplyCode / 100 == replyClass;
 }
 
 // Fails the step for a reply without the needed class: a connection that
@@ -40,7 +40,7 @@ int Refuse(ChannelContext& c, int reply) {
 }
 
 int GoTo(ChannelContext& c, int state) {
-  c.NextState = state;
+  c.link.NextState = state;
   return kStepDone;
 }
 
@@ -48,25 +48,25 @@ int GoTo(ChannelContext& c, int state) {
 // or to the end of its list. The list itself is never cut, so the To and CC
 // headers always find every entry whatever the server answered.
 int EntryLength(const ChannelContext& c) {
-  if (c.CurrentRcpt == nullptr) return 0;
-  if (c.RcptSepPos != nullptr) return static_cast<int>(c.RcptSepPos - c.CurrentRcpt);
-  return StringLength(c.CurrentRcpt);
+  if (c.smtp.CurrentRcpt == nullptr) return 0;
+  if (c.smtp.RcptSepPos != nullptr) return static_cast<int>(c.smtp.RcptSepPos - c.smtp.CurrentRcpt);
+  return StringLength(c.smtp.CurrentRcpt);
 }
 
 int MailFromStep(ChannelContext& c, uint32_t now, int) {
-  if (c.FromAddress[0] == '\0') return FailStep(c, 0, kMissingFrom);
-  const char* open = FindChar(c.FromAddress, '<');
+  if (c.smtp.FromAddress[0] == '\0') return FailStep(c, 0, kMissingFrom);
+  const char* open = FindChar(c.smtp.FromAddress, '<');
   if (open == nullptr) return FailStep(c, 0, kMissingOpenBracket);
   // Whatever follows the '>' goes along (a size or body declaration).
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "MAIL FROM:%s", open);
-  return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait, MailFromReply);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "MAIL FROM:%s", open);
+  return SendCommandLine(c, now, c.link.CommandBuffer, gSettings.MinWait, MailFromReply);
 }
 
 int MailFromReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (!HasClass(c, reply, 2)) return Refuse(c, reply);
-  c.RcptCursor = c.ToList;
-  c.CcDone = c.CcList == nullptr ? 1 : 0;
-  c.BccDone = c.BccList == nullptr ? 1 : 0;
+  c.smtp.RcptCursor = c.smtp.ToList;
+  c.smtp.CcDone = c.smtp.CcList == nullptr ? 1 : 0;
+  c.smtp.BccDone = c.smtp.BccList == nullptr ? 1 : 0;
   return GoTo(c, NextRecipient);
 }
 
@@ -74,38 +74,38 @@ int MailFromReplyStep(ChannelContext& c, uint32_t, int reply) {
 // empty entry inside a list ("a,,b") fails here.
 int NextRecipientStep(ChannelContext& c, uint32_t now, int) {
   const char separator = gSettings.AddressSep;
-  const char* open = FindBeforeSeparator(c.RcptCursor, '<', separator);
+  const char* open = FindBeforeSeparator(c.smtp.RcptCursor, '<', separator);
   if (open == nullptr) return FailStep(c, 0, kEmptyAddress);
-  c.CurrentRcpt = const_cast<char*>(open);
-  c.RcptSepPos = separator != '\0' ? const_cast<char*>(FindChar(open, separator)) : nullptr;
+  c.smtp.CurrentRcpt = const_cast<char*>(open);
+  c.smtp.RcptSepPos = separator != '\0' ? const_cast<char*>(FindChar(open, separator)) : nullptr;
   const int length = EntryLength(c);
   // An entry too long for one line is refused whole, never sent cut.
   if (length > kMaxRcptEntry) return FailStep(c, 0, kBadAddressChar);
-  c.RcptCursor = c.RcptSepPos != nullptr ? c.RcptSepPos + 1 : c.CurrentRcpt + length;
+  c.smtp.RcptCursor = c.smtp.RcptSepPos != nullptr ? c.smtp.RcptSepPos + 1 : c.smtp.CurrentRcpt + length;
   SetTimers(c, now, 0, gSettings.MaxWait);
   return GoTo(c, RcptTo);
 }
 
 int RcptToStep(ChannelContext& c, uint32_t now, int) {
-  if (c.CurrentRcpt == nullptr) return FailStep(c, 0, kEmptyAddress);
+  if (c.smtp.CurrentRcpt == nullptr) return FailStep(c, 0, kEmptyAddress);
   // Text between the '>' and the separator goes along, as in MAIL FROM.
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "RCPT TO:%.*s", EntryLength(c), c.CurrentRcpt);
-  return SendCommandLine(c, now, c.CommandBuffer, 0, RcptToReply);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "RCPT TO:%.*s", EntryLength(c), c.smtp.CurrentRcpt);
+  return SendCommandLine(c, now, c.link.CommandBuffer, 0, RcptToReply);
 }
 
 // Moves the cursor to the list that still has entries: To, then CC, then BCC.
 // False when every list is worked through. A trailing separator leaves an
 // empty rest, which counts as the end of its list.
 bool CursorOnNextEntry(ChannelContext& c) {
-  if (c.RcptCursor != nullptr && c.RcptCursor[0] != '\0') return true;
-  if (c.CcDone == 0) {
-    c.CcDone = 1;
-    c.RcptCursor = c.CcList;
+  if (c.smtp.RcptCursor != nullptr && c.smtp.RcptCursor[0] != '\0') return true;
+  if (c.smtp.CcDone == 0) {
+    c.smtp.CcDone = 1;
+    c.smtp.RcptCursor = c.smtp.CcList;
     return true;
   }
-  if (c.BccDone == 0) {
-    c.BccDone = 1;
-    c.RcptCursor = c.BccList;
+  if (c.smtp.BccDone == 0) {
+    c.smtp.BccDone = 1;
+    c.smtp.RcptCursor = c.smtp.BccList;
     return true;
   }
   return false;
@@ -122,12 +122,12 @@ int StartData(ChannelContext& c, uint32_t now) {
 int RcptToReplyStep(ChannelContext& c, uint32_t now, int reply) {
   if (reply < 0 && reply != kSmtpError) return FailReply(c, reply);
   if (!HasClass(c, reply, 2)) {
-    if (c.SkipRcptErrors == 0) return FailStep(c, 0, kSmtpError);
-    return c.RcptCount > 0 ? StartData(c, now) : GoTo(c, Reset);
+    if (c.smtp.SkipRcptErrors == 0) return FailStep(c, 0, kSmtpError);
+    return c.smtp.RcptCount > 0 ? StartData(c, now) : GoTo(c, Reset);
   }
-  ++c.RcptCount;
+  ++c.smtp.RcptCount;
   const int length = EntryLength(c);
-  BoundedCopy(c.LastRecipient, c.CurrentRcpt, length < 32 ? length : 32);
+  BoundedCopy(c.smtp.LastRecipient, c.smtp.CurrentRcpt, length < 32 ? length : 32);
   return CursorOnNextEntry(c) ? GoTo(c, NextRecipient) : StartData(c, now);
 }
 
@@ -140,7 +140,7 @@ int DataStep(ChannelContext& c, uint32_t now, int) {
 int DataReplyStep(ChannelContext& c, uint32_t now, int reply) {
   if (!HasClass(c, reply, 3)) return Refuse(c, reply);
   SetTimers(c, now, 2 * gSettings.MinWait, gSettings.MaxWait);
-  return GoTo(c, c.BodyType == 2 ? HeaderStart : HeaderMailer);
+  return GoTo(c, c.smtp.BodyType == 2 ? HeaderStart : HeaderMailer);
 }
 
 int ResetStep(ChannelContext& c, uint32_t now, int) {
@@ -153,8 +153,8 @@ int ResetReplyStep(ChannelContext& c, uint32_t, int) { return GoTo(c, Done); }
 // then the line with the single period.
 int EndOfDataStep(ChannelContext& c, uint32_t now, int) {
   if (IsMultipart(c)) {
-    snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "--%s--\r\n", Boundary);
-    const int rc = WexlSendLine(ChannelSlot(c), c.CommandBuffer);
+    snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "--%s--\r\n", Boundary);
+    const int rc = WexlSendLine(ChannelSlot(c), c.link.CommandBuffer);
     if (rc < 0) return FailStep(c, rc, kWriteError);
   }
   return SendCommandLine(c, now, "\r\n.", gSettings.MinWait, EndOfDataReply);
@@ -183,7 +183,7 @@ constexpr StateStep kRows[] = {
 // Whether the channel's connection can take the transaction now: held,
 // writable at once, and not closed by the server (a peek finds the end).
 bool ConnectionUsable(const ChannelContext& c) {
-  if (!c.HoldsSlot) return false;
+  if (!c.link.HoldsSlot) return false;
   const int slot = ChannelSlot(c);
   if (WexlWaitWritable(slot, 0) != 1) return false;
   char probe;
@@ -203,23 +203,23 @@ extern const StepTable kSmtpEnvelopeSteps = {kRows, static_cast<int>(std::size(k
 
 int PrepareSend(ChannelContext& c, const char* const texts[6]) {
   if (!ConnectionUsable(c)) return kNotConnected;
-  c.TextBytesOut = c.AttachBytesOut = c.TextBytesIn = c.AttachBytesIn = 0;
-  c.ContentIdCount = 0;
-  c.RcptCount = 0;
+  c.diag.TextBytesOut = c.diag.AttachBytesOut = c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
+  c.smtp.ContentIdCount = 0;
+  c.smtp.RcptCount = 0;
   if (texts[0] == nullptr) return kNoRecipient;
   for (int list = 0; list < 3; ++list) {
     if (texts[list] == nullptr) continue;
     if (int rc = CheckAngleAddress(c, texts[list], true)) return rc;
   }
   // The lists change under whatever operation ran on them: it ends here.
-  c.NextState = Done;
+  c.link.NextState = Done;
   const int channel = c.ChannelNumber;
-  if (!Store(channel, kToSlot, texts[0], c.ToList) || !Store(channel, kCcSlot, texts[1], c.CcList) ||
-      !Store(channel, kBccSlot, texts[2], c.BccList) || !Store(channel, kSubjectSlot, texts[3], c.Subject) ||
-      !Store(channel, kMessageSlot, texts[4], c.MessageText) || !Store(channel, kAttachSlot, texts[5], c.AttachList))
+  if (!Store(channel, kToSlot, texts[0], c.smtp.ToList) || !Store(channel, kCcSlot, texts[1], c.smtp.CcList) ||
+      !Store(channel, kBccSlot, texts[2], c.smtp.BccList) || !Store(channel, kSubjectSlot, texts[3], c.smtp.Subject) ||
+      !Store(channel, kMessageSlot, texts[4], c.smtp.MessageText) || !Store(channel, kAttachSlot, texts[5], c.smtp.AttachList))
     return kNoMemory;
-  if (c.MessageText == nullptr) c.MessageText = gNoText;
-  if (c.BodyType == 0) c.AltText = nullptr;
-  if (c.AutoCall != 0) LogText(c, "*** Sending...\r\n");
+  if (c.smtp.MessageText == nullptr) c.smtp.MessageText = gNoText;
+  if (c.smtp.BodyType == 0) c.smtp.AltText = nullptr;
+  if (c.link.AutoCall != 0) LogText(c, "*** Sending...\r\n");
   return MailFrom;
 }

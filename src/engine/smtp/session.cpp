@@ -22,37 +22,37 @@ constexpr int kHelloWritableWaitMs = 1000;
 // "EHLO domain" or "HELO domain": the domain of the sender's address, or the
 // default domain when the address has no '@'.
 void BuildHello(ChannelContext& c) {
-  const char* word = c.UseEhlo ? "EHLO" : "HELO";
-  const char* at = FindChar(c.FromAddress, '@');
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "%s %s", word, at != nullptr ? at + 1 : kDefaultHeloDomain);
+  const char* word = c.smtp.UseEhlo ? "EHLO" : "HELO";
+  const char* at = FindChar(c.smtp.FromAddress, '@');
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "%s %s", word, at != nullptr ? at + 1 : kDefaultHeloDomain);
   if (at != nullptr) {
-    char* close = strchr(c.CommandBuffer + 5, '>');
+    char* close = strchr(c.link.CommandBuffer + 5, '>');
     if (close != nullptr) *close = '\0';
   }
 }
 
 int SmtpStartStep(ChannelContext& c, uint32_t, int) {
   LogVersionLines(c);
-  c.NextState = LocalHost;
-  c.AfterConnectState = SmtpGreeting;
+  c.link.NextState = LocalHost;
+  c.link.AfterConnectState = SmtpGreeting;
   return kStepDone;
 }
 
 int GreetingStep(ChannelContext& c, uint32_t now, int) {
   SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
-  c.NextState = SmtpHello;
+  c.link.NextState = SmtpHello;
   return kStepDone;
 }
 
 int HelloStep(ChannelContext& c, uint32_t now, int) {
-  c.TextBytesOut = c.AttachBytesOut = c.TextBytesIn = c.AttachBytesIn = 0;
+  c.diag.TextBytesOut = c.diag.AttachBytesOut = c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
   BuildHello(c);
   WexlWaitWritable(ChannelSlot(c), kHelloWritableWaitMs);
-  return SendCommandLine(c, now, c.CommandBuffer, SlowReplyDelay(), SmtpHelloReply);
+  return SendCommandLine(c, now, c.link.CommandBuffer, SlowReplyDelay(), SmtpHelloReply);
 }
 
 int HelloReplyStep(ChannelContext& c, uint32_t, int) {
-  c.NextState = c.UseEhlo ? ChooseAuthState(c.ReplyBuffer) : Done;
+  c.link.NextState = c.smtp.UseEhlo ? ChooseAuthState(c.link.ReplyBuffer) : Done;
   return kStepDone;
 }
 
@@ -80,12 +80,12 @@ int CheckAngleAddress(ChannelContext& c, const char* address, bool listMode) {
 }
 
 int PrepareSmtpConnect(ChannelContext& c, const char* server, const char* from, const char* replyTo) {
-  BoundedCopy(c.ReplyTo, replyTo != nullptr ? replyTo : "", 128);
-  BoundedCopy(c.ServerName, server, 128);
+  BoundedCopy(c.smtp.ReplyTo, replyTo != nullptr ? replyTo : "", 128);
+  BoundedCopy(c.link.ServerName, server, 128);
   if (int rc = CheckAngleAddress(c, from, false)) return rc;
-  BoundedCopy(c.FromAddress, from, 128);
-  c.ConnectPort = c.SmtpPort;
-  c.AttachmentsSaved = 0;
-  if (c.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
+  BoundedCopy(c.smtp.FromAddress, from, 128);
+  c.link.ConnectPort = c.link.SmtpPort;
+  c.decoder.AttachmentsSaved = 0;
+  if (c.link.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
   return SmtpStart;
 }

@@ -13,35 +13,35 @@
 namespace {
 
 int VerifyNextStep(ChannelContext& c, uint32_t now, int) {
-  c.CurrentRcpt = c.RcptCursor;
-  if (c.CurrentRcpt == nullptr || c.CurrentRcpt[0] == '\0') {
-    c.NextState = Done;
+  c.smtp.CurrentRcpt = c.smtp.RcptCursor;
+  if (c.smtp.CurrentRcpt == nullptr || c.smtp.CurrentRcpt[0] == '\0') {
+    c.link.NextState = Done;
     return kStepDone;
   }
   // The entry is used whole, blanks and brackets included.
-  char* separator = const_cast<char*>(FindChar(c.CurrentRcpt, gSettings.AddressSep));
+  char* separator = const_cast<char*>(FindChar(c.smtp.CurrentRcpt, gSettings.AddressSep));
   if (separator != nullptr) {
     *separator = '\0';
-    c.RcptCursor = separator + 1;
+    c.smtp.RcptCursor = separator + 1;
   } else {
-    c.RcptCursor = c.CurrentRcpt + StringLength(c.CurrentRcpt);
+    c.smtp.RcptCursor = c.smtp.CurrentRcpt + StringLength(c.smtp.CurrentRcpt);
   }
   SetTimers(c, now, 0, gSettings.MaxWait);
-  c.NextState = VerifySend;
+  c.link.NextState = VerifySend;
   return kStepDone;
 }
 
 int VerifySendStep(ChannelContext& c, uint32_t now, int) {
-  snprintf(c.CommandBuffer, sizeof c.CommandBuffer, "VRFY %s", c.CurrentRcpt != nullptr ? c.CurrentRcpt : "");
-  return SendCommandLine(c, now, c.CommandBuffer, gSettings.MinWait, VerifyReply);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "VRFY %s", c.smtp.CurrentRcpt != nullptr ? c.smtp.CurrentRcpt : "");
+  return SendCommandLine(c, now, c.link.CommandBuffer, gSettings.MinWait, VerifyReply);
 }
 
 // A refusal (code 500 or more) only answers this name and the list goes on;
 // a connection that failed ends the operation.
 int VerifyReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (reply < 0 && reply != kSmtpError) return FailReply(c, reply);
-  c.VerifyResult = reply == 0 && c.ReplyCode == 250 ? 1 : 0;
-  c.NextState = VerifyNext;
+  c.smtp.VerifyResult = reply == 0 && c.link.ReplyCode == 250 ? 1 : 0;
+  c.link.NextState = VerifyNext;
   return kStepDone;
 }
 
@@ -56,7 +56,7 @@ constexpr StateStep kRows[] = {
 extern const StepTable kSmtpVerifySteps = {kRows, static_cast<int>(std::size(kRows))};
 
 int PrepareVerify(ChannelContext& c, const char* names) {
-  c.RcptCursor = AllocAndCopy(c.ChannelNumber, kToSlot, names);
-  if (c.RcptCursor == nullptr) return kNoMemory;
+  c.smtp.RcptCursor = AllocAndCopy(c.ChannelNumber, kToSlot, names);
+  if (c.smtp.RcptCursor == nullptr) return kNoMemory;
   return VerifyNext;
 }

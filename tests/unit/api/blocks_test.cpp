@@ -17,12 +17,12 @@ class Blocks : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(kovAttach(4), 1);
     logPath = dir.File("chan.log");
-    Channel(2).LogHandle = platform::FileCreate(logPath.c_str());
-    ASSERT_GE(Channel(2).LogHandle, 2);
+    Channel(2).diag.LogHandle = platform::FileCreate(logPath.c_str());
+    ASSERT_GE(Channel(2).diag.LogHandle, 2);
   }
   void TearDown() override {
-    platform::FileClose(Channel(2).LogHandle);
-    Channel(2).LogHandle = 0;
+    platform::FileClose(Channel(2).diag.LogHandle);
+    Channel(2).diag.LogHandle = 0;
     kovRelease();
   }
   std::string Log() const { return ReadFile(logPath); }
@@ -118,29 +118,29 @@ TEST_F(Blocks, FreeMemoryOverARangeFreesWhatIsThereSilently) {
 
 TEST_F(Blocks, FreeingASlotClearsTheRecordsReferencesIntoIt) {
   ChannelContext& c = Channel(2);
-  c.ToList = AllocAndCopy(2, kToSlot, "a@b,c@d");
-  c.RcptCursor = c.ToList + 4;
-  c.Subject = AllocAndCopy(2, kSubjectSlot, "subject");
-  c.UserBuffer = AllocateMemory(2, kMailLinesSlot, 200);
-  c.UserBufferSize = 200;
+  c.smtp.ToList = AllocAndCopy(2, kToSlot, "a@b,c@d");
+  c.smtp.RcptCursor = c.smtp.ToList + 4;
+  c.smtp.Subject = AllocAndCopy(2, kSubjectSlot, "subject");
+  c.pop.UserBuffer = AllocateMemory(2, kMailLinesSlot, 200);
+  c.pop.UserBufferSize = 200;
   FreeMemory(2, kToSlot, kToSlot);
-  EXPECT_EQ(c.ToList, nullptr);
-  EXPECT_EQ(c.RcptCursor, nullptr);
-  EXPECT_NE(c.Subject, nullptr);
+  EXPECT_EQ(c.smtp.ToList, nullptr);
+  EXPECT_EQ(c.smtp.RcptCursor, nullptr);
+  EXPECT_NE(c.smtp.Subject, nullptr);
   FreeMemory(2, kMailLinesSlot, kMailLinesSlot);
-  EXPECT_EQ(c.UserBuffer, nullptr);
-  EXPECT_EQ(c.UserBufferSize, 0);
+  EXPECT_EQ(c.pop.UserBuffer, nullptr);
+  EXPECT_EQ(c.pop.UserBufferSize, 0);
 }
 
 TEST_F(Blocks, ACallersOwnUserBufferSurvivesTheMailLinesSlot) {
   ChannelContext& c = Channel(2);
   char own[16];
   ASSERT_NE(AllocateMemory(2, kMailLinesSlot, 10), nullptr);
-  c.UserBuffer = own;
-  c.UserBufferSize = 16;
+  c.pop.UserBuffer = own;
+  c.pop.UserBufferSize = 16;
   FreeMemory(2, kMailLinesSlot, kMailLinesSlot);
-  EXPECT_EQ(c.UserBuffer, own);
-  EXPECT_EQ(c.UserBufferSize, 16);
+  EXPECT_EQ(c.pop.UserBuffer, own);
+  EXPECT_EQ(c.pop.UserBufferSize, 16);
 }
 
 TEST_F(Blocks, BlockIdOfChannelThreeSlotEight) {

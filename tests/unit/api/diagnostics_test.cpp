@@ -16,20 +16,20 @@ using Diagnostics = AttachedLibrary;
 
 TEST_F(Diagnostics, StatisticsSelectors) {
   ChannelContext& c = Channel(2);
-  c.StepCount = 7;
-  c.ReplyCode = 250;
-  c.LastSockCode = -10061;
-  c.TextBytesIn = 10;
-  c.AttachBytesIn = 20;
-  c.TextBytesOut = 30;
-  c.AttachBytesOut = 40;
-  c.MessageCount = 3;
-  c.MessageSize = 1234;
-  c.UserBufferLength = 99;
-  c.AttachmentsSaved = 2;
-  c.VerifyResult = 1;
-  c.SlotNumber = 5;
-  c.RcptCount = 4;
+  c.link.StepCount = 7;
+  c.link.ReplyCode = 250;
+  c.link.LastSockCode = -10061;
+  c.diag.TextBytesIn = 10;
+  c.diag.AttachBytesIn = 20;
+  c.diag.TextBytesOut = 30;
+  c.diag.AttachBytesOut = 40;
+  c.pop.MessageCount = 3;
+  c.pop.MessageSize = 1234;
+  c.pop.UserBufferLength = 99;
+  c.decoder.AttachmentsSaved = 2;
+  c.smtp.VerifyResult = 1;
+  c.link.SlotNumber = 5;
+  c.smtp.RcptCount = 4;
   struct Case {
     int selector;
     int value;
@@ -55,7 +55,7 @@ TEST_F(Diagnostics, DebugChecksTheBufferBeforeTheChannel) {
 }
 
 TEST_F(Diagnostics, LastReplyLineLengthLeavesOutTheLineEnd) {
-  strcpy(Channel(1).LastReplyLine, "250 ok\r\n");
+  strcpy(Channel(1).link.LastReplyLine, "250 ok\r\n");
   char buffer[64];
   EXPECT_EQ(kovDebug(1, 23, buffer, sizeof buffer), 6);
   EXPECT_STREQ(buffer, "250 ok\r\n");
@@ -65,8 +65,8 @@ TEST_F(Diagnostics, LastReplyLineLengthLeavesOutTheLineEnd) {
 }
 
 TEST_F(Diagnostics, TextsAreBoundedByTheBuffer) {
-  strcpy(Channel(0).SavedAttachList, "a.txt,b.pdf,");
-  strcpy(Channel(0).LastRecipient, "<joe@example.com>");
+  strcpy(Channel(0).decoder.SavedAttachList, "a.txt,b.pdf,");
+  strcpy(Channel(0).smtp.LastRecipient, "<joe@example.com>");
   char buffer[64];
   EXPECT_EQ(kovDebug(0, 29, buffer, sizeof buffer), 12);
   EXPECT_STREQ(buffer, "a.txt,b.pdf,");

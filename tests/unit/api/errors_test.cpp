@@ -52,7 +52,7 @@ TEST_F(ErrorTexts, EveryTextAsTheGoldenFileHasIt) {
 }
 
 TEST_F(ErrorTexts, TruncationAndTheAppendedReply) {
-  strcpy(Channel(0).ReplyBuffer, "550 5.1.1 <x@y>: rejected\r\n");
+  strcpy(Channel(0).link.ReplyBuffer, "550 5.1.1 <x@y>: rejected\r\n");
   const struct {
     int code;
     int size;
@@ -77,9 +77,9 @@ TEST_F(ErrorTexts, TruncationAndTheAppendedReply) {
     EXPECT_EQ(std::string(buffer, static_cast<size_t>(length) + 2), std::string(c.text) + '\0' + '#');
   }
   // A reply field without a terminator is read no further than its end.
-  memset(Channel(0).ReplyBuffer, 'r', sizeof Channel(0).ReplyBuffer);
+  memset(Channel(0).link.ReplyBuffer, 'r', sizeof Channel(0).link.ReplyBuffer);
   std::string big(4096, '#');
-  EXPECT_EQ(kovErrorText(0, -49, &big[0], 4096), 21 + static_cast<int>(sizeof Channel(0).ReplyBuffer) - 1);
+  EXPECT_EQ(kovErrorText(0, -49, &big[0], 4096), 21 + static_cast<int>(sizeof Channel(0).link.ReplyBuffer) - 1);
 }
 
 TEST_F(ErrorTexts, BadBuffersAndTheChannelCheck) {

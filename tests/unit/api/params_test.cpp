@@ -31,23 +31,23 @@ TEST_F(Params, ChannelIntegersTakeThePartTheirWidthHolds) {
     int64_t (*read)(const ChannelContext&);
     int64_t expected;
   } cases[] = {
-      {KOV_BODY_TYPE, 18, [](const ChannelContext& c) -> int64_t { return c.BodyType; }, 2},
-      {KOV_AUTO_CALL, 2, [](const ChannelContext& c) -> int64_t { return c.AutoCall; }, 0},
-      {KOV_AUTO_CALL, 3, [](const ChannelContext& c) -> int64_t { return c.AutoCall; }, 1},
-      {KOV_NUMBER_NAMES, 7, [](const ChannelContext& c) -> int64_t { return c.AttachNamePrefix; }, 7},
-      {KOV_SAVE_UNNAMED, 1, [](const ChannelContext& c) -> int64_t { return c.SaveUnnamedParts; }, 1},
-      {KOV_SMTP_PORT, 65536 + 25, [](const ChannelContext& c) -> int64_t { return c.SmtpPort; }, 25},
-      {KOV_POP3_PORT, 1100, [](const ChannelContext& c) -> int64_t { return c.Pop3Port; }, 1100},
-      {KOV_BLOCKING, 0, [](const ChannelContext& c) -> int64_t { return c.NonBlockingConnect; }, 1},
-      {KOV_BLOCKING, 5, [](const ChannelContext& c) -> int64_t { return c.NonBlockingConnect; }, 0},
-      {KOV_IMAGE_TYPES, 0x100, [](const ChannelContext& c) -> int64_t { return c.DetectImageTypes; }, 0},
-      {KOV_DECODE_MODE, 0x1ffff, [](const ChannelContext& c) -> int64_t { return c.DecodeMode; }, -1},
-      {KOV_DECODE_MODE, 1, [](const ChannelContext& c) -> int64_t { return c.DecodeMode; }, 1},
-      {KOV_USE_EHLO, 1, [](const ChannelContext& c) -> int64_t { return c.UseEhlo; }, 1},
-      {KOV_USE_APOP, 0x201, [](const ChannelContext& c) -> int64_t { return c.UseApop; }, 1},
-      {KOV_ATTACH_NUMBER, 12, [](const ChannelContext& c) -> int64_t { return c.AttachFileNumber; }, 12},
-      {KOV_SKIP_RCPT_ERRORS, 1, [](const ChannelContext& c) -> int64_t { return c.SkipRcptErrors; }, 1},
-      {KOV_TEXT_ATTACH, 1, [](const ChannelContext& c) -> int64_t { return c.TextAttachments; }, 1},
+      {KOV_BODY_TYPE, 18, [](const ChannelContext& c) -> int64_t { return c.smtp.BodyType; }, 2},
+      {KOV_AUTO_CALL, 2, [](const ChannelContext& c) -> int64_t { return c.link.AutoCall; }, 0},
+      {KOV_AUTO_CALL, 3, [](const ChannelContext& c) -> int64_t { return c.link.AutoCall; }, 1},
+      {KOV_NUMBER_NAMES, 7, [](const ChannelContext& c) -> int64_t { return c.decoder.AttachNamePrefix; }, 7},
+      {KOV_SAVE_UNNAMED, 1, [](const ChannelContext& c) -> int64_t { return c.decoder.SaveUnnamedParts; }, 1},
+      {KOV_SMTP_PORT, 65536 + 25, [](const ChannelContext& c) -> int64_t { return c.link.SmtpPort; }, 25},
+      {KOV_POP3_PORT, 1100, [](const ChannelContext& c) -> int64_t { return c.link.Pop3Port; }, 1100},
+      {KOV_BLOCKING, 0, [](const ChannelContext& c) -> int64_t { return c.link.NonBlockingConnect; }, 1},
+      {KOV_BLOCKING, 5, [](const ChannelContext& c) -> int64_t { return c.link.NonBlockingConnect; }, 0},
+      {KOV_IMAGE_TYPES, 0x100, [](const ChannelContext& c) -> int64_t { return c.smtp.DetectImageTypes; }, 0},
+      {KOV_DECODE_MODE, 0x1ffff, [](const ChannelContext& c) -> int64_t { return c.pop.DecodeMode; }, -1},
+      {KOV_DECODE_MODE, 1, [](const ChannelContext& c) -> int64_t { return c.pop.DecodeMode; }, 1},
+      {KOV_USE_EHLO, 1, [](const ChannelContext& c) -> int64_t { return c.smtp.UseEhlo; }, 1},
+      {KOV_USE_APOP, 0x201, [](const ChannelContext& c) -> int64_t { return c.pop.UseApop; }, 1},
+      {KOV_ATTACH_NUMBER, 12, [](const ChannelContext& c) -> int64_t { return c.decoder.AttachFileNumber; }, 12},
+      {KOV_SKIP_RCPT_ERRORS, 1, [](const ChannelContext& c) -> int64_t { return c.smtp.SkipRcptErrors; }, 1},
+      {KOV_TEXT_ATTACH, 1, [](const ChannelContext& c) -> int64_t { return c.smtp.TextAttachments; }, 1},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.index);
@@ -57,11 +57,11 @@ TEST_F(Params, ChannelIntegersTakeThePartTheirWidthHolds) {
 }
 
 TEST_F(Params, AutoCallClearsTheTimers) {
-  Channel(0).NotBefore = 5;
-  Channel(0).Deadline = 6;
+  Channel(0).link.NotBefore = 5;
+  Channel(0).link.Deadline = 6;
   EXPECT_EQ(kovIntegerParam(0, KOV_AUTO_CALL, 0), 1);
-  EXPECT_EQ(Channel(0).NotBefore, 0u);
-  EXPECT_EQ(Channel(0).Deadline, 0u);
+  EXPECT_EQ(Channel(0).link.NotBefore, 0u);
+  EXPECT_EQ(Channel(0).link.Deadline, 0u);
 }
 
 TEST_F(Params, ProcessIntegersReachEveryChannel) {
@@ -115,10 +115,10 @@ TEST_F(Params, TextFieldsAreCutToTheirLimits) {
     const char* field;
     int limit;
   } cases[] = {
-      {KOV_REPLY_TO, Channel(3).ReplyTo, 128},
-      {KOV_FROM, Channel(3).FromAddress, 128},
-      {KOV_AUTH_PASSWORD, Channel(3).AuthPassword, 64},
-      {KOV_USER, Channel(3).UserName, 64},
+      {KOV_REPLY_TO, Channel(3).smtp.ReplyTo, 128},
+      {KOV_FROM, Channel(3).smtp.FromAddress, 128},
+      {KOV_AUTH_PASSWORD, Channel(3).login.AuthPassword, 64},
+      {KOV_USER, Channel(3).login.UserName, 64},
       {KOV_BODY_CONTENT, gSettings.UserContentType, 128},
       {KOV_BODY_ENCODING, gSettings.UserTransferEncoding, 128},
       {KOV_ATTACH_CONTENT, gSettings.AttachContentType, 128},
@@ -135,11 +135,11 @@ TEST_F(Params, TextFieldsAreCutToTheirLimits) {
 TEST_F(Params, LogFileGetsEntryLinesAndUserText) {
   const std::string first = OpenLog(1, "first.log");
   EXPECT_EQ(kovIntegerParam(1, KOV_BODY_TYPE, 2), 1);
-  EXPECT_EQ(kovStringParam(1, KOV_LOG_TEXT, "hello"), Channel(1).LogHandle);
+  EXPECT_EQ(kovStringParam(1, KOV_LOG_TEXT, "hello"), Channel(1).diag.LogHandle);
   const std::string second = dir.File("second.log");
   int handle = kovStringParam(1, KOV_LOG_FILE, second.c_str());
   EXPECT_GE(handle, 2);
-  EXPECT_EQ(Channel(1).LogHandle, handle);
+  EXPECT_EQ(Channel(1).diag.LogHandle, handle);
   // The entry line of the switch goes into the log being closed.
   EXPECT_EQ(LogOf(first),
             "*** kovIntegerParam(1,8,2)\r\n*** kovStringParam(1,52,hello)\r\nhello\r\n*** kovStringParam(1,20," +
@@ -150,7 +150,7 @@ TEST_F(Params, LogFileGetsEntryLinesAndUserText) {
 TEST_F(Params, LogFileThatCannotBeCreatedLeavesNoLog) {
   OpenLog(2);
   EXPECT_EQ(kovStringParam(2, KOV_LOG_FILE, dir.File("missing/x.log").c_str()), -1);
-  EXPECT_EQ(Channel(2).LogHandle, 0);
+  EXPECT_EQ(Channel(2).diag.LogHandle, 0);
   EXPECT_EQ(kovStringParam(2, KOV_LOG_TEXT, "lost"), 0);
 }
 
@@ -170,35 +170,35 @@ TEST_F(Params, SetHeadersCutsOneFinalLineBreak) {
   for (const Case& t : cases) {
     SCOPED_TRACE(t.text);
     EXPECT_EQ(kovStringParam(0, KOV_SET_HEADERS, t.text), t.result);
-    ASSERT_NE(Channel(0).ExtraHeaders, nullptr);
-    EXPECT_STREQ(Channel(0).ExtraHeaders, t.stored);
+    ASSERT_NE(Channel(0).smtp.ExtraHeaders, nullptr);
+    EXPECT_STREQ(Channel(0).smtp.ExtraHeaders, t.stored);
   }
   EXPECT_EQ(kovStringParam(0, KOV_SET_HEADERS, ""), 0);
-  EXPECT_EQ(Channel(0).ExtraHeaders, nullptr);
+  EXPECT_EQ(Channel(0).smtp.ExtraHeaders, nullptr);
   EXPECT_EQ(IsAllocated(7), 0);
 }
 
 TEST_F(Params, AddHeaderAppendsLines) {
   EXPECT_EQ(kovStringParam(1, KOV_ADD_HEADER, "X-A: 1"), 4);
   EXPECT_EQ(kovStringParam(1, KOV_ADD_HEADER, "X-B: 2\r\n"), 2);
-  ASSERT_NE(Channel(1).ExtraHeaders, nullptr);
-  EXPECT_STREQ(Channel(1).ExtraHeaders, "X-A: 1\r\nX-B: 2");
+  ASSERT_NE(Channel(1).smtp.ExtraHeaders, nullptr);
+  EXPECT_STREQ(Channel(1).smtp.ExtraHeaders, "X-A: 1\r\nX-B: 2");
 }
 
 TEST_F(Params, AddHeaderKeepsTheCombinedTextWithinItsLimit) {
   const std::string big(2040, 'h');
   EXPECT_EQ(kovStringParam(1, KOV_SET_HEADERS, big.c_str()), 4);
   kovStringParam(1, KOV_ADD_HEADER, std::string(100, 'k').c_str());
-  ASSERT_NE(Channel(1).ExtraHeaders, nullptr);
-  EXPECT_EQ(strlen(Channel(1).ExtraHeaders), 2048u);
+  ASSERT_NE(Channel(1).smtp.ExtraHeaders, nullptr);
+  EXPECT_EQ(strlen(Channel(1).smtp.ExtraHeaders), 2048u);
 }
 
 TEST_F(Params, AltTextIsSetOnce) {
   EXPECT_EQ(kovStringParam(2, KOV_ALT_TEXT, "plain words"), 11);
   EXPECT_EQ(kovStringParam(2, KOV_ALT_TEXT, "other"), 0);
-  EXPECT_STREQ(Channel(2).AltText, "plain words");
+  EXPECT_STREQ(Channel(2).smtp.AltText, "plain words");
   EXPECT_EQ(kovStringParam(3, KOV_ALT_TEXT, ""), 0);
-  EXPECT_EQ(Channel(3).AltText, nullptr);
+  EXPECT_EQ(Channel(3).smtp.AltText, nullptr);
 }
 
 TEST_F(Params, SaveBufferWritesTheMailLines) {
@@ -256,7 +256,7 @@ TEST_F(Params, PasswordIsMaskedInTheLog) {
   const std::string log = OpenLog(0);
   EXPECT_EQ(kovStringParam(0, KOV_AUTH_PASSWORD, "s3cret"), 6);
   EXPECT_EQ(kovStringParam(0, KOV_USER, "alice"), 5);
-  EXPECT_STREQ(Channel(0).AuthPassword, "s3cret");
+  EXPECT_STREQ(Channel(0).login.AuthPassword, "s3cret");
   EXPECT_EQ(LogOf(log), "*** kovStringParam(0,57,*****)\r\n*** kovStringParam(0,58,alice)\r\n");
 }
 
@@ -268,12 +268,12 @@ TEST_F(Params, LineBreaksInCredentialsAndAddressesAreRefused) {
     int result;
     const char* field;
   } cases[] = {
-      {KOV_USER, "bob\r\nQUIT", -61, Channel(1).UserName},
-      {KOV_USER, "\n", -61, Channel(1).UserName},
-      {KOV_AUTH_PASSWORD, "pw\rRSET", -62, Channel(1).AuthPassword},
-      {KOV_AUTH_PASSWORD, longWithBreak.c_str(), -62, Channel(1).AuthPassword},
-      {KOV_FROM, "<a@b.c>\r\nRCPT TO:<x@y.z>", -32, Channel(1).FromAddress},
-      {KOV_FROM, longWithBreak.c_str(), -32, Channel(1).FromAddress},
+      {KOV_USER, "bob\r\nQUIT", -61, Channel(1).login.UserName},
+      {KOV_USER, "\n", -61, Channel(1).login.UserName},
+      {KOV_AUTH_PASSWORD, "pw\rRSET", -62, Channel(1).login.AuthPassword},
+      {KOV_AUTH_PASSWORD, longWithBreak.c_str(), -62, Channel(1).login.AuthPassword},
+      {KOV_FROM, "<a@b.c>\r\nRCPT TO:<x@y.z>", -32, Channel(1).smtp.FromAddress},
+      {KOV_FROM, longWithBreak.c_str(), -32, Channel(1).smtp.FromAddress},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.text);

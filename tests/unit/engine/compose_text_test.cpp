@@ -33,10 +33,10 @@ class ComposeText : public ::testing::Test {
   Lines Build(const std::string& text, uint32_t bodyType) {
     text_ = text;
     ChannelContext& c = *c_;
-    c.BodyType = bodyType;
-    c.TextInMemory = 1;
-    c.MessageText = &text_[0];
-    c.PushbackChar = 0;
+    c.smtp.BodyType = bodyType;
+    c.smtp.TextInMemory = 1;
+    c.smtp.MessageText = &text_[0];
+    c.smtp.PushbackChar = 0;
     GetMsgChar(c, true);
     return Collect();
   }
@@ -142,16 +142,16 @@ TEST_F(ComposeText, LineLimitIsClamped) {
 TEST_F(ComposeText, ReaderCountsAndEndsForGood) {
   ChannelContext& c = *c_;
   text_ = X(5000, 'q');
-  c.TextInMemory = 1;
-  c.MessageText = &text_[0];
+  c.smtp.TextInMemory = 1;
+  c.smtp.MessageText = &text_[0];
   GetMsgChar(c, true);
   int count = 0;
   while (GetMsgChar(c, false) == 'q') ++count;
   EXPECT_EQ(count, 5000);
-  EXPECT_EQ(c.TextBytesIn, 5000);
+  EXPECT_EQ(c.diag.TextBytesIn, 5000);
   EXPECT_EQ(GetMsgChar(c, false), 0);
   EXPECT_EQ(GetMsgChar(c, true), 0);
-  EXPECT_EQ(c.MsgBufEof, 0);
+  EXPECT_EQ(c.smtp.MsgBufEof, 0);
 }
 
 class ComposeFile : public ComposeText {
@@ -163,8 +163,8 @@ class ComposeFile : public ComposeText {
               static_cast<int>(bytes.size()));
     platform::FileClose(h);
     h = platform::FileOpenRead(path.c_str());
-    c_->FileHandle = h;
-    c_->TextInMemory = 0;
+    c_->files.FileHandle = h;
+    c_->smtp.TextInMemory = 0;
     GetMsgChar(*c_, true);
     return h;
   }
@@ -173,9 +173,9 @@ class ComposeFile : public ComposeText {
 
 TEST_F(ComposeFile, ANulByteEndsTheText) {
   const int h = Open(std::string("ab\ncd\0ef\ngh\n", 12));
-  c_->BodyType = 0;
+  c_->smtp.BodyType = 0;
   EXPECT_EQ(Collect(), (Lines{"ab", "cd"}));
-  EXPECT_EQ(c_->TextBytesIn, 12);
+  EXPECT_EQ(c_->diag.TextBytesIn, 12);
   platform::FileClose(h);
 }
 
@@ -190,15 +190,15 @@ TEST_F(ComposeText, TextOpenStartsAfresh) {
   ChannelContext& c = *c_;
   for (const char* message : {"@body.txt", "hello"}) {
     text_ = message;
-    c.MessageText = &text_[0];
-    c.PushbackChar = 'x';
-    c.MsgBufPos = 3;
-    c.MsgBufEnd = 9;
-    c.MsgBufEof = 1;
+    c.smtp.MessageText = &text_[0];
+    c.smtp.PushbackChar = 'x';
+    c.smtp.MsgBufPos = 3;
+    c.smtp.MsgBufEnd = 9;
+    c.smtp.MsgBufEof = 1;
     ASSERT_EQ(FindStep(TextOpen)->step(c, 0, 0), kStepDone);
-    EXPECT_EQ(c.NextState, message[0] == '@' ? TextFromFile : TextFromMemory);
-    EXPECT_EQ(c.PushbackChar, 0);
-    EXPECT_EQ(c.MsgBufEnd - c.MsgBufPos + c.MsgBufEof, 0);
+    EXPECT_EQ(c.link.NextState, message[0] == '@' ? TextFromFile : TextFromMemory);
+    EXPECT_EQ(c.smtp.PushbackChar, 0);
+    EXPECT_EQ(c.smtp.MsgBufEnd - c.smtp.MsgBufPos + c.smtp.MsgBufEof, 0);
   }
 }
 

@@ -15,40 +15,40 @@ namespace {
 
 TEST(Digests, Rfc2195AndRfc1939Examples) {
   ChannelContext c = {};
-  strcpy(c.UserName, "tim");
-  strcpy(c.AuthPassword, "tanstaaftanstaaf");
+  strcpy(c.login.UserName, "tim");
+  strcpy(c.login.AuthPassword, "tanstaaftanstaaf");
   // A challenge followed by CR LF gives the same response as without them.
   for (const char* challenge :
        {"<1896.697170952@postoffice.reston.mci.net>", "<1896.697170952@postoffice.reston.mci.net>\r\nmore"}) {
     CramMd5Response(c, challenge, static_cast<int>(strlen(challenge)));
-    EXPECT_STREQ(c.AuthText, "tim b913a602c7eda7a495b4e6e7334d3890");
+    EXPECT_STREQ(c.login.AuthText, "tim b913a602c7eda7a495b4e6e7334d3890");
   }
-  strcpy(c.UserName, "mrose");
-  strcpy(c.Pop3Password, "tanstaaf");
-  strcpy(c.AuthText, "<1896.697170952@dbc.mtview.ca.us>");
+  strcpy(c.login.UserName, "mrose");
+  strcpy(c.login.Pop3Password, "tanstaaf");
+  strcpy(c.login.AuthText, "<1896.697170952@dbc.mtview.ca.us>");
   ApopDigest(c);
-  EXPECT_STREQ(c.AuthText, "mrose c4c9334bac560ecc979e58001b3e22fb");
+  EXPECT_STREQ(c.login.AuthText, "mrose c4c9334bac560ecc979e58001b3e22fb");
 }
 
 TEST(Digests, CramMd5DigestsAChallengeLongerThanAuthText) {
   ChannelContext c = {};
-  strcpy(c.UserName, "u");
-  strcpy(c.AuthPassword, "key");
+  strcpy(c.login.UserName, "u");
+  strcpy(c.login.AuthPassword, "key");
   const std::string challenge = "<" + std::string(400, 'c') + "@host>";
   CramMd5Response(c, challenge.data(), static_cast<int>(challenge.size()));
   unsigned char digest[kDigestSize];
   HmacMd5(challenge.data(), static_cast<int>(challenge.size()), "key", 3, digest);
   char hex[kDigestHexSize];
-  EXPECT_EQ(std::string(c.AuthText), std::string("u ") + DigestToHex(digest, hex));
+  EXPECT_EQ(std::string(c.login.AuthText), std::string("u ") + DigestToHex(digest, hex));
 }
 
 TEST(Digests, ApopDigestsAFullTimestampWithAFullPassword) {
   // 128 + 64 characters: more than AuthText holds, yet all of it is digested.
   ChannelContext c = {};
   const std::string stamp = "<" + std::string(126, 's') + ">", password(64, 'p');
-  strcpy(c.AuthText, stamp.c_str());
-  strcpy(c.Pop3Password, password.c_str());
-  strcpy(c.UserName, "u");
+  strcpy(c.login.AuthText, stamp.c_str());
+  strcpy(c.login.Pop3Password, password.c_str());
+  strcpy(c.login.UserName, "u");
   ApopDigest(c);
   unsigned char digest[kDigestSize];
   Md5Context md5;
@@ -56,7 +56,7 @@ TEST(Digests, ApopDigestsAFullTimestampWithAFullPassword) {
   Md5Update(md5, (stamp + password).data(), stamp.size() + password.size());
   Md5Final(digest, md5);
   char hex[kDigestHexSize];
-  EXPECT_EQ(std::string(c.AuthText), std::string("u ") + DigestToHex(digest, hex));
+  EXPECT_EQ(std::string(c.login.AuthText), std::string("u ") + DigestToHex(digest, hex));
 }
 
 TEST(DateNow, IsAWellFormedHeaderLine) {

@@ -22,32 +22,32 @@ TEST_F(StepFrame, ChannelCheck) {
 
 TEST_F(StepFrame, BeforeNotBeforeNothingHappens) {
   ChannelContext& c = Channel(1);
-  c.NextState = SmtpCommandReply;
-  c.TimerStart = platform::TickCount();
-  c.NotBefore = 100000;
-  c.Deadline = 101000;
-  c.StepCount = 3;
-  c.CommandBuffer[0] = 'x';
-  c.ReplyBuffer[0] = 'y';
+  c.link.NextState = SmtpCommandReply;
+  c.link.TimerStart = platform::TickCount();
+  c.link.NotBefore = 100000;
+  c.link.Deadline = 101000;
+  c.link.StepCount = 3;
+  c.link.CommandBuffer[0] = 'x';
+  c.link.ReplyBuffer[0] = 'y';
   EXPECT_EQ(kovDriver(1), 9999);
-  EXPECT_EQ(c.NextState, SmtpCommandReply);
-  EXPECT_EQ(c.ThisState, -1);
-  EXPECT_EQ(c.PrevState, -2);
-  EXPECT_EQ(c.StepCount, 3);
-  EXPECT_EQ(c.Deadline, 101000u);
-  EXPECT_EQ(c.CommandBuffer[0], '\0');
-  EXPECT_EQ(c.ReplyBuffer[0], '\0');
+  EXPECT_EQ(c.link.NextState, SmtpCommandReply);
+  EXPECT_EQ(c.link.ThisState, -1);
+  EXPECT_EQ(c.link.PrevState, -2);
+  EXPECT_EQ(c.link.StepCount, 3);
+  EXPECT_EQ(c.link.Deadline, 101000u);
+  EXPECT_EQ(c.link.CommandBuffer[0], '\0');
+  EXPECT_EQ(c.link.ReplyBuffer[0], '\0');
 }
 
 TEST_F(StepFrame, APassedDeadlineFailsWithTimeOut) {
   const std::string log = OpenLog(2);
   ChannelContext& c = Channel(2);
-  c.NextState = SmtpCommandReply;
-  c.TimerStart = platform::TickCount() - 10;
-  c.Deadline = 5;
+  c.link.NextState = SmtpCommandReply;
+  c.link.TimerStart = platform::TickCount() - 10;
+  c.link.Deadline = 5;
   EXPECT_EQ(kovDriver(2), -8);
-  EXPECT_EQ(c.NextState, 0);
-  EXPECT_EQ(c.LastSockCode, 0);
+  EXPECT_EQ(c.link.NextState, 0);
+  EXPECT_EQ(c.link.LastSockCode, 0);
   const std::string text = LogOf(log);
   EXPECT_NE(text.find("SockCode=0 KovCode=-8 PrevState="), std::string::npos) << text;
   EXPECT_NE(text.find("NextState=299\r\nWexl timed out.Closing socket\r\n"), std::string::npos) << text;
@@ -55,23 +55,23 @@ TEST_F(StepFrame, APassedDeadlineFailsWithTimeOut) {
 
 TEST_F(StepFrame, IdleChannelReturnsZeroAndClearsTheTimers) {
   ChannelContext& c = Channel(0);
-  c.TimerStart = platform::TickCount();
-  c.NotBefore = 0;
-  c.Deadline = 100000;
+  c.link.TimerStart = platform::TickCount();
+  c.link.NotBefore = 0;
+  c.link.Deadline = 100000;
   EXPECT_EQ(kovDriver(0), 0);
-  EXPECT_EQ(c.NotBefore, 0u);
-  EXPECT_EQ(c.Deadline, 0u);
-  EXPECT_EQ(c.ThisState, -1);
-  EXPECT_EQ(c.StepCount, 0);
+  EXPECT_EQ(c.link.NotBefore, 0u);
+  EXPECT_EQ(c.link.Deadline, 0u);
+  EXPECT_EQ(c.link.ThisState, -1);
+  EXPECT_EQ(c.link.StepCount, 0);
   EXPECT_EQ(kovDriver(0), 0);
 }
 
 TEST_F(StepFrame, UnknownStateEndsTheOperation) {
   const std::string log = OpenLog(3);
   for (int state : {777, 107, -5}) {
-    Channel(3).NextState = state;
+    Channel(3).link.NextState = state;
     EXPECT_EQ(kovDriver(3), -5) << state;
-    EXPECT_EQ(Channel(3).NextState, 0);
+    EXPECT_EQ(Channel(3).link.NextState, 0);
     EXPECT_NE(LogOf(log).find("ERROR! Unknown state " + std::to_string(state) + "\r\n"), std::string::npos);
   }
 }
@@ -80,10 +80,10 @@ TEST_F(StepFrame, AStepThatNeedsTheConnectionFailsWithoutOne) {
   // Waiting for room to write or for a reply could only end at the deadline.
   for (int state : {Quit, SmtpCommandReply}) {
     ChannelContext& c = Channel(1);
-    c.NextState = state;
+    c.link.NextState = state;
     EXPECT_EQ(kovDriver(1), -44) << StateName(state);
-    EXPECT_EQ(c.NextState, 0);
-    EXPECT_EQ(c.StepCount, 0);
+    EXPECT_EQ(c.link.NextState, 0);
+    EXPECT_EQ(c.link.StepCount, 0);
   }
 }
 

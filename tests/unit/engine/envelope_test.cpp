@@ -20,7 +20,7 @@ using Envelope = DriverTest;
 
 constexpr const char* kThree = "Ann <ann.with.a.rather.long.name@x.org>, Bob <bob@x.org>, Cy <cy@x.org>";
 
-void SetSender(int channel) { BoundedCopy(Channel(channel).FromAddress, "Joe <joe@x.org>", 128); }
+void SetSender(int channel) { BoundedCopy(Channel(channel).smtp.FromAddress, "Joe <joe@x.org>", 128); }
 
 // A refused recipient ends the recipients but cuts nothing off the lists,
 // and the last accepted address is kept to 32 characters.
@@ -39,8 +39,8 @@ TEST_P(Envelope, ARefusedRecipientLeavesTheListsWhole) {
             "MAIL FROM:<joe@x.org>\r\nRCPT TO:<ann.with.a.rather.long.name@x.org>\r\nRCPT TO:<bob@x.org>\r\n"
             "DATA\r\n");
   const ChannelContext& c = Channel(0);
-  EXPECT_STREQ(c.ToList, kThree);
-  EXPECT_STREQ(c.CcList, "<dee@x.org>,");
+  EXPECT_STREQ(c.smtp.ToList, kThree);
+  EXPECT_STREQ(c.smtp.CcList, "<dee@x.org>,");
   EXPECT_EQ(kovStatistics(0, KOV_STAT_RCPT_COUNT), 1);
   char last[64];
   EXPECT_EQ(kovDebug(0, KOV_DEBUG_LAST_RECIPIENT, last, sizeof last), 32);
@@ -60,14 +60,14 @@ TEST_P(Envelope, ARefusedCallLeavesARunningSendAlone) {
   SetSender(0);
   ASSERT_EQ(kovSendEmail(0, "<ann@x.org>", nullptr, nullptr, "Hi", "text", nullptr), 0);
   const ChannelContext& c = Channel(0);
-  const char* to = c.ToList;
-  const char* subject = c.Subject;
+  const char* to = c.smtp.ToList;
+  const char* subject = c.smtp.Subject;
   EXPECT_EQ(kovSendEmail(0, "<bob@x.org>", "<cy@x.org", nullptr, "Other", "other", nullptr), -43);
   EXPECT_EQ(kovSendEmail(0, nullptr, nullptr, nullptr, "Other", "other", nullptr), -45);
-  EXPECT_EQ(c.ToList, to);
-  EXPECT_STREQ(c.ToList, "<ann@x.org>");
-  EXPECT_EQ(c.Subject, subject);
-  EXPECT_EQ(c.NextState, MailFrom);
+  EXPECT_EQ(c.smtp.ToList, to);
+  EXPECT_STREQ(c.smtp.ToList, "<ann@x.org>");
+  EXPECT_EQ(c.smtp.Subject, subject);
+  EXPECT_EQ(c.link.NextState, MailFrom);
   EXPECT_EQ(Finish(0, 0), -49);
   EXPECT_EQ(states, (std::vector<int>{205, 206, 207, 208, 209, 210, -49}));
   ASSERT_TRUE(server.WaitScript());
@@ -80,7 +80,7 @@ TEST_P(Envelope, AServerThatLeftGetsNothing) {
   server.Close();
   ASSERT_EQ(Connect(0, server), 0);
   ASSERT_TRUE(server.WaitScript());
-  const int slot = static_cast<int>(Channel(0).SlotNumber);
+  const int slot = static_cast<int>(Channel(0).link.SlotNumber);
   for (int n = 0; n < 200 && WexlWaitReadable(slot, 0) != 1; ++n) platform::SleepMs(5);
   SetSender(0);
   EXPECT_EQ(kovSendEmail(0, "<ann@x.org>", nullptr, nullptr, nullptr, nullptr, nullptr), -44);
@@ -111,14 +111,14 @@ TEST_P(Envelope, EndOfData) {
     Reply(server, t.reply);
     ASSERT_EQ(Connect(1, server), 0);
     ChannelContext& c = Channel(1);
-    c.BodyType = t.bodyType;
+    c.smtp.BodyType = t.bodyType;
     static char list[] = "a.bin";
-    c.AttachList = t.attachments ? list : nullptr;
+    c.smtp.AttachList = t.attachments ? list : nullptr;
     EXPECT_EQ(Finish(1, StartOperation(c, kConnectOnly, EndOfData)), t.result);
     ASSERT_TRUE(server.WaitScript());
     EXPECT_EQ(server.Received(), (t.multipart ? close : "") + "\r\n.\r\n");
-    c.AttachList = nullptr;
-    c.BodyType = 0;
+    c.smtp.AttachList = nullptr;
+    c.smtp.BodyType = 0;
     kovAbort(1);
     if (Manual()) kovIntegerParam(1, KOV_AUTO_CALL, 0);
   }

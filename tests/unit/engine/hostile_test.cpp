@@ -31,7 +31,7 @@ TEST_P(Hostile, AChannelNeverTalksOnAnotherChannelsConnection) {
   ASSERT_EQ(Connect(0, first), 0);
   EXPECT_EQ(Finish(0, kovCommand(0, "NOOP")), -51);  // the peer closed
   ASSERT_EQ(Connect(1, second), 0);
-  ASSERT_EQ(Channel(1).SlotNumber, Channel(0).SlotNumber);
+  ASSERT_EQ(Channel(1).link.SlotNumber, Channel(0).link.SlotNumber);
 
   EXPECT_EQ(kovCommand(0, "RSET"), -44);
   EXPECT_EQ(kovVerifyUser(0, "bob"), -44);
@@ -51,7 +51,7 @@ TEST_P(Hostile, CloseAfterThePeerClosedFreesTheSlot) {
     server.ReadLine();
     server.Close();
     ASSERT_EQ(Connect(round % 4, server), 0);
-    const int slot = static_cast<int>(Channel(round % 4).SlotNumber);
+    const int slot = static_cast<int>(Channel(round % 4).link.SlotNumber);
     EXPECT_EQ(Finish(round % 4, kovCommand(round % 4, "NOOP")), -51);
     EXPECT_EQ(WexlSlot(slot)->Socket, kSocketFree);
   }
@@ -60,13 +60,13 @@ TEST_P(Hostile, CloseAfterThePeerClosedFreesTheSlot) {
   ASSERT_EQ(Connect(2, server), 0);
   ASSERT_TRUE(server.WaitScript());
   // Let the close arrive; kovClose then finds nothing to say QUIT to.
-  for (int n = 0; n < 200 && WexlWaitReadable(static_cast<int>(Channel(2).SlotNumber), 0) != 1; ++n)
+  for (int n = 0; n < 200 && WexlWaitReadable(static_cast<int>(Channel(2).link.SlotNumber), 0) != 1; ++n)
     platform::SleepMs(5);
   char byte;
-  EXPECT_EQ(WexlTake(static_cast<int>(Channel(2).SlotNumber), &byte, 1), -1);
-  const int slot = static_cast<int>(Channel(2).SlotNumber);
+  EXPECT_EQ(WexlTake(static_cast<int>(Channel(2).link.SlotNumber), &byte, 1), -1);
+  const int slot = static_cast<int>(Channel(2).link.SlotNumber);
   EXPECT_EQ(kovClose(2), 0);
-  EXPECT_EQ(Channel(2).HoldsSlot, 0);
+  EXPECT_EQ(Channel(2).link.HoldsSlot, 0);
   EXPECT_EQ(WexlSlot(slot)->Socket, kSocketFree);
 }
 
@@ -99,7 +99,7 @@ TEST_P(Hostile, AConnectThatNeverCompletesEndsAtTheConnectLimit) {
   kovIntegerParam(0, KOV_CONNECT_WAIT, 300);
   kovIntegerParam(0, KOV_SMTP_PORT, server.Port());
   EXPECT_EQ(Finish(0, kovSmtpConnect(0, "127.0.0.1", "<a@b.c>", nullptr)), -8);
-  EXPECT_EQ(Channel(0).HoldsSlot, 0);
+  EXPECT_EQ(Channel(0).link.HoldsSlot, 0);
   for (int slot : queued) WexlClose(slot);
 }
 
@@ -111,14 +111,14 @@ TEST_P(Hostile, AConnectWithoutAFreeSlotTriesAgainLater) {
   LoopbackServer server;
   server.Start();
   ChannelContext& c = Channel(0);
-  BoundedCopy(c.ServerName, "127.0.0.1", 128);
-  c.ConnectPort = static_cast<int16_t>(server.Port());
+  BoundedCopy(c.link.ServerName, "127.0.0.1", 128);
+  c.link.ConnectPort = static_cast<int16_t>(server.Port());
   EXPECT_EQ(Finish(0, StartOperation(c, kConnectOnly, LocalHost)), -7);
-  EXPECT_EQ(c.HoldsSlot, 0);
+  EXPECT_EQ(c.link.HoldsSlot, 0);
   WexlClose(held.back());
   held.pop_back();
   EXPECT_EQ(Finish(0, Manual() ? 0 : DriveToCompletion(c)), 0);
-  EXPECT_EQ(c.HoldsSlot, 1);
+  EXPECT_EQ(c.link.HoldsSlot, 1);
   for (int slot : held) WexlClose(slot);
 }
 
@@ -126,7 +126,7 @@ TEST_P(Hostile, AConnectWithoutAFreeSlotTriesAgainLater) {
 TEST_P(Hostile, ReleaseClosesWhatIsStillOpen) {
   LoopbackServer server;
   ASSERT_EQ(Connect(0, server), 0);
-  const int socket = WexlSlot(static_cast<int>(Channel(0).SlotNumber))->Socket;
+  const int socket = WexlSlot(static_cast<int>(Channel(0).link.SlotNumber))->Socket;
   ASSERT_GE(socket, 2);
   EXPECT_EQ(kovRelease(), 1);
   EXPECT_LT(platform::SocketSend(socket, "x", 1), 0);  // the handle is gone
@@ -151,26 +151,26 @@ TEST_F(Careless, EndingAnOperationClosesItsFiles) {
   for (const Case& t : cases) {
     SCOPED_TRACE(t.how);
     ChannelContext& c = Channel(1);
-    c.FileHandle = platform::FileCreate(dir.File("part").c_str());
-    c.MailFileHandle = platform::FileCreate(dir.File("mail").c_str());
-    ASSERT_GE(c.FileHandle, 2);
-    ASSERT_GE(c.MailFileHandle, 2);
+    c.files.FileHandle = platform::FileCreate(dir.File("part").c_str());
+    c.files.MailFileHandle = platform::FileCreate(dir.File("mail").c_str());
+    ASSERT_GE(c.files.FileHandle, 2);
+    ASSERT_GE(c.files.MailFileHandle, 2);
     t.end(c);
-    EXPECT_EQ(c.FileHandle, 0);
-    EXPECT_EQ(c.MailFileHandle, 0);
+    EXPECT_EQ(c.files.FileHandle, 0);
+    EXPECT_EQ(c.files.MailFileHandle, 0);
   }
 }
 
 // A text holding CR or LF would go out as two protocol lines: refused, with
 // nothing sent and the connection left alone.
 TEST_F(Careless, LineBreaksInArgumentsAreRefused) {
-  Channel(0).ChannelKind = kSmtpChannel;
+  Channel(0).link.ChannelKind = kSmtpChannel;
   EXPECT_EQ(kovCommand(0, "NOOP\r\nRSET"), -56);
   EXPECT_EQ(kovCommand(0, "NOOP\n"), -56);
   EXPECT_EQ(kovVerifyUser(0, "bob\r\nVRFY root"), -32);
   EXPECT_EQ(kovSmtpConnect(0, "127.0.0.1", "<a@b.c>\r\nRSET", nullptr), -32);
   EXPECT_EQ(kovSmtpConnect(0, "127.0.0.1\r\n", "<a@b.c>", nullptr), -56);
-  EXPECT_EQ(Channel(0).HoldsSlot, 0);
+  EXPECT_EQ(Channel(0).link.HoldsSlot, 0);
 }
 
 }  // namespace

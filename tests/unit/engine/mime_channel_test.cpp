@@ -32,15 +32,15 @@ class MimeChannel : public ::testing::Test {
  protected:
   void SetUp() override {
     c_ = std::make_unique<ChannelContext>();
-    BoundedCopy(c_->AttachDir, dir_.Path().c_str(), 128);
-    BoundedCopy(c_->MailFileName, "mail.txt", 128);
-    c_->SaveUnnamedParts = 1;
-    c_->LogHandle = platform::FileCreate(dir_.File("log.txt").c_str());
+    BoundedCopy(c_->decoder.AttachDir, dir_.Path().c_str(), 128);
+    BoundedCopy(c_->pop.MailFileName, "mail.txt", 128);
+    c_->decoder.SaveUnnamedParts = 1;
+    c_->diag.LogHandle = platform::FileCreate(dir_.File("log.txt").c_str());
   }
   void TearDown() override {
     CloseOutFile(*c_, OutFile::kMail);
     CloseOutFile(*c_, OutFile::kPart);
-    platform::FileClose(c_->LogHandle);
+    platform::FileClose(c_->diag.LogHandle);
   }
   void Start(const char* mail) {
     CloseOutFile(*c_, OutFile::kMail);
@@ -70,8 +70,8 @@ TEST_F(MimeChannel, OnlyCompletePartsCountAndNothingCarriesOver) {
   Start("one.txt");
   ASSERT_EQ(Feed(kHeader + Part("first.bin", "Zmlyc3Q=\n") + Part("cut.bin", "Y3V0\n")), 0);
   EXPECT_EQ(CloseAttachment(*c_, false), 0);
-  EXPECT_STREQ(c_->SavedAttachList, "first.bin");
-  EXPECT_EQ(c_->AttachmentsSaved, 1);
+  EXPECT_STREQ(c_->decoder.SavedAttachList, "first.bin");
+  EXPECT_EQ(c_->decoder.AttachmentsSaved, 1);
   EXPECT_EQ(ReadFile(dir_.File("cut.bin")), "cut");  // a partial file may stay
   EXPECT_EQ(Mail("one.txt"),
             Crlf("Subject: s\nMIME-Version: 1.0\n\n[Attachment saved to \"" + dir_.File("first.bin") + "\"]\n"));
@@ -79,44 +79,44 @@ TEST_F(MimeChannel, OnlyCompletePartsCountAndNothingCarriesOver) {
   Start("two.txt");
   ASSERT_EQ(Feed("MIME-Version: 1.0\nContent-Transfer-Encoding: base64\n\nc2Vjb25k\n"), 0);
   EXPECT_EQ(CloseAttachment(*c_, true), 0);
-  EXPECT_STREQ(c_->SavedAttachList, "noname");
-  EXPECT_EQ(c_->AttachmentsSaved, 1);
-  EXPECT_EQ(c_->AttachmentCounter, 2);
+  EXPECT_STREQ(c_->decoder.SavedAttachList, "noname");
+  EXPECT_EQ(c_->decoder.AttachmentsSaved, 1);
+  EXPECT_EQ(c_->decoder.AttachmentCounter, 2);
   EXPECT_EQ(ReadFile(dir_.File("noname")), "second");
   EXPECT_EQ(ReadFile(dir_.File("cut.bin")), "cut");
-  EXPECT_EQ(c_->AttachBytesIn, 10 + 6 + 10);  // the lines decoded; the download resets it
+  EXPECT_EQ(c_->diag.AttachBytesIn, 10 + 6 + 10);  // the lines decoded; the download resets it
 }
 
 TEST_F(MimeChannel, FailedWritesFailTheDownload) {
   // A write that reaches the disk fails once the file's handle is gone.
   Start("one.txt");
   ASSERT_EQ(Feed(kHeader + Part("big.bin", "")), 0);
-  platform::FileClose(c_->FileHandle);
+  platform::FileClose(c_->files.FileHandle);
   const std::string line = std::string(76, 'A') + "\n";
   int rc = 0;
   for (int i = 0; i < 2000 && rc == 0; ++i) rc = Feed(line);
   EXPECT_EQ(rc, -1);
   CloseAttachment(*c_, false);
-  EXPECT_EQ(c_->FileHandle, 0);
+  EXPECT_EQ(c_->files.FileHandle, 0);
 
   // The same at the close that ends the message.
   ASSERT_EQ(Feed("--b\nContent-Type: text/plain; name=\"small.txt\"\n\nsmall\n"), 0);
-  platform::FileClose(c_->FileHandle);
+  platform::FileClose(c_->files.FileHandle);
   EXPECT_EQ(CloseAttachment(*c_, true), -1);
-  EXPECT_STREQ(c_->SavedAttachList, "");
-  EXPECT_EQ(c_->AttachmentsSaved, 0);
+  EXPECT_STREQ(c_->decoder.SavedAttachList, "");
+  EXPECT_EQ(c_->decoder.AttachmentsSaved, 0);
   EXPECT_EQ(Mail("one.txt"), Crlf("Subject: s\nMIME-Version: 1.0\n\n"));
 }
 
 TEST_F(MimeChannel, APartThatCannotBeCreatedStaysInTheMailFile) {
-  BoundedCopy(c_->AttachDir, dir_.File("missing").c_str(), 128);
+  BoundedCopy(c_->decoder.AttachDir, dir_.File("missing").c_str(), 128);
   Start("one.txt");
   ASSERT_EQ(Feed(kHeader + Part("x.bin", "eA==\n") + "--b--\n"), 0);
   EXPECT_EQ(CloseAttachment(*c_, true), 0);
-  EXPECT_EQ(c_->AttachmentsSaved, 0);
+  EXPECT_EQ(c_->decoder.AttachmentsSaved, 0);
   EXPECT_EQ(Mail("one.txt"), Crlf("Subject: s\nMIME-Version: 1.0\n\neA==\n"));
-  platform::FileClose(c_->LogHandle);
-  c_->LogHandle = 0;
+  platform::FileClose(c_->diag.LogHandle);
+  c_->diag.LogHandle = 0;
   EXPECT_NE(ReadFile(dir_.File("log.txt"))
                 .find("[Cannot open '" + dir_.File("missing") + platform::PathSeparator() + "x.bin']\r\n"),
             std::string::npos);

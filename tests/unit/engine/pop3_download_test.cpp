@@ -25,8 +25,8 @@ TEST_P(Pop3Download, FullDiskFailsTheDownload) {
     kovIntegerParam(0, KOV_DECODE_MODE, mode);
     ASSERT_EQ(Finish(0, kovPop3Connect(0, "127.0.0.1", "u", "p")), 0);
     EXPECT_EQ(Finish(0, kovGetEmailFile(0, 1, "full", "/dev", "/tmp")), -1) << "mode " << mode;
-    EXPECT_EQ(Channel(0).MailFileHandle, 0);
-    EXPECT_EQ(Channel(0).HoldsSlot, 0);
+    EXPECT_EQ(Channel(0).files.MailFileHandle, 0);
+    EXPECT_EQ(Channel(0).link.HoldsSlot, 0);
   }
 }
 

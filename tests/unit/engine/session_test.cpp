@@ -34,11 +34,11 @@ TEST_P(Session, ConnectCommandAndQuit) {
   if (Manual()) {
     EXPECT_EQ(states, (std::vector<int>{299, 0}));
   }
-  EXPECT_EQ(Channel(1).ReplyCode, 250);
-  EXPECT_STREQ(Channel(1).ReplyBuffer, "250-first line\r\n250 last line\r\n");
-  EXPECT_STREQ(Channel(1).LastReplyLine, "250 last line\r\n");
+  EXPECT_EQ(Channel(1).link.ReplyCode, 250);
+  EXPECT_STREQ(Channel(1).link.ReplyBuffer, "250-first line\r\n250 last line\r\n");
+  EXPECT_STREQ(Channel(1).link.LastReplyLine, "250 last line\r\n");
 
-  Channel(1).Subject = AllocAndCopy(1, kSubjectSlot, "subject");
+  Channel(1).smtp.Subject = AllocAndCopy(1, kSubjectSlot, "subject");
   EXPECT_EQ(kovStringParam(1, KOV_ALT_TEXT, "alternative"), 11);
   EXPECT_EQ(Finish(1, kovClose(1)), 0);
   if (Manual()) {
@@ -46,12 +46,12 @@ TEST_P(Session, ConnectCommandAndQuit) {
   }
   EXPECT_TRUE(server.WaitScript());
   EXPECT_EQ(server.Received(), "NOOP\r\nQUIT\r\n");
-  EXPECT_EQ(Channel(1).HoldsSlot, 0);
+  EXPECT_EQ(Channel(1).link.HoldsSlot, 0);
   // Automatic close frees the channel's texts and forgets the connection kind.
   EXPECT_EQ(IsAllocated(14), Manual() ? 1 : 0);
-  EXPECT_EQ(Channel(1).ChannelKind, Manual() ? 'S' : 0);
+  EXPECT_EQ(Channel(1).link.ChannelKind, Manual() ? 'S' : 0);
   // Nothing refers to a freed text afterwards: the alternative text can be set anew.
-  EXPECT_EQ(Channel(1).Subject == nullptr, !Manual());
+  EXPECT_EQ(Channel(1).smtp.Subject == nullptr, !Manual());
   EXPECT_EQ(kovStringParam(1, KOV_ALT_TEXT, "again"), Manual() ? 0 : 5);
 
   const std::string text = LogOf(log);
@@ -77,8 +77,8 @@ TEST_P(Session, Pop3Status) {
     Reply(server, t.reply);
     ASSERT_EQ(Connect(3, server, 'P'), 0);
     EXPECT_EQ(Finish(3, kovCommand(3, "STAT")), t.result);
-    EXPECT_EQ(Channel(3).ReplyCode, t.code);
-    EXPECT_EQ(Channel(3).Deadline, 0u);
+    EXPECT_EQ(Channel(3).link.ReplyCode, t.code);
+    EXPECT_EQ(Channel(3).link.Deadline, 0u);
     kovAbort(3);
     if (Manual()) kovIntegerParam(3, KOV_AUTO_CALL, 0);
   }
@@ -105,11 +105,11 @@ TEST_P(Control, CloseWithoutAConnectionSendsNothing) {
 TEST_P(Control, AbortClosesAndRestoresAutomaticDriving) {
   LoopbackServer server;
   ASSERT_EQ(Connect(1, server), 0);
-  EXPECT_EQ(Channel(1).HoldsSlot, 1);
+  EXPECT_EQ(Channel(1).link.HoldsSlot, 1);
   EXPECT_EQ(kovAbort(1), 1);
-  EXPECT_EQ(Channel(1).AutoCall, 1u);
-  EXPECT_EQ(Channel(1).HoldsSlot, 0);
-  EXPECT_EQ(Channel(1).NextState, 0);
+  EXPECT_EQ(Channel(1).link.AutoCall, 1u);
+  EXPECT_EQ(Channel(1).link.HoldsSlot, 0);
+  EXPECT_EQ(Channel(1).link.NextState, 0);
   EXPECT_EQ(kovAbort(1), 1);
 }
 
@@ -122,7 +122,7 @@ TEST_P(Control, TraceFollowsTheChannel) {
   ASSERT_EQ(Connect(0, first), 0);     // takes slot 0
   const std::string log = OpenLog(1);  // channel 1 has no connection yet
   ASSERT_EQ(Connect(1, second), 0);    // takes slot 1
-  EXPECT_EQ(Channel(1).SlotNumber, 1u);
+  EXPECT_EQ(Channel(1).link.SlotNumber, 1u);
   EXPECT_EQ(Finish(0, kovCommand(0, "NOOP ZERO")), 0);
   EXPECT_EQ(Finish(1, kovCommand(1, "NOOP ONE")), 0);
   kovAbort(1);

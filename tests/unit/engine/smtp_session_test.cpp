@@ -23,10 +23,10 @@ TEST_F(SmtpArguments, ChecksInTheirOrder) {
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.result);
-    Channel(2).ChannelKind = 0;
+    Channel(2).link.ChannelKind = 0;
     EXPECT_EQ(kovSmtpConnect(2, t.server, t.from, nullptr), t.result);
     // The channel is an SMTP channel even when a check fails.
-    EXPECT_EQ(Channel(2).ChannelKind, 'S');
+    EXPECT_EQ(Channel(2).link.ChannelKind, 'S');
   }
   EXPECT_EQ(kovSmtpConnect(4, "mx", "<a@b>", nullptr), -73);
 }
@@ -39,13 +39,13 @@ TEST_F(SmtpArguments, MissingBracketIsLoggedAsAFailure) {
 }
 
 TEST_F(SmtpArguments, VerifyWithoutAConnectionIsRefusedAtOnce) {
-  Channel(3).ChannelKind = kSmtpChannel;
+  Channel(3).link.ChannelKind = kSmtpChannel;
   EXPECT_EQ(kovVerifyUser(3, "bob"), -44);
 }
 
 TEST_F(SmtpArguments, VerifyNeedsAnSmtpChannelAndNames) {
   EXPECT_EQ(kovVerifyUser(3, "bob"), -58);
-  Channel(3).ChannelKind = 'S';
+  Channel(3).link.ChannelKind = 'S';
   EXPECT_EQ(kovVerifyUser(3, nullptr), -45);
   EXPECT_EQ(kovVerifyUser(3, ""), -45);
 }

@@ -48,8 +48,8 @@ TEST(FileOut, WritesArriveWholeAndInOrder) {
       }
       EXPECT_EQ(CloseOutFile(ch.c, which), 0) << t.what;
       EXPECT_TRUE(ReadFile(dir.File("out")) == expected) << t.what;
-      EXPECT_EQ(ch.c.MailFileBuffer.Block, 0u);
-      EXPECT_EQ(ch.c.HandleBuffer.Block, 0u);
+      EXPECT_EQ(ch.c.files.MailFileBuffer.Block, 0u);
+      EXPECT_EQ(ch.c.files.HandleBuffer.Block, 0u);
     }
   }
 }
@@ -74,13 +74,13 @@ TEST(FileOut, PendingBytesReachTheFileWhereverTheDownloadEnds) {
     EXPECT_EQ(WriteOutFile(ch.c, OutFile::kPart, "part", 4), 4);
     t.end(ch.c);
     EXPECT_EQ(ReadFile(dir.File("mail")), "mail text\r\n") << t.what;
-    EXPECT_EQ(ch.c.MailFileHandle > 0, t.stillOpen) << t.what;
+    EXPECT_EQ(ch.c.files.MailFileHandle > 0, t.stillOpen) << t.what;
     CloseChannelFiles(ch.c);
     EXPECT_EQ(ReadFile(dir.File("part")), "part") << t.what;
-    EXPECT_EQ(ch.c.MailFileHandle, 0);
-    EXPECT_EQ(ch.c.FileHandle, 0);
-    EXPECT_EQ(ch.c.MailFileBuffer.Block, 0u);
-    EXPECT_EQ(ch.c.HandleBuffer.Block, 0u);
+    EXPECT_EQ(ch.c.files.MailFileHandle, 0);
+    EXPECT_EQ(ch.c.files.FileHandle, 0);
+    EXPECT_EQ(ch.c.files.MailFileBuffer.Block, 0u);
+    EXPECT_EQ(ch.c.files.HandleBuffer.Block, 0u);
   }
 }
 
@@ -104,9 +104,9 @@ TEST(FileOut, AWriteTheFileRefusesIsAFailure) {
     Channel ch;
     ASSERT_TRUE(CreateOutFile(ch.c, OutFile::kMail, dir.File("mail").c_str()));
     EXPECT_EQ(WriteOutFile(ch.c, OutFile::kMail, "waits", 5), 5);
-    platform::FileClose(ch.c.MailFileHandle);
+    platform::FileClose(ch.c.files.MailFileHandle);
     EXPECT_EQ(t.after(ch.c), -1) << t.what;
-    ch.c.MailFileHandle = 0;
+    ch.c.files.MailFileHandle = 0;
     CloseChannelFiles(ch.c);
   }
 }
@@ -117,7 +117,7 @@ TEST(FileOut, WritesToNoFileAndOddLengths) {
   EXPECT_EQ(WriteOutFile(ch.c, OutFile::kMail, "x", 1), -1);
   EXPECT_EQ(CloseOutFile(ch.c, OutFile::kMail), 0);
   EXPECT_FALSE(CreateOutFile(ch.c, OutFile::kMail, dir.File("no/such/dir").c_str()));
-  EXPECT_EQ(ch.c.MailFileBuffer.Block, 0u);
+  EXPECT_EQ(ch.c.files.MailFileBuffer.Block, 0u);
   ASSERT_TRUE(CreateOutFile(ch.c, OutFile::kMail, dir.File("mail").c_str()));
   EXPECT_EQ(WriteOutFile(ch.c, OutFile::kMail, "x", 0), 0);
   EXPECT_EQ(WriteOutFile(ch.c, OutFile::kMail, "x", -1), -1);
