@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "api/channels.h"
+#include "api/library.h"
 #include "api/log.h"
 #include "platform/platform.h"
 

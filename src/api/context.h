@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "api/decoder_state.h"
-#include "api/file_buffer.h"
+#include "files/file_buffer.h"
 
 constexpr int kMaxChannels = 128;
 

@@ -1,8 +1,8 @@
-// The code table and kovErrorText. The texts are part of the interface:
-// applications compare them, so every byte stays as it is.
+// The code table and the texts kovErrorText gives. The texts are part of the
+// interface: applications compare them, so every byte stays as it is.
 #include "api/errors.h"
 
-#include "api/channels.h"
+#include "api/context.h"
 #include "codec/strings.h"
 #include "kov32.h"
 
@@ -141,10 +141,4 @@ int FormatErrorText(const ChannelContext& c, int code, char* buffer, int size) {
     n += BoundedCopy(buffer + n, c.link.ReplyBuffer, room < replyMax ? room : replyMax);
   }
   return n;
-}
-
-extern "C" KOV_API int KOV_CALL kovErrorText(int channel, int code, char* buffer, int size) {
-  int check = CheckChannel(channel);
-  if (check != 0) return check;
-  return FormatErrorText(Channel(channel), code, buffer, size);
 }

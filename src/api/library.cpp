@@ -1,22 +1,20 @@
-// kovAttach and kovRelease: the library's process-wide state.
+// The library's process-wide state: the channel table, attach and release.
+#include "api/library.h"
+
 #include <cstdio>
 
 #include "api/blocks.h"
-#include "api/channels.h"
-#include "api/connection.h"
 #include "api/errors.h"
 #include "api/log.h"
-#include "api/settings.h"
-#include "api/trace.h"
-#include "kov32.h"
+#include "engine/frame/settings.h"
+#include "engine/frame/step_io.h"
 #include "net/slots.h"
 #include "platform/platform.h"
 
-Settings gSettings;
-char Boundary[kBoundarySize] = "=====_KOV000000000_=====";
-
 namespace {
 
+int channelCount = 0;
+ChannelContext* channelTable[kMaxChannels];
 platform::Lock libraryLock;
 
 // Gives back everything a partly done attach took.
@@ -25,11 +23,34 @@ void UndoAttach(int created) {
   WexlShutdown();
 }
 
+// Closes what a channel still holds: a connection or file still open would
+// outlive the channel.
+void ReleaseChannel(ChannelContext& c, int n) {
+  CloseChannelFiles(c);
+  if (c.link.HoldsSlot) CloseChannelSocket(c);
+  if (c.diag.LogHandle != 0) {
+    LogFormat(c, "*** Releasing channel %d ***\r\n", n);
+    platform::FileClose(c.diag.LogHandle);
+    DetachTrace(c);
+    c.diag.LogHandle = 0;
+  }
+  FreeMemory(n, 1, kSlotsPerChannel - 1);
+}
+
 }  // namespace
 
-extern "C" KOV_API int KOV_CALL kovAttach(int channels) {
-  if (ChannelCount() != 0) return kAlreadyAttached;
-  if (channels < 0 || channels > kMaxChannels) return kChannelOutOfRange;
+int ChannelCount() { return channelCount; }
+
+int CheckChannel(int channel) {
+  if (channelCount == 0) return kNotAttached;
+  if (channel < 0 || channel >= channelCount) return kChannelOutOfRange;
+  return 0;
+}
+
+ChannelContext& Channel(int channel) { return *channelTable[channel]; }
+ChannelContext* ChannelRecord(int channel) { return channelTable[channel]; }
+
+int AttachChannels(int channels) {
   platform::LockInit(libraryLock);
   platform::LockEnter(libraryLock);
   int rc = WexlStartup(128, gSettings.PollSleep);
@@ -47,10 +68,10 @@ extern "C" KOV_API int KOV_CALL kovAttach(int channels) {
       platform::LockDelete(libraryLock);
       return kNoMemory;
     }
-    SetChannelRecord(n, record);
+    channelTable[n] = record;
     SetAttachValues(*record, n);
   }
-  SetChannelCount(channels);
+  channelCount = channels;
   snprintf(Boundary, sizeof Boundary,
            "=====_KOV%ld_=====", static_cast<long>(static_cast<int32_t>(platform::TickCount())));
   platform::LockLeave(libraryLock);
@@ -62,31 +83,18 @@ extern "C" KOV_API int KOV_CALL kovAttach(int channels) {
   return 1;
 }
 
-extern "C" KOV_API int KOV_CALL kovRelease(void) {
-  int count = ChannelCount();
-  if (count == 0) return 1;
+void ReleaseChannels() {
+  const int count = channelCount;
   platform::LockEnter(libraryLock);
   for (int n = count - 1; n >= 0; --n) {
-    ChannelContext* c = ChannelRecord(n);
-    if (c == nullptr) continue;
-    // A connection or file still open would outlive the channel.
-    CloseChannelFiles(*c);
-    if (c->link.HoldsSlot) CloseChannelSocket(*c);
-    if (c->diag.LogHandle != 0) {
-      LogFormat(*c, "*** Releasing channel %d ***\r\n", n);
-      platform::FileClose(c->diag.LogHandle);
-      DetachTrace(*c);
-      c->diag.LogHandle = 0;
-    }
-    FreeMemory(n, 1, kSlotsPerChannel - 1);
+    if (channelTable[n] != nullptr) ReleaseChannel(*channelTable[n], n);
   }
   for (int n = count - 1; n >= 0; --n) {
     FreeMemory(n, kRecordSlot, kRecordSlot);
-    SetChannelRecord(n, nullptr);
+    channelTable[n] = nullptr;
   }
-  SetChannelCount(0);
+  channelCount = 0;
   platform::LockLeave(libraryLock);
   platform::LockDelete(libraryLock);
   WexlShutdown();
-  return 1;
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/version.h"
+#include "api/library.h"
 #include "platform/platform.h"
 
 void LogText(const ChannelContext& c, const char* text) {

@@ -1,16 +1,17 @@
-// kovIntegerParam and kovStringParam: per-channel and process-wide settings,
-// the log file, extra header lines, the alternative text and buffer saving.
+// What kovIntegerParam and kovStringParam set: per-channel and process-wide
+// settings, the log file, extra header lines, the alternative text and buffer
+// saving.
 #include <cstdint>
 #include <cstring>
 
 #include "api/blocks.h"
-#include "api/channels.h"
 #include "api/errors.h"
+#include "api/library.h"
 #include "api/log.h"
-#include "api/settings.h"
-#include "api/trace.h"
 #include "codec/address.h"
 #include "codec/strings.h"
+#include "engine/frame/settings.h"
+#include "engine/frame/step_io.h"
 #include "kov32.h"
 #include "platform/platform.h"
 
@@ -213,18 +214,11 @@ int RefuseLineBreak(int index, const char* text) {
 
 }  // namespace
 
-extern "C" KOV_API int KOV_CALL kovIntegerParam(int channel, int index, int value) {
-  if (int rc = CheckChannel(channel)) return rc;
-  ChannelContext& c = Channel(channel);
-  LogFormat(c, "*** kovIntegerParam(%d,%d,%ld)\r\n", channel, index, static_cast<long>(value));
+int SetIntegerParam(ChannelContext& c, int index, int value) {
   return SetProcessInteger(index, value) || SetChannelInteger(c, index, value) ? 1 : -1;
 }
 
-extern "C" KOV_API int KOV_CALL kovStringParam(int channel, int index, const char* text) {
-  if (int rc = CheckChannel(channel)) return rc;
-  if (text == nullptr) return kNullPointer;
-  ChannelContext& c = Channel(channel);
-  LogFormat(c, "*** kovStringParam(%d,%d,%s)\r\n", channel, index, index == KOV_AUTH_PASSWORD ? "*****" : text);
+int SetStringParam(ChannelContext& c, int index, const char* text) {
   if (int rc = RefuseLineBreak(index, text)) return rc;
   Settings& s = gSettings;
   switch (index) {

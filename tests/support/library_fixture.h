@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "api/channels.h"
-#include "api/settings.h"
+#include "api/library.h"
+#include "engine/frame/settings.h"
 #include "support/temp_dir.h"
 
 class AttachedLibrary : public ::testing::Test {

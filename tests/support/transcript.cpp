@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "api/settings.h"
 #include "codec/strings.h"
 #include "engine/frame/operation.h"
+#include "engine/frame/settings.h"
 #include "engine/frame/states.h"
 #include "kov32.h"
 

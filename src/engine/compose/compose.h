@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "api/context.h"
-#include "api/settings.h"
+#include "engine/frame/settings.h"
 
 // The longest line a message may carry, without its CR LF.
 constexpr int kMaxLineOctets = 998;
@@ -39,6 +39,10 @@ void CloseFileHandle(ChannelContext& c);
 // through its 64 KiB buffer: the bytes read (fewer only at the file's end),
 // 0 at the end, -1 for a read error.
 int ReadInputFile(ChannelContext& c, char* out, int count);
+
+// The Date header line of the present moment, from the platform's local
+// clock and time zone: written without CR LF into out, cut to size - 1 characters.
+void DateHeaderNow(char* out, int size);
 
 // Sends one message line (the text and CR LF); the next line may follow after
 // LineWait and must be sent within SendWait. A failed send fails the step (-52).

@@ -1,15 +1,17 @@
 // The header block of a composed message (states 220 to 233): X-Mailer, Date,
 // To, From, Reply-To, Subject with the extra header lines, CC, and for a
-// multipart message MIME-Version and its Content-Type, then the empty line.
+// multipart message MIME-Version and its Content-Type, then the empty line;
+// and the Date line of the present moment.
 #include <iterator>
 
-#include "api/date_now.h"
 #include "api/errors.h"
+#include "codec/date.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/header_lines.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
 #include "net/lineio.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -116,3 +118,11 @@ constexpr StateStep kRows[] = {
 }  // namespace
 
 extern const StepTable kComposeHeaderSteps = {kRows, static_cast<int>(std::size(kRows))};
+
+void DateHeaderNow(char* out, int size) {
+  platform::LocalTime now;
+  platform::GetLocalTimeInfo(now);
+  const DateParts date = {now.year,   now.month,  now.dayOfWeek,   now.day,     now.hour,
+                          now.minute, now.second, now.biasMinutes, now.daylight};
+  FormatDateHeader(date, out, size);
+}

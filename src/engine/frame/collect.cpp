@@ -1,6 +1,6 @@
 #include "engine/frame/collect.h"
 
-#include "api/connection.h"
+#include "engine/frame/step_io.h"
 #include "net/lineio.h"
 
 void BeginCollect(ChannelContext& c, uint32_t now) {

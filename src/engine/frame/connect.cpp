@@ -3,7 +3,6 @@
 
 #include "api/errors.h"
 #include "api/log.h"
-#include "api/trace.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
 #include "net/connections.h"

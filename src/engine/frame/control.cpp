@@ -1,13 +1,12 @@
-// kovCommand, kovClose and kovAbort, with the raw command and QUIT states.
+// What kovCommand, kovClose and kovAbort do, with the raw command and QUIT
+// states.
 #include <iterator>
 
-#include "api/blocks.h"
-#include "codec/address.h"
+#include "api/errors.h"
 #include "codec/strings.h"
-#include "engine/frame/operation.h"
+#include "engine/frame/control.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
-#include "kov32.h"
 #include "net/connections.h"
 
 namespace {
@@ -46,56 +45,41 @@ constexpr StateStep kRows[] = {
     {QuitReply, Await::kChannelReply, QuitReplyStep, OnBadReply::kStepJudges},
 };
 
-constexpr OperationRules kCommandRules = {"kovCommand", 0, OperationRules::kNoKind, 0, true, false};
-constexpr OperationRules kCloseRules = {"kovClose", 0, OperationRules::kNoKind, 0, false, true};
-
 }  // namespace
 
 extern const StepTable kControlSteps = {kRows, static_cast<int>(std::size(kRows))};
 
-extern "C" KOV_API int KOV_CALL kovCommand(int channel, const char* text) {
-  return RunOperation(channel, kCommandRules, [&](ChannelContext& c) -> int {
-    if (text == nullptr) return kNullPointer;
-    // One command is one line: a line break would send a second command.
-    if (HasLineBreak(text)) return kBadServerName;
-    BoundedCopy(c.link.UserCommand, text, 32);
-    if (c.link.ChannelKind == kPop3Channel) return Pop3Command;
-    if (c.link.ChannelKind == kSmtpChannel) return SmtpCommand;
-    return kBadServerName;
-  });
+int PrepareCommand(ChannelContext& c, const char* text) {
+  BoundedCopy(c.link.UserCommand, text, 32);
+  if (c.link.ChannelKind == kPop3Channel) return Pop3Command;
+  if (c.link.ChannelKind == kSmtpChannel) return SmtpCommand;
+  return kBadServerName;
 }
 
-extern "C" KOV_API int KOV_CALL kovClose(int channel) {
-  return RunOperation(
-      channel, kCloseRules,
-      [](ChannelContext& c) -> int {
-        CloseChannelFiles(c);
-        if (!c.link.HoldsSlot) return 0;
-        if (WexlIsOpen(ChannelSlot(c)) != 1) {
-          // The server has gone first: nothing to say QUIT to, but the
-          // socket and its slot are still ours to give back.
-          c.link.NextState = Done;
-          CloseChannelSocket(c);
-          return 0;
-        }
-        return Quit;
-      },
-      [](ChannelContext& c, int rc) {
-        ReleaseChannelTexts(c);
-        c.link.ChannelKind = 0;
-        return rc;
-      });
+int PrepareClose(ChannelContext& c) {
+  CloseChannelFiles(c);
+  if (!c.link.HoldsSlot) return 0;
+  if (WexlIsOpen(ChannelSlot(c)) != 1) {
+    // The server has gone first: nothing to say QUIT to, but the
+    // socket and its slot are still ours to give back.
+    c.link.NextState = Done;
+    CloseChannelSocket(c);
+    return 0;
+  }
+  return Quit;
 }
 
-extern "C" KOV_API int KOV_CALL kovAbort(int channel) {
-  if (int rc = CheckChannel(channel)) return rc;
-  ChannelContext& c = Channel(channel);
-  LogEntry(c, "kovAbort");
+int FinishClose(ChannelContext& c, int rc) {
+  ReleaseChannelTexts(c);
+  c.link.ChannelKind = 0;
+  return rc;
+}
+
+void AbortOperation(ChannelContext& c) {
   c.link.AfterConnectState = 0;
   c.link.LastSockCode = 0;
   c.link.AutoCall = 1;
   c.link.NextState = Done;
   CloseChannelFiles(c);
   CloseChannelSocket(c);
-  return 1;
 }

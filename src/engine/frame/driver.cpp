@@ -1,17 +1,16 @@
-// kovDriver: the step frame (timers, what a row awaits, reading the reply,
-// handing the output over, state lines) around the step of the state, found
-// through the step tables.
+// One step of kovDriver: the frame (timers, what a row awaits, reading the
+// reply, handing the output over, state lines) around the step of the state,
+// found through the step tables.
 #include <iterator>
 
-#include "api/channels.h"
 #include "api/errors.h"
-#include "api/file_out.h"
 #include "api/log.h"
 #include "engine/frame/collect.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/readers.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
+#include "files/file_out.h"
 #include "kov32.h"
 #include "net/connections.h"
 #include "net/lineio.h"
@@ -185,23 +184,4 @@ int DriverStep(ChannelContext& c, bool fromLoop) {
     return FailStep(c, 0, kBadStatusFlag);
   }
   return RunRow(c, *row, now, fromLoop);
-}
-
-extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
-  if (int rc = CheckChannel(channel)) return rc;
-  return DriverStep(Channel(channel), false);
-}
-
-extern "C" KOV_API int KOV_CALL kovWaitInfo(int channel, int* socket, int* events, int* timeoutMs) {
-  if (int rc = CheckChannel(channel)) return rc;
-  if (socket == nullptr || events == nullptr || timeoutMs == nullptr) return kNullPointer;
-  const WaitPlan plan = PlanWait(Channel(channel), platform::TickCount());
-  int kind = plan.kind;
-  const int handle = kind != 0 ? WexlWaitTarget(plan.slot, &kind) : -1;
-  *socket = kind != 0 ? handle : -1;
-  *events = kind == kWexlReadable ? KOV_WAIT_READ : kind == kWexlWritable ? KOV_WAIT_WRITE : 0;
-  // Ready already (bytes buffered, nothing to wait on): call kovDriver now.
-  const bool now = plan.kind != 0 && kind == 0;
-  *timeoutMs = now ? 0 : plan.limitMs == kNoWaitLimit ? -1 : static_cast<int>(plan.limitMs);
-  return 0;
 }

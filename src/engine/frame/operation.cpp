@@ -56,8 +56,7 @@ WaitPlan PlanWait(const ChannelContext& c, uint32_t now) {
   return plan;
 }
 
-int DriveToCompletion(int channel) {
-  ChannelContext& c = Channel(channel);
+int DriveToCompletion(ChannelContext& c) {
   for (;;) {
     int rc = DriverStep(c, true);
     if (rc <= 0) return rc;
@@ -65,9 +64,7 @@ int DriveToCompletion(int channel) {
   }
 }
 
-int EnterOperation(int channel, const OperationRules& rules) {
-  if (int rc = CheckChannel(channel)) return rc;
-  ChannelContext& c = Channel(channel);
+int EnterOperation(ChannelContext& c, const OperationRules& rules) {
   if (rules.kindRule == OperationRules::kSetsKind) c.link.ChannelKind = rules.kind;
   if (rules.kindRule == OperationRules::kNeedsKindFirst && c.link.ChannelKind != rules.kind) return rules.wrongKind;
   LogEntry(c, rules.name);
@@ -82,5 +79,16 @@ int StartOperation(ChannelContext& c, const OperationRules& rules, int firstStat
   if (c.link.AutoCall == 0 && !rules.clearTimersManual) return 0;
   c.link.NotBefore = 0;
   c.link.Deadline = 0;
-  return c.link.AutoCall == 0 ? 0 : DriveToCompletion(c.ChannelNumber);
+  return c.link.AutoCall == 0 ? 0 : DriveToCompletion(c);
+}
+
+void DescribeWait(const ChannelContext& c, int& socket, int& events, int& timeoutMs) {
+  const WaitPlan plan = PlanWait(c, platform::TickCount());
+  int kind = plan.kind;
+  const int handle = kind != 0 ? WexlWaitTarget(plan.slot, &kind) : -1;
+  socket = kind != 0 ? handle : -1;
+  events = kind == kWexlReadable ? KOV_WAIT_READ : kind == kWexlWritable ? KOV_WAIT_WRITE : 0;
+  // Ready already (bytes buffered, nothing to wait on): call kovDriver now.
+  const bool now = plan.kind != 0 && kind == 0;
+  timeoutMs = now ? 0 : plan.limitMs == kNoWaitLimit ? -1 : static_cast<int>(plan.limitMs);
 }

@@ -1,9 +1,9 @@
-// The prelude every export that starts an operation goes through: channel
-// check, entry line, kind, argument checks, first state, timers, automatic
-// driving. Where exports differ, the difference is an argument here.
+// The prelude every export that starts an operation goes through, once the
+// export has found the channel's record: entry line, kind, argument checks,
+// first state, timers, automatic driving. Where exports differ, the
+// difference is an argument here.
 #pragma once
 
-#include "api/channels.h"
 #include "api/context.h"
 #include "api/errors.h"
 #include "api/log.h"
@@ -37,14 +37,18 @@ struct WaitPlan {
 };
 constexpr uint32_t kNoWaitLimit = 0xFFFFFFFFu;
 WaitPlan PlanWait(const ChannelContext& c, uint32_t now);
+// The plan as kovWaitInfo gives it to an application: the socket's handle
+// (-1: none), KOV_WAIT_READ or KOV_WAIT_WRITE (0: none), and the ms to wait at
+// most (0: call kovDriver now, -1: no limit).
+void DescribeWait(const ChannelContext& c, int& socket, int& events, int& timeoutMs);
 
 // Runs the steps until the operation ends (automatic driving); the result is
 // the last step's result (0 or negative).
-int DriveToCompletion(int channel);
+int DriveToCompletion(ChannelContext& c);
 
-// Whether the export may start: the channel, kind and entry line in the rules'
-// order. 0, or the code the export returns.
-int EnterOperation(int channel, const OperationRules& rules);
+// Whether the export may start: kind and entry line in the rules' order. 0,
+// or the code the export returns.
+int EnterOperation(ChannelContext& c, const OperationRules& rules);
 // Starts the operation at `firstState` and, in automatic mode, drives it to
 // its end: 0 in manual mode, else the automatic loop's result.
 int StartOperation(ChannelContext& c, const OperationRules& rules, int firstState);
@@ -54,9 +58,8 @@ int StartOperation(ChannelContext& c, const OperationRules& rules, int firstStat
 // without starting. `finish(c, rc)` gives the export's result after automatic
 // driving.
 template <class Prepare, class Finish>
-int RunOperation(int channel, const OperationRules& rules, Prepare prepare, Finish finish) {
-  if (int rc = EnterOperation(channel, rules)) return rc;
-  ChannelContext& c = Channel(channel);
+int RunOperation(ChannelContext& c, const OperationRules& rules, Prepare prepare, Finish finish) {
+  if (int rc = EnterOperation(c, rules)) return rc;
   int first = prepare(c);
   if (first <= 0) return first;
   if (rules.needsConnection && !c.link.HoldsSlot) return kNotConnected;
@@ -65,6 +68,6 @@ int RunOperation(int channel, const OperationRules& rules, Prepare prepare, Fini
 }
 
 template <class Prepare>
-int RunOperation(int channel, const OperationRules& rules, Prepare prepare) {
-  return RunOperation(channel, rules, prepare, [](ChannelContext&, int rc) { return rc; });
+int RunOperation(ChannelContext& c, const OperationRules& rules, Prepare prepare) {
+  return RunOperation(c, rules, prepare, [](ChannelContext&, int rc) { return rc; });
 }

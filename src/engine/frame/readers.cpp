@@ -2,9 +2,9 @@
 #include "engine/frame/readers.h"
 
 #include "api/errors.h"
-#include "api/settings.h"
 #include "codec/strings.h"
 #include "engine/frame/collect.h"
+#include "engine/frame/settings.h"
 #include "engine/frame/step_io.h"
 #include "net/connections.h"
 #include "net/lineio.h"

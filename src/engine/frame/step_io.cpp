@@ -1,13 +1,14 @@
 // The failure path every step shares, the closing of a channel's socket and
-// files, the step timers and sending one command line.
+// files, the socket trace, the step timers and sending one command line.
 #include "engine/frame/step_io.h"
 
 #include "api/errors.h"
 #include "api/log.h"
 #include "engine/frame/step_table.h"
-#include "kov32.h"
+#include "files/file_out.h"
 #include "net/connections.h"
 #include "net/lineio.h"
+#include "net/slots.h"
 #include "platform/platform.h"
 
 namespace {
@@ -15,10 +16,42 @@ namespace {
 // Writes the text of a code (at most 127 characters, no line end of its own).
 void LogCodeText(ChannelContext& c, int code) {
   char text[128];
-  if (kovErrorText(c.ChannelNumber, code, text, sizeof text) > 0) LogText(c, text);
+  if (FormatErrorText(c, code, text, sizeof text) > 0) LogText(c, text);
+}
+
+void CloseSocket(ChannelContext& c, bool orderly) {
+  LogText(c, "Closing socket\r\n");
+  if (!c.link.HoldsSlot) return;
+  DetachTrace(c);
+  if (orderly) {
+    // Whatever the peer has not taken within the channel's time limit is dropped.
+    const int32_t seconds = (gSettings.MaxWait + 999) / 1000;
+    WexlCloseWithin(ChannelSlot(c), static_cast<uint16_t>(seconds < 1 ? 1 : seconds > 500 ? 500 : seconds));
+  } else {
+    WexlCloseNow(ChannelSlot(c));
+  }
+  c.link.HoldsSlot = 0;
 }
 
 }  // namespace
+
+void CloseChannelSocket(ChannelContext& c) { CloseSocket(c, false); }
+
+void CloseChannelAfterQuit(ChannelContext& c) { CloseSocket(c, true); }
+
+void CloseChannelFiles(ChannelContext& c) {
+  // What was written so far reaches the file before anything is reported.
+  CloseOutFile(c, OutFile::kPart);
+  CloseOutFile(c, OutFile::kMail);
+}
+
+void AttachTrace(const ChannelContext& c) {
+  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, c.diag.LogHandle);
+}
+
+void DetachTrace(const ChannelContext& c) {
+  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
+}
 
 int FailStep(ChannelContext& c, int sockCode, int kovCode) {
   if (c.diag.LogHandle != 0) {

@@ -1,13 +1,36 @@
 // What the steps share: the failure path, the channel's own connection, the
-// timers and sending a command line.
+// timers and sending a command line. Closing a channel's connection and files
+// serves the failure path, kovClose, kovAbort and kovRelease alike.
 #pragma once
 
 #include <cstdint>
 
-#include "api/connection.h"
 #include "api/context.h"
 #include "api/errors.h"
-#include "api/settings.h"
+#include "engine/frame/settings.h"
+
+// The socket slot of the channel's own connection, or -1 (a slot number the
+// socket layer refuses) when it holds none: a channel never talks on, or
+// reports of, a slot that another channel may have been given since.
+inline int ChannelSlot(const ChannelContext& c) { return c.link.HoldsSlot ? static_cast<int>(c.link.SlotNumber) : -1; }
+
+// Logs "Closing socket" and closes the channel's own connection, if it holds
+// one: the socket is closed at once, without waiting for the peer to take
+// what it has not taken (a failure, an abort, a release), and its slot freed.
+void CloseChannelSocket(ChannelContext& c);
+// The same after the server answered QUIT: the close may linger for output
+// still on its way, but no longer than the channel's time limit, and pauses
+// as every orderly close does.
+void CloseChannelAfterQuit(ChannelContext& c);
+// Closes the attachment and mail files an operation may still hold open,
+// writing out what their buffers still hold first.
+void CloseChannelFiles(ChannelContext& c);
+
+// The socket trace follows the channel: the channel's log is the trace file of
+// the socket slot its connection occupies, and of no other slot. AttachTrace
+// hands the channel's current log (or none) to that slot, DetachTrace takes it off.
+void AttachTrace(const ChannelContext& c);
+void DetachTrace(const ChannelContext& c);
 
 // Logs the failure and its texts; for a negative kovCode also ends the
 // operation: states reset, files and socket closed. Returns kovCode.

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include "api/file_out.h"
 #include "api/log.h"
-#include "api/settings.h"
 #include "codec/strings.h"
+#include "engine/frame/settings.h"
 #include "engine/mime/filter.h"
 #include "engine/mime/names.h"
+#include "files/file_out.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,14 +1,13 @@
-// The mailbox calls: kovGetEmailCount (STAT), kovGetEmailSize (LIST n),
-// kovDeleteEmail (DELE n) and kovGetEmailUID (UIDL), states 307, 308, 315 to
-// 318, 320 and 321.
+// What the mailbox calls run: kovGetEmailCount (STAT), kovGetEmailSize
+// (LIST n), kovDeleteEmail (DELE n) and kovGetEmailUID (UIDL), states 307,
+// 308, 315 to 318, 320 and 321.
 #include <cstdio>
 #include <iterator>
 
-#include "engine/pop3/pop3.h"
-#include "engine/pop3/text.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
-#include "kov32.h"
+#include "engine/pop3/pop3.h"
+#include "engine/pop3/text.h"
 
 namespace {
 
@@ -102,50 +101,11 @@ int CheckMailboxCall(const ChannelContext& c, int number) {
   return number < 1 ? kNoSuchMessage : 0;
 }
 
-extern "C" KOV_API int KOV_CALL kovGetEmailCount(int channel) {
-  return RunOperation(
-      channel, MailboxRules("kovGetEmailCount"),
-      [](ChannelContext& c) -> int {
-        if (c.link.ChannelKind != kPop3Channel) return kPop3Only;
-        return Pop3SendStat;
-      },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : static_cast<int>(c.pop.MessageCount); });
-}
-
-extern "C" KOV_API int KOV_CALL kovGetEmailSize(int channel, int number) {
-  return RunOperation(
-      channel, MailboxRules("kovGetEmailSize"),
-      [&](ChannelContext& c) -> int {
-        if (int rc = CheckMailboxCall(c, number)) return rc;
-        c.pop.MessageNumber = number;
-        return Pop3SendList;
-      },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.pop.MessageSize; });
-}
-
-extern "C" KOV_API int KOV_CALL kovDeleteEmail(int channel, int number) {
-  return RunOperation(channel, MailboxRules("kovDelete"), [&](ChannelContext& c) -> int {
-    if (int rc = CheckMailboxCall(c, number)) return rc;
-    c.pop.MessageNumber = number;
-    return Pop3SendDele;
-  });
-}
-
-// A number below 0 asks for the whole list; the size keeps one byte for the
-// terminating NUL.
-extern "C" KOV_API int KOV_CALL kovGetEmailUID(int channel, int number, char* buffer, int size) {
-  return RunOperation(
-      channel, MailboxRules("kovGetEmailUID"),
-      [&](ChannelContext& c) -> int {
-        if (c.link.ChannelKind != kPop3Channel) return kPop3Only;
-        if (buffer == nullptr) return kBufferNull;
-        if (size < 128) return kBufferTooSmall;
-        c.pop.MessageNumber = number;
-        c.pop.UserBuffer = buffer;
-        c.pop.UserBufferSize = size - 1;
-        c.pop.UserBufferLength = 0;
-        buffer[0] = '\0';
-        return Pop3SendUidl;
-      },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.pop.UserBufferLength; });
+int PrepareUidList(ChannelContext& c, int number, char* buffer, int size) {
+  c.pop.MessageNumber = number;
+  c.pop.UserBuffer = buffer;
+  c.pop.UserBufferSize = size - 1;
+  c.pop.UserBufferLength = 0;
+  buffer[0] = '\0';
+  return Pop3SendUidl;
 }

@@ -2,18 +2,38 @@
 // (STAT, LIST, UIDL, DELE) and downloads (TOP, RETR) into buffers and mail files.
 //
 // What the POP3 steps share: sending a command, reading a multi-line
-// response piece by piece, filling the caller's buffer, counting bytes.
+// response piece by piece, filling the caller's buffer, counting bytes; and
+// the start of the POP3 operations. A Prepare function takes the arguments
+// its export has checked, stores them in the record and gives the first
+// state, or the code the export returns.
 #pragma once
 
 #include <cstdint>
 
 #include "api/context.h"
-#include "api/settings.h"
-#include "engine/frame/operation.h"
+#include "engine/frame/settings.h"
 
-// The mailbox calls need the channel's own connection (-44 otherwise); their
-// POP3 kind is checked after the entry line.
-constexpr OperationRules MailboxRules(const char* name) { return {name, 0, OperationRules::kNoKind, 0, true, true}; }
+// A user name or password travels inside one command line: true when it fits
+// its field and holds no line break. kovPop3Connect refuses any other rather
+// than cut or split it.
+bool CredentialFits(const char* text);
+// kovPop3Connect, with a valid server name and fitting credentials: 300.
+int PreparePop3Connect(ChannelContext& c, const char* server, const char* user, const char* password);
+
+// kovGetEmailUID on a POP3 channel, with a buffer of `size` bytes (128 or
+// more): the list (a number below 0) or one message's line goes there; 320.
+int PrepareUidList(ChannelContext& c, int number, char* buffer, int size);
+
+// kovGetEmailLines after CheckMailboxCall: the message's header and first
+// `lines` lines (none for a negative count) into `buffer` of `size` bytes
+// or, for a null buffer, into the channel's own buffer of that size. 311, or
+// -55 when the channel's buffer cannot be had.
+int PrepareTopLines(ChannelContext& c, int number, int lines, char* buffer, int size);
+
+// kovGetEmailFile after CheckMailboxCall, with its three texts: the message
+// saved as `name` in `dir`, its parts in `attachDir`. 310, or -67 when a text
+// or the mail file's path does not fit its field.
+int PrepareMessageFile(ChannelContext& c, int number, const char* name, const char* dir, const char* attachDir);
 
 // The first checks of a call on one message: -59 on a channel that is not a
 // POP3 channel, -64 for a number below 1, else 0.

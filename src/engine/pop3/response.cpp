@@ -1,7 +1,6 @@
 // Sending POP3 commands and reading their multi-line responses in pieces.
 #include <cstring>
 
-#include "api/connection.h"
 #include "api/errors.h"
 #include "codec/strings.h"
 #include "engine/pop3/pop3.h"

@@ -1,20 +1,19 @@
-// kovGetEmailLines (TOP into a buffer) and kovGetEmailFile (RETR into a mail
-// file, raw or decoded), states 309 to 314.
+// What kovGetEmailLines (TOP into a buffer) and kovGetEmailFile (RETR into a
+// mail file, raw or decoded) run, states 309 to 314.
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 
 #include "api/blocks.h"
-#include "api/file_out.h"
 #include "api/log.h"
 #include "codec/strings.h"
-#include "engine/pop3/mail_path.h"
-#include "engine/mime/channel.h"
-#include "engine/pop3/pop3.h"
-#include "engine/pop3/text.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
-#include "kov32.h"
+#include "engine/mime/channel.h"
+#include "engine/pop3/mail_path.h"
+#include "engine/pop3/pop3.h"
+#include "engine/pop3/text.h"
+#include "files/file_out.h"
 #include "net/connections.h"
 #include "net/lineio.h"
 #include "platform/platform.h"
@@ -149,50 +148,31 @@ bool PathsFit(ChannelContext& c, const char* name, const char* dir, const char* 
 
 extern const StepTable kPop3RetrieveSteps = {kRows, static_cast<int>(std::size(kRows))};
 
-// A null buffer or "*" asks for the channel's own buffer, of any size.
-extern "C" KOV_API int KOV_CALL kovGetEmailLines(int channel, int number, int lines, char* buffer, int size) {
-  return RunOperation(
-      channel, MailboxRules("kovGetEmailLines"),
-      [&](ChannelContext& c) -> int {
-        if (int rc = CheckMailboxCall(c, number)) return rc;
-        if (size < 0) size = 0;
-        if (buffer == nullptr || (buffer[0] == '*' && buffer[1] == '\0')) {
-          buffer = MailLinesBuffer(channel, size);
-          if (buffer == nullptr) return kNoMemory;
-        } else if (size < 128) {
-          return kBufferTooSmall;
-        }
-        c.pop.TopLines = lines < 0 ? 0 : lines;
-        c.pop.MessageNumber = number;
-        c.pop.UserBuffer = buffer;
-        c.pop.UserBufferSize = size;
-        c.pop.UserBufferLength = 0;
-        c.decoder.AttachDir[0] = '\0';
-        c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
-        return Pop3SendTop;
-      },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.pop.UserBufferLength; });
+int PrepareTopLines(ChannelContext& c, int number, int lines, char* buffer, int size) {
+  if (buffer == nullptr) buffer = MailLinesBuffer(c.ChannelNumber, size);
+  if (buffer == nullptr) return kNoMemory;
+  c.pop.TopLines = lines < 0 ? 0 : lines;
+  c.pop.MessageNumber = number;
+  c.pop.UserBuffer = buffer;
+  c.pop.UserBufferSize = size;
+  c.pop.UserBufferLength = 0;
+  c.decoder.AttachDir[0] = '\0';
+  c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
+  return Pop3SendTop;
 }
 
-extern "C" KOV_API int KOV_CALL kovGetEmailFile(int channel, int number, const char* name, const char* dir,
-                                                const char* attachDir) {
-  return RunOperation(channel, MailboxRules("kovGetEmailFile"), [&](ChannelContext& c) -> int {
-    if (int rc = CheckMailboxCall(c, number)) return rc;
-    if (name == nullptr) return kMissingFileName;
-    if (dir == nullptr) return kMissingMailPath;
-    if (attachDir == nullptr) return kMissingAttachPath;
-    // A text cut to fit could put two messages into one file: refused
-    // before any file is created or anything sent.
-    if (!PathsFit(c, name, dir, attachDir)) return kCannotCreateFile;
-    c.pop.MessageNumber = number;
-    BoundedCopy(c.pop.MailFileName, name, kPathField);
-    BoundedCopy(c.decoder.AttachDir, attachDir, kPathField);
-    c.pop.UserBuffer = nullptr;
-    c.pop.UserBufferSize = c.pop.UserBufferLength = 0;
-    c.diag.TextBytesIn = c.diag.AttachBytesIn = c.diag.TextBytesOut = 0;
-    // Nothing of the message before carries over: decoder state, saved
-    // names and count; DecodeMode becomes 2 unless raw (1) was asked for.
-    StartMessageDecoding(c);
-    return Pop3SendRetr;
-  });
+int PrepareMessageFile(ChannelContext& c, int number, const char* name, const char* dir, const char* attachDir) {
+  // A text cut to fit could put two messages into one file: refused
+  // before any file is created or anything sent.
+  if (!PathsFit(c, name, dir, attachDir)) return kCannotCreateFile;
+  c.pop.MessageNumber = number;
+  BoundedCopy(c.pop.MailFileName, name, kPathField);
+  BoundedCopy(c.decoder.AttachDir, attachDir, kPathField);
+  c.pop.UserBuffer = nullptr;
+  c.pop.UserBufferSize = c.pop.UserBufferLength = 0;
+  c.diag.TextBytesIn = c.diag.AttachBytesIn = c.diag.TextBytesOut = 0;
+  // Nothing of the message before carries over: decoder state, saved
+  // names and count; DecodeMode becomes 2 unless raw (1) was asked for.
+  StartMessageDecoding(c);
+  return Pop3SendRetr;
 }

@@ -1,20 +1,20 @@
-// kovPop3Connect: the greeting and the login with USER/PASS or APOP (states
-// 300 to 306).
+// The POP3 session kovPop3Connect starts: the greeting and the login with
+// USER/PASS or APOP (states 300 to 306).
 #include <cstdio>
 #include <iterator>
 
-#include "api/digests.h"
+#include "api/errors.h"
 #include "api/log.h"
 #include "codec/address.h"
 #include "codec/strings.h"
+#include "engine/frame/collect.h"
+#include "engine/frame/digests.h"
 #include "engine/frame/operation.h"
 #include "engine/pop3/pop3.h"
 #include "engine/pop3/text.h"
-#include "engine/frame/collect.h"
 #include "engine/frame/readers.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
-#include "kov32.h"
 #include "net/connections.h"
 
 namespace {
@@ -84,31 +84,19 @@ constexpr StateStep kRows[] = {
     {Pop3LoginReply, Await::kPop3Reply, LoginReplyStep},
 };
 
-constexpr OperationRules kConnectRules = {"kovPop3Connect", kPop3Channel, OperationRules::kSetsKind, 0, false, true};
-
-// A user name or password travels inside one command line: one that does
-// not fit its field, or that holds a line break, is refused rather than cut
-// or split.
-bool FitsCommand(const char* text) { return StringLength(text) <= kCredentialField && !HasLineBreak(text); }
-
 }  // namespace
 
 extern const StepTable kPop3SessionSteps = {kRows, static_cast<int>(std::size(kRows))};
 
-extern "C" KOV_API int KOV_CALL kovPop3Connect(int channel, const char* server, const char* user,
-                                               const char* password) {
-  return RunOperation(channel, kConnectRules, [&](ChannelContext& c) -> int {
-    if (server == nullptr) return kServerNotSpecified;
-    if (user == nullptr || !FitsCommand(user)) return kUserMissing;
-    if (password == nullptr || !FitsCommand(password)) return kPasswordMissing;
-    if (!ValidServerName(server)) return kBadServerName;
-    BoundedCopy(c.link.ServerName, server, 128);
-    BoundedCopy(c.login.UserName, user, kCredentialField);
-    BoundedCopy(c.login.Pop3Password, password, kCredentialField);
-    c.link.ConnectPort = c.link.Pop3Port;
-    c.pop.MessageCount = 0;
-    c.decoder.AttachmentsSaved = 0;
-    if (c.link.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
-    return Pop3Start;
-  });
+bool CredentialFits(const char* text) { return StringLength(text) <= kCredentialField && !HasLineBreak(text); }
+
+int PreparePop3Connect(ChannelContext& c, const char* server, const char* user, const char* password) {
+  BoundedCopy(c.link.ServerName, server, 128);
+  BoundedCopy(c.login.UserName, user, kCredentialField);
+  BoundedCopy(c.login.Pop3Password, password, kCredentialField);
+  c.link.ConnectPort = c.link.Pop3Port;
+  c.pop.MessageCount = 0;
+  c.decoder.AttachmentsSaved = 0;
+  if (c.link.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
+  return Pop3Start;
 }

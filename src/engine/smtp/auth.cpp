@@ -4,15 +4,15 @@
 #include <cstring>
 #include <iterator>
 
-#include "api/digests.h"
 #include "api/errors.h"
 #include "api/log.h"
-#include "api/settings.h"
 #include "codec/base64.h"
 #include "codec/strings.h"
-#include "engine/smtp/smtp.h"
+#include "engine/frame/digests.h"
+#include "engine/frame/settings.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
+#include "engine/smtp/smtp.h"
 #include "net/lineio.h"
 
 int ChooseAuthState(const char* ehloReply) {

@@ -1,4 +1,4 @@
-// kovSendEmail and the mail transaction around the message: MAIL FROM, one
+// What kovSendEmail runs: the mail transaction around the message: MAIL FROM, one
 // RCPT TO per entry of the To, CC and BCC lists, DATA or RSET, and the end of
 // the data (states 204 to 212, 251 and 252). The compose files send the
 // message itself between DATA and its end.
@@ -6,14 +6,13 @@
 #include <iterator>
 
 #include "api/blocks.h"
+#include "api/errors.h"
 #include "api/log.h"
 #include "codec/strings.h"
 #include "engine/compose/compose.h"
-#include "engine/frame/operation.h"
-#include "engine/smtp/smtp.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
-#include "kov32.h"
+#include "engine/smtp/smtp.h"
 #include "net/connections.h"
 #include "net/lineio.h"
 
@@ -181,12 +180,6 @@ constexpr StateStep kRows[] = {
     {EndOfDataReply, Await::kSmtpReply, EndOfDataReplyStep, OnBadReply::kStepJudges},
 };
 
-constexpr OperationRules kSendRules = {"kovSendEmail", kSmtpChannel, OperationRules::kNeedsKindFirst,
-                                       kSmtpOnly,      false,        false};
-
-// An empty argument counts as an absent one.
-const char* Present(const char* text) { return text != nullptr && text[0] != '\0' ? text : nullptr; }
-
 // Whether the channel's connection can take the transaction now: held,
 // writable at once, and not closed by the server (a peek finds the end).
 bool ConnectionUsable(const ChannelContext& c) {
@@ -204,8 +197,10 @@ bool Store(int channel, int slot, const char* text, char*& field) {
   return text == nullptr || field != nullptr;
 }
 
-// Checks every argument, and only then replaces the slots: a refused call
-// leaves a send in progress on its own, intact lists. 204, or the code.
+}  // namespace
+
+extern const StepTable kSmtpEnvelopeSteps = {kRows, static_cast<int>(std::size(kRows))};
+
 int PrepareSend(ChannelContext& c, const char* const texts[6]) {
   if (!ConnectionUsable(c)) return kNotConnected;
   c.diag.TextBytesOut = c.diag.AttachBytesOut = c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
@@ -227,15 +222,4 @@ int PrepareSend(ChannelContext& c, const char* const texts[6]) {
   if (c.smtp.BodyType == 0) c.smtp.AltText = nullptr;
   if (c.link.AutoCall != 0) LogText(c, "*** Sending...\r\n");
   return MailFrom;
-}
-
-}  // namespace
-
-extern const StepTable kSmtpEnvelopeSteps = {kRows, static_cast<int>(std::size(kRows))};
-
-extern "C" KOV_API int KOV_CALL kovSendEmail(int channel, const char* to, const char* cc, const char* bcc,
-                                             const char* subject, const char* message, const char* attachments) {
-  const char* const texts[6] = {Present(to),      Present(cc),      Present(bcc),
-                                Present(subject), Present(message), Present(attachments)};
-  return RunOperation(channel, kSendRules, [&](ChannelContext& c) { return PrepareSend(c, texts); });
 }

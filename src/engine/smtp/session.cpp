@@ -1,16 +1,16 @@
-// kovSmtpConnect: the greeting and HELO/EHLO states (200 to 203).
+// The SMTP session kovSmtpConnect starts: the greeting and HELO/EHLO states
+// (200 to 203).
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 
+#include "api/errors.h"
 #include "api/log.h"
 #include "codec/address.h"
 #include "codec/strings.h"
-#include "engine/frame/operation.h"
-#include "engine/smtp/smtp.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
-#include "kov32.h"
+#include "engine/smtp/smtp.h"
 #include "net/connections.h"
 
 namespace {
@@ -63,8 +63,6 @@ constexpr StateStep kRows[] = {
     {SmtpHelloReply, Await::kSmtpReply, HelloReplyStep},
 };
 
-constexpr OperationRules kConnectRules = {"kovSmtpConnect", kSmtpChannel, OperationRules::kSetsKind, 0, false, true};
-
 }  // namespace
 
 extern const StepTable kSmtpSessionSteps = {kRows, static_cast<int>(std::size(kRows))};
@@ -81,18 +79,13 @@ int CheckAngleAddress(ChannelContext& c, const char* address, bool listMode) {
   return 0;
 }
 
-extern "C" KOV_API int KOV_CALL kovSmtpConnect(int channel, const char* server, const char* from, const char* replyTo) {
-  return RunOperation(channel, kConnectRules, [&](ChannelContext& c) -> int {
-    if (server == nullptr) return kServerNotSpecified;
-    if (from == nullptr) return kFromNull;
-    if (!ValidServerName(server)) return kBadServerName;
-    BoundedCopy(c.smtp.ReplyTo, replyTo != nullptr ? replyTo : "", 128);
-    BoundedCopy(c.link.ServerName, server, 128);
-    if (int rc = CheckAngleAddress(c, from, false)) return rc;
-    BoundedCopy(c.smtp.FromAddress, from, 128);
-    c.link.ConnectPort = c.link.SmtpPort;
-    c.decoder.AttachmentsSaved = 0;
-    if (c.link.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
-    return SmtpStart;
-  });
+int PrepareSmtpConnect(ChannelContext& c, const char* server, const char* from, const char* replyTo) {
+  BoundedCopy(c.smtp.ReplyTo, replyTo != nullptr ? replyTo : "", 128);
+  BoundedCopy(c.link.ServerName, server, 128);
+  if (int rc = CheckAngleAddress(c, from, false)) return rc;
+  BoundedCopy(c.smtp.FromAddress, from, 128);
+  c.link.ConnectPort = c.link.SmtpPort;
+  c.decoder.AttachmentsSaved = 0;
+  if (c.link.HoldsSlot) WexlResetBuffer(ChannelSlot(c));
+  return SmtpStart;
 }

@@ -1,10 +1,28 @@
 // engine/smtp/: the SMTP states: greeting and EHLO/HELO, AUTH, VRFY, and the
 // mail transaction (MAIL, RCPT, DATA) around the composed message.
 //
-// SMTP connection and authentication pieces shared by the SMTP files.
+// SMTP connection and authentication pieces shared by the SMTP files, and
+// the start of the SMTP operations. A Prepare function takes the arguments
+// its export has checked, stores them in the record and gives the first
+// state, or the code the export returns.
 #pragma once
 
 #include "api/context.h"
+
+// kovSmtpConnect, with a server name that passed ValidServerName and a
+// sender: keeps the reply-to address (none for null), the server and the
+// sender after CheckAngleAddress; 200, or the check's code.
+int PrepareSmtpConnect(ChannelContext& c, const char* server, const char* from, const char* replyTo);
+
+// kovVerifyUser, with a non-empty name list without line breaks: 270, or -55
+// when the list cannot be stored.
+int PrepareVerify(ChannelContext& c, const char* names);
+
+// kovSendEmail, with To, CC, BCC, subject, message and attachment list (null
+// for an absent text). Checks the connection and every argument, and only
+// then replaces the slots: a refused call leaves a send in progress on its
+// own, intact lists. 204, or the code.
+int PrepareSend(ChannelContext& c, const char* const texts[6]);
 
 // The HELO/EHLO argument when the sender address has no '@'.
 constexpr const char* kDefaultHeloDomain = "localhost";

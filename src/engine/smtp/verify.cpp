@@ -1,14 +1,14 @@
-// kovVerifyUser: one VRFY per entry of a name list (states 270 to 272).
+// What kovVerifyUser runs: one VRFY per entry of a name list (states 270 to
+// 272).
 #include <cstdio>
 #include <iterator>
 
 #include "api/blocks.h"
-#include "codec/address.h"
+#include "api/errors.h"
 #include "codec/strings.h"
-#include "engine/frame/operation.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
-#include "kov32.h"
+#include "engine/smtp/smtp.h"
 
 namespace {
 
@@ -51,22 +51,12 @@ constexpr StateStep kRows[] = {
     {VerifyReply, Await::kSmtpReply, VerifyReplyStep, OnBadReply::kStepJudges},
 };
 
-constexpr OperationRules kVerifyRules = {"kovVerifyUser", kSmtpChannel, OperationRules::kNeedsKindFirst, kSmtpOnly,
-                                         true, false};
-
 }  // namespace
 
 extern const StepTable kSmtpVerifySteps = {kRows, static_cast<int>(std::size(kRows))};
 
-extern "C" KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names) {
-  return RunOperation(
-      channel, kVerifyRules,
-      [&](ChannelContext& c) -> int {
-        if (names == nullptr || names[0] == '\0') return kNoRecipient;
-        if (HasLineBreak(names)) return kBadAddressChar;
-        c.smtp.RcptCursor = AllocAndCopy(channel, kToSlot, names);
-        if (c.smtp.RcptCursor == nullptr) return kNoMemory;
-        return VerifyNext;
-      },
-      [](ChannelContext& c, int rc) { return rc < 0 ? rc : c.smtp.VerifyResult; });
+int PrepareVerify(ChannelContext& c, const char* names) {
+  c.smtp.RcptCursor = AllocAndCopy(c.ChannelNumber, kToSlot, names);
+  if (c.smtp.RcptCursor == nullptr) return kNoMemory;
+  return VerifyNext;
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "api/blocks.h"
-#include "api/channels.h"
+#include "api/library.h"
 #include "kov32.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "api/blocks.h"
-#include "api/date_now.h"
 #include "codec/date.h"
+#include "engine/compose/compose.h"
 #include "kov32.h"
 #include "support/library_fixture.h"
 

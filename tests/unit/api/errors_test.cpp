@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "api/channels.h"
 #include "api/errors.h"
+#include "api/library.h"
 #include "kov32.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "api/blocks.h"
-#include "api/channels.h"
-#include "api/settings.h"
+#include "api/library.h"
+#include "engine/frame/settings.h"
 #include "kov32.h"
 #include "net/slots.h"
 #include "platform/platform.h"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "api/errors.h"
-#include "api/settings.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/text_lines.h"
+#include "engine/frame/settings.h"
 #include "engine/frame/step_table.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"

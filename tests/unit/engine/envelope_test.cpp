@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "api/settings.h"
 #include "codec/strings.h"
 #include "engine/frame/operation.h"
+#include "engine/frame/settings.h"
 #include "engine/frame/states.h"
 #include "kov32.h"
 #include "net/connections.h"

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "api/connection.h"
 #include "codec/strings.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/states.h"
@@ -118,7 +117,7 @@ TEST_P(Hostile, AConnectWithoutAFreeSlotTriesAgainLater) {
   EXPECT_EQ(c.link.HoldsSlot, 0);
   WexlClose(held.back());
   held.pop_back();
-  EXPECT_EQ(Finish(0, Manual() ? 0 : DriveToCompletion(0)), 0);
+  EXPECT_EQ(Finish(0, Manual() ? 0 : DriveToCompletion(c)), 0);
   EXPECT_EQ(c.link.HoldsSlot, 1);
   for (int slot : held) WexlClose(slot);
 }

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "api/file_out.h"
 #include "codec/strings.h"
 #include "engine/mime/channel.h"
+#include "files/file_out.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 

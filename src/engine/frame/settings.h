@@ -1,5 +1,6 @@
 // Process-wide settings: one copy per loaded library, kept across release
-// and attach. Plain values without a lock, set through the parameter calls.
+// and attach. Plain values without a lock, set through the parameter calls
+// and read by the steps.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +29,8 @@ struct Settings {
   char AttachContentType[128 + 2] = {};
 };
 
-extern Settings gSettings;
+inline Settings gSettings;
 
 // The MIME boundary of composed messages, renewed by every attach.
 constexpr int kBoundarySize = 32;
-extern char Boundary[kBoundarySize];
+inline char Boundary[kBoundarySize] = "=====_KOV000000000_=====";

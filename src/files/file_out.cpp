@@ -1,4 +1,4 @@
-#include "api/file_out.h"
+#include "files/file_out.h"
 
 #include <initializer_list>
 

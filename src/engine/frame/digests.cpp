@@ -1,4 +1,4 @@
-#include "api/digests.h"
+#include "engine/frame/digests.h"
 
 #include <cstdio>
 #include <cstring>

@@ -6,10 +6,10 @@
 #include <regex>
 #include <string>
 
-#include "api/date_now.h"
-#include "api/digests.h"
 #include "codec/date.h"
 #include "codec/md5.h"
+#include "engine/compose/compose.h"
+#include "engine/frame/digests.h"
 
 namespace {
 

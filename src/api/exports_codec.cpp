@@ -2,11 +2,11 @@
 // library and no channel, and take any pointer and length without faulting:
 // null pointers and lengths of 0 or less give 0 (-47 for a missing address).
 #include "api/errors.h"
-#include "api/settings.h"
 #include "codec/address.h"
 #include "codec/base64.h"
 #include "codec/extract.h"
 #include "codec/quoted.h"
+#include "engine/frame/settings.h"
 #include "kov32.h"
 
 constexpr bool SameCode(int a, int b) { return a == b; }

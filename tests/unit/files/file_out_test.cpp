@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "api/connection.h"
-#include "api/file_out.h"
+#include "engine/frame/step_io.h"
+#include "files/file_out.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 

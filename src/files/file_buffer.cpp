@@ -1,4 +1,4 @@
-#include "api/file_buffer.h"
+#include "files/file_buffer.h"
 
 #include <cstring>
 
