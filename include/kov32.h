@@ -90,10 +90,11 @@
  * images with a Content-ID; default 1 */
 #define KOV_IMAGE_TYPES 27
 /* channel, low 16 bits: 1 stores downloaded messages as received (no MIME
- * decoding); default 0 */
+ * decoding), for every download until it is set otherwise; default 0 */
 #define KOV_DECODE_MODE 28
-/* channel, low byte: nonzero greets with EHLO and logs in with an AUTH method
- * the server offers, zero greets with HELO; default 0 */
+/* channel, low byte: nonzero greets with EHLO and, when KOV_USER is set,
+ * logs in with an AUTH method the server offers; zero greets with HELO;
+ * default 0 */
 #define KOV_USE_EHLO 29
 /* channel, low byte: nonzero logs in to POP3 with APOP, zero with USER and
  * PASS; default 0 */
@@ -120,7 +121,8 @@
 /* channel: Reply-To address, at most 128 characters */
 #define KOV_REPLY_TO 50
 /* channel: replaces the extra header lines (several lines may be given, one
- * final line break is cut off); an empty text removes them */
+ * final line break is cut off), sent with or without a subject; an empty
+ * text removes them */
 #define KOV_SET_HEADERS 51
 /* channel: writes the text and CR LF into the channel's log; returns the log
  * handle, 0 when no log is open */
@@ -294,7 +296,8 @@ KOV_API int KOV_CALL kovErrorText(int channel, int code, char* buffer, int size)
 
 /* Codecs and text routines; they need no kovAttach.
  * kovVerifyFormat: 1 when the first address of a list is well formed inside
- * '<' '>', else a negative code.
+ * '<' '>' (a local part of RFC 5322 dot-atom characters), else a negative
+ * code.
  * kovExtractText, kovExtractLine: copy the line that holds a text (found
  * ignoring the case of a-z) or the line of a number (first line 1) into out;
  * return its length with the LF, or 0 when there is none or it does not fit.
@@ -339,9 +342,13 @@ KOV_API int KOV_CALL kovDebug(int channel, int selector, char* buffer, int size)
  * KOV_E_INVALID_SOCKET while connecting: all connections are in use, and a
  * later call tries again.
  * kovCommand sends one command line and reads its reply: KOV_E_BAD_SERVER_NAME
- * on a channel that never connected or for a text holding CR or LF,
- * KOV_E_NOT_CONNECTED once its connection is gone. kovClose sends QUIT and
- * closes the connection (0 also when the server had closed it already);
+ * on a channel that never connected or for a text holding CR or LF or longer
+ * than 32 characters (nothing is sent), KOV_E_NOT_CONNECTED once its
+ * connection is gone. Received lines no call has read (the rest of a
+ * multi-line answer) are discarded, and logged, before an operation sends its
+ * first command. kovClose sends QUIT and closes the connection (0 also when
+ * the server had closed it already; inside an unfinished message it closes
+ * without QUIT, which would be message text);
  * kovAbort closes it at once and returns 1. Both act only on the channel's
  * own connection. */
 KOV_API int KOV_CALL kovDriver(int channel);
@@ -360,14 +367,15 @@ KOV_API int KOV_CALL kovAbort(int channel);
 KOV_API int KOV_CALL kovClose(int channel);
 
 /* SMTP. kovSmtpConnect connects, greets with HELO (or EHLO with KOV_USE_EHLO,
- * then logs in with CRAM-MD5, LOGIN or PLAIN when the server offers it) and
- * returns 0. The greeting names the domain of the sender's address, or
- * "localhost" when it has none; a sender holding CR or LF gives
- * KOV_E_BAD_ADDRESS_CHAR. kovVerifyUser sends VRFY for every entry of a list
- * and returns 1 when the last one was answered with 250, else 0; a refusal
- * answers only its name, a lost connection fails the call. It needs the
- * channel's own connection (KOV_E_NOT_CONNECTED) and a list without CR or LF
- * (KOV_E_BAD_ADDRESS_CHAR). */
+ * then logs in with CRAM-MD5, LOGIN or PLAIN when the server offers it and
+ * KOV_USER is set) and returns 0; a reply of another class than the step
+ * needs (4xx included) gives KOV_E_SMTP_ERROR. The greeting names the
+ * domain of the sender's address, or "localhost" when it has none; a sender
+ * holding CR or LF gives KOV_E_BAD_ADDRESS_CHAR. kovVerifyUser sends VRFY
+ * for every entry of a list and returns 1 when the last one was answered with
+ * 250, else 0; a refusal answers only its name, a lost connection fails the
+ * call. It needs the channel's own connection (KOV_E_NOT_CONNECTED) and a
+ * list without CR or LF (KOV_E_BAD_ADDRESS_CHAR). */
 KOV_API int KOV_CALL kovSmtpConnect(int channel, const char* server, const char* from, const char* replyTo);
 KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names);
 
@@ -379,7 +387,9 @@ KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names);
  * (KOV_ATTACH_SEP between entries, KOV_NAME_SEP before a shown name). Every
  * argument but `to` may be null or empty. 0 when the server accepted the
  * message (or, with KOV_SKIP_RCPT_ERRORS, when no recipient was accepted and
- * the transaction was reset), else a KOV_E_ code. */
+ * the transaction was reset), else a KOV_E_ code. Every entry of every list is
+ * checked before anything is sent: an argument error leaves the connection,
+ * and a send still running on it, as they were. */
 KOV_API int KOV_CALL kovSendEmail(int channel, const char* to, const char* cc, const char* bcc, const char* subject,
                                   const char* message, const char* attachments);
 

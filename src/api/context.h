@@ -65,6 +65,10 @@ struct LinkState {
   uint32_t ReplyFirstAt;
   uint32_t ReplyLastAt;
   uint32_t ReplyWakeAt;
+  // 1 from the start of an operation until its first command goes out:
+  // received lines that no step read (the rest of an earlier answer) are
+  // discarded then, so that they never answer this command.
+  uint8_t UnreadCheckDue;
 };
 
 // The login on either protocol: the user, the secrets and the text computed

@@ -6,6 +6,7 @@
 #include "api/library.h"
 #include "api/log.h"
 #include "codec/address.h"
+#include "codec/strings.h"
 #include "engine/frame/control.h"
 #include "engine/frame/operation.h"
 #include "kov32.h"
@@ -80,8 +81,9 @@ extern "C" KOV_API int KOV_CALL kovCommand(int channel, const char* text) {
   if (int rc = CheckChannel(channel)) return rc;
   return RunOperation(Channel(channel), kCommandRules, [&](ChannelContext& c) -> int {
     if (text == nullptr) return kNullPointer;
-    // One command is one line: a line break would send a second command.
-    if (HasLineBreak(text)) return kBadServerName;
+    // One command is one line, sent whole: a line break would send a second
+    // command, and a text longer than the command field would go out cut.
+    if (HasLineBreak(text) || StringLength(text) > kCommandField) return kBadServerName;
     return PrepareCommand(c, text);
   });
 }

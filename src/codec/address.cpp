@@ -4,22 +4,20 @@
 
 namespace {
 
-bool IsAddressChar(unsigned char ch) {
-  if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')) return true;
-  switch (ch) {
-    case '_':
-    case '-':
-    case '/':
-    case '.':
-    case '@':
-    case '$':
-    case '&':
-    case '\'':
-      return true;
-    default:
-      return false;
-  }
+bool IsLetterOrDigit(unsigned char ch) {
+  return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9');
 }
+
+// Whether a character is one of `set`; the NUL never is.
+bool IsOneOf(unsigned char ch, const char* set) {
+  return ch != '\0' && FindChar(set, static_cast<char>(ch)) != nullptr;
+}
+
+// The characters of a local part: those of an RFC 5322 dot-atom.
+bool IsLocalChar(unsigned char ch) { return IsLetterOrDigit(ch) || IsOneOf(ch, "!#$%&'*+-/=?^_`{|}~."); }
+
+// The characters of a domain.
+bool IsDomainChar(unsigned char ch) { return IsLetterOrDigit(ch) || IsOneOf(ch, "_-/.$&'"); }
 
 }  // namespace
 
@@ -44,8 +42,12 @@ int CheckAddressChars(const char* first, const char* last) {
   if (first == nullptr || last == nullptr) return kAddressMissingAt;
   int atCount = 0;
   for (const char* p = first; p <= last; ++p) {
-    if (*p == '@' && ++atCount > 1) return kAddressTooManyAt;
-    if (!IsAddressChar(static_cast<unsigned char>(*p))) return kAddressBadChar;
+    if (*p == '@') {
+      if (++atCount > 1) return kAddressTooManyAt;
+      continue;
+    }
+    const unsigned char ch = static_cast<unsigned char>(*p);
+    if (!(atCount == 0 ? IsLocalChar(ch) : IsDomainChar(ch))) return kAddressBadChar;
   }
   return atCount == 1 ? kAddressOk : kAddressMissingAt;
 }

@@ -22,8 +22,10 @@ bool HasLineBreak(const char* text);
 // 0x20..0x7E or 0xC0..0xFF, else 0. An empty name gives 1, a null one 0.
 int ValidServerName(const char* name);
 
-// Checks the characters from `first` to `last` inclusive, in order: letters,
-// digits and _ - / . @ $ & ' are accepted, and exactly one '@' is required.
+// Checks the characters from `first` to `last` inclusive, in order: before
+// the '@' the characters of an RFC 5322 dot-atom (letters, digits, '.' and
+// ! # $ % & ' * + - / = ? ^ _ ` { | } ~), after it letters, digits and
+// _ - / . $ & '; exactly one '@' is required.
 // Returns 1, -53 at a second '@', -32 at a character outside the set, or -39
 // when no '@' was seen.
 int CheckAddressChars(const char* first, const char* last);

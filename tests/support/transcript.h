@@ -16,6 +16,7 @@
 //   S+ TEXT            the server sends TEXT without a line end
 //   S* COUNT TEXT      the server sends TEXT and CR LF COUNT times, at full
 //                      speed in every mode (bulk data after slow first lines)
+//   S+* COUNT TEXT     the same without line ends (one long line in bulk)
 //   C: TEXT            the server waits for one line from the client; at the
 //                      end, all the client sent must be the C: texts, each
 //                      with CR LF, byte for byte

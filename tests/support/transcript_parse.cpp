@@ -171,7 +171,7 @@ void Parser::Line(int number, const std::string& line) {
   const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
   const bool bare = rest.empty();
   Action a{number, word, {}, "", nullptr, {}};
-  if (word == "S:" || word == "S+" || word == "S*" || word == "C:" || word == "pause" || word == "close" ||
+  if (word == "S:" || word == "S+" || word == "S*" || word == "S+*" || word == "C:" || word == "pause" || word == "close" ||
       word == "reset" || word == "hangup") {
     Script(word, rest);
     return;
@@ -231,10 +231,10 @@ void Parser::Script(const std::string& word, const std::string& rest) {
   } else if (word == "close" || word == "reset") {
     if (!rest.empty()) throw Malformed(word + " takes nothing");
     s.steps.push_back(ScriptStep{word == "close" ? ScriptStep::kClose : ScriptStep::kReset, "", 0});
-  } else if (word == "S*") {
+  } else if (word == "S*" || word == "S+*") {
     size_t gap = rest.find(' ');
-    if (gap == std::string::npos) throw Malformed("S* takes a count and a text");
-    ScriptStep step{ScriptStep::kSendRepeated, Unescape(rest.substr(gap + 1)) + "\r\n", 0};
+    if (gap == std::string::npos) throw Malformed(word + " takes a count and a text");
+    ScriptStep step{ScriptStep::kSendRepeated, Unescape(rest.substr(gap + 1)) + (word == "S*" ? "\r\n" : ""), 0};
     step.times = static_cast<size_t>(Number(rest.substr(0, gap), 1, 100000000));
     s.steps.push_back(step);
   } else if (word == "C:") {

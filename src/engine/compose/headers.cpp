@@ -37,7 +37,7 @@ int SendFixed(ChannelContext& c, const char* line, int next) {
 // has, else the empty line that ends the block.
 int HeaderAfter(const ChannelContext& c, int done) {
   if (done < HeaderReplyTo && c.smtp.ReplyTo[0] != '\0') return HeaderReplyTo;
-  if (done < HeaderSubject && c.smtp.Subject != nullptr) return HeaderSubject;
+  if (done < HeaderSubject && (c.smtp.Subject != nullptr || c.smtp.ExtraHeaders != nullptr)) return HeaderSubject;
   if (done < HeaderCc && c.smtp.CcList != nullptr) return HeaderCc;
   if (IsMultipart(c)) return HeaderMime;
   return HeaderEnd;
@@ -84,10 +84,13 @@ int FromStep(ChannelContext& c, uint32_t, int) {
 
 int ReplyToStep(ChannelContext& c, uint32_t, int) { return SendAndMoveOn(c, HeaderValue("Reply-To: ", c.smtp.ReplyTo)); }
 
-// The extra header lines go along only with a subject.
+// The Subject header when there is a subject, then the extra header lines,
+// which go along with or without one.
 int SubjectStep(ChannelContext& c, uint32_t, int) {
-  int rc = SendHeader(c, HeaderValue("Subject: ", c.smtp.Subject));
-  if (rc != kStepDone) return rc;
+  if (c.smtp.Subject != nullptr) {
+    int rc = SendHeader(c, HeaderValue("Subject: ", c.smtp.Subject));
+    if (rc != kStepDone) return rc;
+  }
   return SendAndMoveOn(c, HeaderBlock(c.smtp.ExtraHeaders));
 }
 

@@ -1,5 +1,6 @@
 // What kovCommand, kovClose and kovAbort do, with the raw command and QUIT
 // states.
+#include <initializer_list>
 #include <iterator>
 
 #include "api/errors.h"
@@ -11,8 +12,22 @@
 
 namespace {
 
+// Whether the channel's SMTP transaction is inside its message: from DATA,
+// whose go-ahead may still be on its way, until the end-of-data line has
+// gone. Every line sent then is message text.
+bool InsideMessage(const ChannelContext& c) {
+  if (c.link.ChannelKind != kSmtpChannel) return false;
+  if (c.link.NextState == DataReply || c.link.NextState == EndOfData) return true;
+  for (const StepTable* table : {&kComposeHeaderSteps, &kComposeBodySteps, &kComposeAttachSteps}) {
+    for (int n = 0; n < table->count; ++n) {
+      if (table->rows[n].state == c.link.NextState) return true;
+    }
+  }
+  return false;
+}
+
 int CommandStep(ChannelContext& c, uint32_t now, int) {
-  BoundedCopy(c.link.CommandBuffer, c.link.UserCommand, 32);
+  BoundedCopy(c.link.CommandBuffer, c.link.UserCommand, kCommandField);
   return SendCommandLine(c, now, c.link.CommandBuffer, gSettings.MinWait,
                          c.link.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
 }
@@ -50,7 +65,7 @@ constexpr StateStep kRows[] = {
 extern const StepTable kControlSteps = {kRows, static_cast<int>(std::size(kRows))};
 
 int PrepareCommand(ChannelContext& c, const char* text) {
-  BoundedCopy(c.link.UserCommand, text, 32);
+  BoundedCopy(c.link.UserCommand, text, kCommandField);
   if (c.link.ChannelKind == kPop3Channel) return Pop3Command;
   if (c.link.ChannelKind == kSmtpChannel) return SmtpCommand;
   return kBadServerName;
@@ -59,9 +74,11 @@ int PrepareCommand(ChannelContext& c, const char* text) {
 int PrepareClose(ChannelContext& c) {
   CloseChannelFiles(c);
   if (!c.link.HoldsSlot) return 0;
-  if (WexlIsOpen(ChannelSlot(c)) != 1) {
-    // The server has gone first: nothing to say QUIT to, but the
-    // socket and its slot are still ours to give back.
+  // The server has gone first: nothing to say QUIT to. Or the message is
+  // unfinished: QUIT would be one more line of its text, and the server
+  // would answer nothing. Either way the socket and its slot are still ours
+  // to give back.
+  if (WexlIsOpen(ChannelSlot(c)) != 1 || InsideMessage(c)) {
     c.link.NextState = Done;
     CloseChannelSocket(c);
     return 0;

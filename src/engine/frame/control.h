@@ -6,12 +6,17 @@
 
 #include "api/context.h"
 
-// Keeps the command line (at most 32 characters); the command state of the
-// channel's kind (SMTP 298, POP3 398), or -56 before the channel connected.
+// The longest command kovCommand sends: the width of UserCommand.
+constexpr int kCommandField = 32;
+
+// Keeps the command line (at most kCommandField characters, which its export
+// has checked); the command state of the channel's kind (SMTP 298, POP3
+// 398), or -56 before the channel connected.
 int PrepareCommand(ChannelContext& c, const char* text);
 
 // Closes the channel's files; QUIT (258) while its connection is open. A
-// connection the server has ended is closed at once (0).
+// connection the server has ended, or one inside an unfinished message, is
+// closed at once without QUIT (0).
 int PrepareClose(ChannelContext& c);
 // After an automatically driven close: the channel's texts freed, its kind
 // forgotten. Returns rc.

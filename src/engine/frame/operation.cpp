@@ -76,6 +76,7 @@ int StartOperation(ChannelContext& c, const OperationRules& rules, int firstStat
   c.link.AfterConnectState = 0;
   c.link.LastSockCode = 0;
   c.link.ReplyPending = 0;
+  c.link.UnreadCheckDue = 1;
   if (c.link.AutoCall == 0 && !rules.clearTimersManual) return 0;
   c.link.NotBefore = 0;
   c.link.Deadline = 0;

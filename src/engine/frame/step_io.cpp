@@ -13,6 +13,10 @@
 
 namespace {
 
+// How many unread bytes one discard takes at most, so that a peer that keeps
+// sending cannot hold the step.
+constexpr int kMostDiscarded = 1 << 20;
+
 // Writes the text of a code (at most 127 characters, no line end of its own).
 void LogCodeText(ChannelContext& c, int code) {
   char text[128];
@@ -53,13 +57,16 @@ void DetachTrace(const ChannelContext& c) {
   if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
 }
 
+void LogFailure(ChannelContext& c, int sockCode, int kovCode) {
+  if (c.diag.LogHandle == 0) return;
+  LogFormat(c, "ERROR(%ld): SockCode=%d KovCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
+            static_cast<long>(platform::TickCount()), sockCode, kovCode, c.link.PrevState, c.link.ThisState, c.link.NextState);
+  if (kovCode < 0) LogCodeText(c, kovCode);
+  if (sockCode < 0) LogCodeText(c, sockCode);
+}
+
 int FailStep(ChannelContext& c, int sockCode, int kovCode) {
-  if (c.diag.LogHandle != 0) {
-    LogFormat(c, "ERROR(%ld): SockCode=%d KovCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
-              static_cast<long>(platform::TickCount()), sockCode, kovCode, c.link.PrevState, c.link.ThisState, c.link.NextState);
-    if (kovCode < 0) LogCodeText(c, kovCode);
-    if (sockCode < 0) LogCodeText(c, sockCode);
-  }
+  LogFailure(c, sockCode, kovCode);
   if (kovCode < 0) {
     c.link.NextState = 0;
     c.link.PrevState = c.link.ThisState;
@@ -84,8 +91,27 @@ void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limi
   c.link.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
 }
 
+void DiscardUnread(ChannelContext& c) {
+  if (c.link.UnreadCheckDue == 0 || !c.link.HoldsSlot) return;
+  c.link.UnreadCheckDue = 0;
+  const int slot = ChannelSlot(c);
+  char piece[kRingSize];
+  int bytes = 0;
+  int lines = 0;
+  bool midLine = false;
+  while (bytes < kMostDiscarded && WexlWaitReadable(slot, 0) == 1) {
+    int n = WexlGetLine(slot, piece, sizeof piece);
+    if (n <= 0) break;
+    if (!midLine) ++lines;
+    midLine = piece[n - 1] != '\n';
+    bytes += n;
+  }
+  if (bytes > 0) LogFormat(c, "Discarded %d unread lines (%d bytes)\r\n", lines, bytes);
+}
+
 int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int replyState,
                     int failCode) {
+  DiscardUnread(c);
   const int slot = ChannelSlot(c);
   int rc = WexlSendLine(slot, line);
   // A command is answered: it goes out now, and a refusal fails this step.

@@ -35,6 +35,8 @@ void DetachTrace(const ChannelContext& c);
 // Logs the failure and its texts; for a negative kovCode also ends the
 // operation: states reset, files and socket closed. Returns kovCode.
 int FailStep(ChannelContext& c, int sockCode, int kovCode);
+// FailStep's log lines alone: the error line and the texts of the codes.
+void LogFailure(ChannelContext& c, int sockCode, int kovCode);
 
 // FailStep for a reply reader's result: a connection that closed or reset
 // before the reply was complete (-1) fails as "Wexl read error." with -1 as
@@ -49,6 +51,11 @@ void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limi
 // The first delay after a command that servers take a moment longer to
 // answer (EHLO, AUTH): the reply usually needs a round trip and some work.
 inline int32_t SlowReplyDelay() { return 2 * gSettings.MinWait + 200; }
+
+// Before an operation's first command (UnreadCheckDue): throws away the
+// received lines no step has read, as far as they have arrived, and logs
+// "Discarded N unread lines (M bytes)". Nothing is logged when none wait.
+void DiscardUnread(ChannelContext& c);
 
 // Sends a command line and hands it to the system at once; on success the
 // reply state follows after `firstDelay` ms, within MaxWait. A failed send

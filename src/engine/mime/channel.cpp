@@ -95,7 +95,6 @@ void StartMessageDecoding(ChannelContext& c) {
   memset(c.decoder.SavedAttachList, 0, sizeof c.decoder.SavedAttachList);
   c.decoder.AttachmentsSaved = 0;
   c.decoder.AttachPath[0] = '\0';
-  if (c.pop.DecodeMode != kMimeRaw) c.pop.DecodeMode = kMimeTopHeaders;
 }
 
 int FilterMessageLine(ChannelContext& c, const char* line, int length) {
@@ -104,7 +103,6 @@ int FilterMessageLine(ChannelContext& c, const char* line, int length) {
     done += MimeFilterLine(c.decoder.Filter, SettingsOf(c), line + done, length - done, out);
     if (Execute(c, out) < 0) return -1;
   }
-  c.pop.DecodeMode = c.decoder.Filter.mode;
   return 0;
 }
 
@@ -122,6 +120,5 @@ int CloseAttachment(ChannelContext& c, bool complete) {
     done = MimeEndMessage(c.decoder.Filter, SettingsOf(c), out);
     if (Execute(c, out) < 0) return -1;
   }
-  c.pop.DecodeMode = c.decoder.Filter.mode;
   return 0;
 }

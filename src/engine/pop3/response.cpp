@@ -55,6 +55,7 @@ int CollectPiece(ChannelContext& c, uint32_t now) {
 
 int SendPop3Command(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int nextState,
                     int failCode) {
+  DiscardUnread(c);
   int rc = WexlSendLine(ChannelSlot(c), line);
   if (rc < 0) return FailStep(c, rc, failCode);
   // The reply has its whole MaxWait after the first delay, however short

@@ -11,6 +11,7 @@
 #include "engine/frame/step_table.h"
 #include "engine/mime/channel.h"
 #include "engine/pop3/mail_path.h"
+#include "api/decoder_state.h"
 #include "engine/pop3/pop3.h"
 #include "engine/pop3/text.h"
 #include "files/file_out.h"
@@ -61,7 +62,9 @@ int SendRetrStep(ChannelContext& c, uint32_t now, int) {
   if (!CreateOutFile(c, OutFile::kMail, c.pop.MailFilePath)) return FailStep(c, 0, kCannotCreateFile);
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "RETR %d", c.pop.MessageNumber);
   BeginResponse(c);
-  const bool raw = c.pop.DecodeMode == 1;
+  // KOV_DECODE_MODE 1 asks for the message as received; it keeps that value
+  // from one download to the next.
+  const bool raw = c.pop.DecodeMode == kMimeRaw;
   return SendPop3Command(c, now, c.link.CommandBuffer, raw ? 0 : gSettings.MinWait, raw ? Pop3RawLine : Pop3MessageLine,
                          kReadError);
 }
@@ -172,7 +175,7 @@ int PrepareMessageFile(ChannelContext& c, int number, const char* name, const ch
   c.pop.UserBufferSize = c.pop.UserBufferLength = 0;
   c.diag.TextBytesIn = c.diag.AttachBytesIn = c.diag.TextBytesOut = 0;
   // Nothing of the message before carries over: decoder state, saved
-  // names and count; DecodeMode becomes 2 unless raw (1) was asked for.
+  // names and count.
   StartMessageDecoding(c);
   return Pop3SendRetr;
 }

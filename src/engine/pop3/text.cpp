@@ -2,18 +2,16 @@
 
 #include <cstring>
 
-namespace {
-
-constexpr int kMostDigits = 10;
-
-}  // namespace
-
 int32_t ReplyNumber(const char* text) {
   if (text == nullptr) return 0;
-  uint64_t value = 0;
-  for (int i = 0; i < kMostDigits && text[i] >= '0' && text[i] <= '9'; ++i)
-    value = value * 10 + static_cast<uint64_t>(text[i] - '0');
-  return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+  // Every digit counts: a number cut to its first digits would be a wrong
+  // count, so one too large for an int stays at INT32_MAX.
+  int64_t value = 0;
+  for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
+    value = value * 10 + (*p - '0');
+    if (value > INT32_MAX) return INT32_MAX;
+  }
+  return static_cast<int32_t>(value);
 }
 
 int32_t StatCount(const char* reply) {

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-// The decimal number at the start of `text`: at most ten digits, stopping at
-// the first character that is not one; 0 without a digit. A value above
-// INT32_MAX gives INT32_MAX.
+// The decimal number at the start of `text`, up to the first character that
+// is not a digit; 0 without a digit. A value above INT32_MAX, however many
+// digits it has, gives INT32_MAX.
 int32_t ReplyNumber(const char* text);
 
 // The message count of a STAT reply ("+OK 2 320"): the number from the fifth

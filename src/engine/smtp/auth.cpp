@@ -54,15 +54,19 @@ int SendEncoded(ChannelContext& c, uint32_t now, const char* text, int length, i
   return kStepDone;
 }
 
-// Once the server's prompt has come (its text is not examined), sends the
-// answer base64-encoded.
-int AnswerLoginPrompt(ChannelContext& c, uint32_t now, const char* answer, int32_t firstDelay, int nextState) {
+// Once the server's prompt has come (a 3xx; its text is not examined), sends
+// the answer base64-encoded.
+int AnswerLoginPrompt(ChannelContext& c, uint32_t now, int reply, const char* answer, int32_t firstDelay,
+                      int nextState) {
+  if (!HasClass(c, reply, 3)) return Refuse(c, reply);
   BoundedCopy(c.login.AuthText, answer, 129);
   return SendEncoded(c, now, c.login.AuthText, StringLength(c.login.AuthText), firstDelay, nextState);
 }
 
-// The last reply of an exchange: on success the log notes the mechanism.
-int FinishAuth(ChannelContext& c, const char* okLine) {
+// The last reply of an exchange: only a 2xx logs the user in, and the log
+// notes the mechanism.
+int FinishAuth(ChannelContext& c, int reply, const char* okLine) {
+  if (!HasClass(c, reply, 2)) return Refuse(c, reply);
   LogText(c, okLine);
   c.link.NextState = Done;
   return kStepDone;
@@ -85,7 +89,9 @@ int CramStartStep(ChannelContext& c, uint32_t now, int) {
   return SendCommandLine(c, now, "AUTH CRAM-MD5", 2 * gSettings.MinWait, CramChallenge);
 }
 
-int CramChallengeStep(ChannelContext& c, uint32_t, int) {
+// The challenge comes with a 3xx; any other answer refuses the mechanism.
+int CramChallengeStep(ChannelContext& c, uint32_t, int reply) {
+  if (!HasClass(c, reply, 3)) return Refuse(c, reply);
   int length = DecodeChallenge(c);
   BoundedCopy(c.login.AuthText, c.login.Challenge, 129);
   LogFormat(c, "Challenge '%s'\r\n", c.login.AuthText);
@@ -99,21 +105,21 @@ int CramRespondStep(ChannelContext& c, uint32_t now, int) {
   return SendEncoded(c, now, c.login.AuthText, StringLength(c.login.AuthText), gSettings.MinWait + 200, CramResult);
 }
 
-int CramResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH CRAM-MD5 ok\r\n"); }
+int CramResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "AUTH CRAM-MD5 ok\r\n"); }
 
 int LoginStartStep(ChannelContext& c, uint32_t now, int) {
   return SendCommandLine(c, now, "AUTH LOGIN", SlowReplyDelay(), LoginUser);
 }
 
-int LoginUserStep(ChannelContext& c, uint32_t now, int) {
-  return AnswerLoginPrompt(c, now, c.login.UserName, gSettings.MinWait, LoginPassword);
+int LoginUserStep(ChannelContext& c, uint32_t now, int reply) {
+  return AnswerLoginPrompt(c, now, reply, c.login.UserName, gSettings.MinWait, LoginPassword);
 }
 
-int LoginPasswordStep(ChannelContext& c, uint32_t now, int) {
-  return AnswerLoginPrompt(c, now, c.login.AuthPassword, gSettings.MinWait + 200, LoginResult);
+int LoginPasswordStep(ChannelContext& c, uint32_t now, int reply) {
+  return AnswerLoginPrompt(c, now, reply, c.login.AuthPassword, gSettings.MinWait + 200, LoginResult);
 }
 
-int LoginResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH LOGIN ok\r\n"); }
+int LoginResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "AUTH LOGIN ok\r\n"); }
 
 int PlainStartStep(ChannelContext& c, uint32_t now, int) {
   // Authorisation and authentication identity are both the user name.
@@ -133,7 +139,7 @@ int PlainStartStep(ChannelContext& c, uint32_t now, int) {
   return kStepDone;
 }
 
-int PlainResultStep(ChannelContext& c, uint32_t, int) { return FinishAuth(c, "AUTH PLAIN ok\r\n"); }
+int PlainResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "AUTH PLAIN ok\r\n"); }
 
 constexpr StateStep kRows[] = {
     {CramStart, Await::kNothing, CramStartStep},

@@ -18,26 +18,8 @@
 
 namespace {
 
-// An entry goes out after "RCPT TO:" on one line of at most 998 octets.
-constexpr int kMaxRcptEntry = kMaxLineOctets - 8;
-
 // What MessageText points to when the message has no text.
 char gNoText[1] = "";
-
-// Whether the reply has the class the step needs: 2 for success, 3 for the
-// go-ahead of DATA. The reader accepts every code below 500, so a 4xx (try
-// again later) reaches the step as a 0 and is refused here.
-bool HasClass(const ChannelContext& c, int reply, int replyClass) {
-  return reply == 0 && c.link.ReplyCode / 100 == replyClass;
-}
-
-// Fails the step for a reply without the needed class: a connection that
-// broke fails as the reader found it, any answer of the server with -49 (its
-// text carries the reply).
-int Refuse(ChannelContext& c, int reply) {
-  if (reply < 0 && reply != kSmtpError) return FailReply(c, reply);
-  return FailStep(c, 0, kSmtpError);
-}
 
 int GoTo(ChannelContext& c, int state) {
   c.link.NextState = state;
@@ -71,17 +53,15 @@ int MailFromReplyStep(ChannelContext& c, uint32_t, int reply) {
 }
 
 // Finds the next entry: its '<' must come before the next separator, so an
-// empty entry inside a list ("a,,b") fails here.
+// empty entry inside a list ("a,,b") fails here, and so does one too long
+// for its line. kovSendEmail has checked its lists the same way; the walk
+// checks again, as the separator may have changed since.
 int NextRecipientStep(ChannelContext& c, uint32_t now, int) {
-  const char separator = gSettings.AddressSep;
-  const char* open = FindBeforeSeparator(c.smtp.RcptCursor, '<', separator);
-  if (open == nullptr) return FailStep(c, 0, kEmptyAddress);
-  c.smtp.CurrentRcpt = const_cast<char*>(open);
-  c.smtp.RcptSepPos = separator != '\0' ? const_cast<char*>(FindChar(open, separator)) : nullptr;
-  const int length = EntryLength(c);
-  // An entry too long for one line is refused whole, never sent cut.
-  if (length > kMaxRcptEntry) return FailStep(c, 0, kBadAddressChar);
-  c.smtp.RcptCursor = c.smtp.RcptSepPos != nullptr ? c.smtp.RcptSepPos + 1 : c.smtp.CurrentRcpt + length;
+  ListEntry entry;
+  if (int rc = FindListEntry(c.smtp.RcptCursor, gSettings.AddressSep, entry)) return FailStep(c, 0, rc);
+  c.smtp.CurrentRcpt = const_cast<char*>(entry.open);
+  c.smtp.RcptSepPos = const_cast<char*>(entry.sep);
+  c.smtp.RcptCursor = const_cast<char*>(entry.next);
   SetTimers(c, now, 0, gSettings.MaxWait);
   return GoTo(c, RcptTo);
 }
@@ -197,20 +177,31 @@ bool Store(int channel, int slot, const char* text, char*& field) {
   return text == nullptr || field != nullptr;
 }
 
-}  // namespace
-
-extern const StepTable kSmtpEnvelopeSteps = {kRows, static_cast<int>(std::size(kRows))};
-
-int PrepareSend(ChannelContext& c, const char* const texts[6]) {
-  if (!ConnectionUsable(c)) return kNotConnected;
-  c.diag.TextBytesOut = c.diag.AttachBytesOut = c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
-  c.smtp.ContentIdCount = 0;
-  c.smtp.RcptCount = 0;
+// Checks every argument before anything of the channel changes: a refused
+// call leaves the connection, and a send in progress on it, as they were.
+// Every entry of every list is checked as the recipients will be walked, so
+// that no argument fails once the transaction has begun.
+int CheckSendArguments(ChannelContext& c, const char* const texts[6]) {
   if (texts[0] == nullptr) return kNoRecipient;
   for (int list = 0; list < 3; ++list) {
     if (texts[list] == nullptr) continue;
     if (int rc = CheckAngleAddress(c, texts[list], true)) return rc;
+    if (int rc = CheckListEntries(texts[list], gSettings.AddressSep)) return rc;
   }
+  return 0;
+}
+
+}  // namespace
+
+extern const StepTable kSmtpEnvelopeSteps = {kRows, static_cast<int>(std::size(kRows))};
+
+// Checks every argument, and only then replaces the slots. 204, or the code.
+int PrepareSend(ChannelContext& c, const char* const texts[6]) {
+  if (!ConnectionUsable(c)) return kNotConnected;
+  if (int rc = CheckSendArguments(c, texts)) return rc;
+  c.diag.TextBytesOut = c.diag.AttachBytesOut = c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
+  c.smtp.ContentIdCount = 0;
+  c.smtp.RcptCount = 0;
   // The lists change under whatever operation ran on them: it ends here.
   c.link.NextState = Done;
   const int channel = c.ChannelNumber;

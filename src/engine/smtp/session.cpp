@@ -51,8 +51,11 @@ int HelloStep(ChannelContext& c, uint32_t now, int) {
   return SendCommandLine(c, now, c.link.CommandBuffer, SlowReplyDelay(), SmtpHelloReply);
 }
 
-int HelloReplyStep(ChannelContext& c, uint32_t, int) {
-  c.link.NextState = c.smtp.UseEhlo ? ChooseAuthState(c.link.ReplyBuffer) : Done;
+// Only a 2xx greets back: a 4xx (try again later) leaves no session to work
+// in. Without a user name there is nothing to log in with: no AUTH then.
+int HelloReplyStep(ChannelContext& c, uint32_t, int reply) {
+  if (!HasClass(c, reply, 2)) return Refuse(c, reply);
+  c.link.NextState = c.smtp.UseEhlo && c.login.UserName[0] != '\0' ? ChooseAuthState(c.link.ReplyBuffer) : Done;
   return kStepDone;
 }
 
@@ -74,15 +77,20 @@ int CheckAngleAddress(ChannelContext& c, const char* address, bool listMode) {
   const char separator = listMode ? gSettings.AddressSep : '\0';
   const char* open = FindBeforeSeparator(address, '<', separator);
   const char* close = FindBeforeSeparator(address, '>', separator);
-  if (open == nullptr) return FailStep(c, 0, kMissingOpenBracket);
+  if (open == nullptr) {
+    // Logged as a failure; the connection and any operation on it stay.
+    LogFailure(c, 0, kMissingOpenBracket);
+    return kMissingOpenBracket;
+  }
   if (close == nullptr || close < open) return kMissingCloseBracket;
   return 0;
 }
 
 int PrepareSmtpConnect(ChannelContext& c, const char* server, const char* from, const char* replyTo) {
+  // Every argument is checked before anything of the channel changes.
+  if (int rc = CheckAngleAddress(c, from, false)) return rc;
   BoundedCopy(c.smtp.ReplyTo, replyTo != nullptr ? replyTo : "", 128);
   BoundedCopy(c.link.ServerName, server, 128);
-  if (int rc = CheckAngleAddress(c, from, false)) return rc;
   BoundedCopy(c.smtp.FromAddress, from, 128);
   c.link.ConnectPort = c.link.SmtpPort;
   c.decoder.AttachmentsSaved = 0;

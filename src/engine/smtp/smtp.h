@@ -28,9 +28,9 @@ int PrepareSend(ChannelContext& c, const char* const texts[6]);
 constexpr const char* kDefaultHeloDomain = "localhost";
 
 // Checks an address text for its angle brackets: 0, -37 (null or empty),
-// -32 (a CR or LF anywhere), -41 (no '<': a failure of the operation,
-// logged, connection closed) or -43 (no '>' after the '<'). In list mode only
-// the first entry counts for the brackets.
+// -32 (a CR or LF anywhere), -41 (no '<': logged as a failure, but the
+// connection and any operation on it stay) or -43 (no '>' after the '<'). In
+// list mode only the first entry counts for the brackets.
 int CheckAngleAddress(ChannelContext& c, const char* address, bool listMode);
 
 // The login state an EHLO reply leads to: from its first "AUTH" on (any
@@ -42,3 +42,32 @@ int ChooseAuthState(const char* ehloReply);
 // reject credentials split over several lines. The characters written
 // (CR LF included), or 0 when `size` cannot hold them and a NUL.
 int EncodeOneLine(const char* source, int length, char* out, int size);
+
+// Whether the reply has the class the step needs: 2 for success, 3 for a
+// go-ahead (DATA, a login prompt or challenge). The reader accepts every
+// code below 500, so a 4xx (try again later) reaches the step as a 0 and is
+// refused here.
+bool HasClass(const ChannelContext& c, int reply, int replyClass);
+
+// Fails the step for a reply without the needed class: a connection that
+// broke fails as the reader found it, any answer of the server with -49 (its
+// text carries the reply).
+int Refuse(ChannelContext& c, int reply);
+
+// One entry of an address list: from its '<' to the separator behind it, or
+// to the end of the list.
+struct ListEntry {
+  const char* open;  // the '<'
+  const char* sep;   // the separator behind it, or null
+  int length;        // from the '<' to the separator or the end
+  const char* next;  // where the next entry starts; empty at the list's end
+};
+
+// The entry at `cursor`: 0 with `entry` filled, -37 when no '<' comes before
+// the next separator (an empty entry inside a list), -32 when the entry is
+// too long for one RCPT TO line.
+int FindListEntry(const char* cursor, char separator, ListEntry& entry);
+
+// Walks a whole list as the recipients are walked (a trailing separator
+// ends it): 0, or the code of the first entry that could not go out.
+int CheckListEntries(const char* list, char separator);

@@ -29,6 +29,20 @@ TEST(Address, VerifyFormatTable) {
       {"<a@b.c>, d@e.f", 1},  // only the first address of a list counts
       {"a@b.c, <d@e.f>", -41},
       {"<a@b.c, d@e.f>", -43},
+      // The local part is an RFC 5322 dot-atom: every atext character.
+      {"<john+tag@example.com>", 1},
+      {"<a!b#c$d%e&f'g*h+i-j/k=l?m^n_o`p{q|r}s~t.u@example.com>", 1},
+      {"<=?^`{|}~@example.com>", 1},
+      // The domain keeps its own characters.
+      {"<john@exa+mple.com>", -32},
+      {"<john@example.com~>", -32},
+      // Specials and controls are no atext.
+      {"<jo(hn)@example.com>", -32},
+      {"<jo\"hn@example.com>", -32},
+      {"<jo;hn@example.com>", -32},
+      {"<jo\\hn@example.com>", -32},
+      {"<jo\thn@example.com>", -32},
+      {"<jo\x80hn@example.com>", -32},
   };
   for (const auto& c : cases) EXPECT_EQ(kovVerifyFormat(c.address), c.result) << (c.address ? c.address : "null");
   EXPECT_EQ(VerifyAddress("a@b.c; <d@e.f>", ';'), -41);

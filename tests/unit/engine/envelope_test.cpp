@@ -1,6 +1,7 @@
 // What the send transcripts cannot see: the lists and the last recipient
-// after a refusal, a refused call during a send driven by hand, a server
-// that left before the call, and the end of the data on its own.
+// after a refusal, a refused call during a send driven by hand, kovClose in
+// the middle of a message, a server that left before the call, and the end
+// of the data on its own.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,8 +48,21 @@ TEST_P(Envelope, ARefusedRecipientLeavesTheListsWhole) {
   EXPECT_STREQ(last, "<ann.with.a.rather.long.name@x.o");
 }
 
-// A call refused for its arguments while a send is driven by hand leaves that
-// send on its own lists, and it runs on to its end.
+// Drives a send by hand until its next state is `state` (or it ended); the
+// last kovDriver result.
+int DriveUntil(int channel, int state) {
+  int rc = KOV_MORE;
+  for (int n = 0; n < 10000 && rc > 0 && Channel(channel).link.NextState != state; ++n) {
+    rc = kovDriver(channel);
+    if (rc == KOV_MORE) platform::SleepMs(1);
+  }
+  return rc;
+}
+
+// A call refused for its arguments while a send is driven by hand, before it
+// sent anything or in the middle of its transaction (an entry without '<',
+// first or later in its list, an empty entry), leaves that send on its own
+// lists, its recipient count and its connection, and it runs on to its end.
 TEST_P(Envelope, ARefusedCallLeavesARunningSendAlone) {
   if (!Manual()) GTEST_SKIP() << "only a send driven by hand is still running after the call";
   LoopbackServer server;
@@ -68,10 +82,44 @@ TEST_P(Envelope, ARefusedCallLeavesARunningSendAlone) {
   EXPECT_STREQ(c.smtp.ToList, "<ann@x.org>");
   EXPECT_EQ(c.smtp.Subject, subject);
   EXPECT_EQ(c.link.NextState, MailFrom);
+  ASSERT_GT(DriveUntil(0, Data), 0);
+  ASSERT_EQ(c.smtp.RcptCount, 1);
+  EXPECT_EQ(kovSendEmail(0, "<bob@x.org>", "cy@x.org", nullptr, nullptr, nullptr, nullptr), -41);
+  EXPECT_EQ(kovSendEmail(0, "<bob@x.org>", "<cy@x.org>, dee@x.org", nullptr, nullptr, nullptr, nullptr), -37);
+  EXPECT_EQ(kovSendEmail(0, "<bob@x.org>,,<cy@x.org>", nullptr, nullptr, nullptr, nullptr, nullptr), -37);
+  EXPECT_EQ(c.link.NextState, Data);
+  EXPECT_EQ(c.smtp.RcptCount, 1);
+  EXPECT_EQ(kovStatistics(0, KOV_STAT_CONNECTION), 1);
   EXPECT_EQ(Finish(0, 0), -49);
-  EXPECT_EQ(states, (std::vector<int>{205, 206, 207, 208, 209, 210, -49}));
+  EXPECT_EQ(states, (std::vector<int>{210, -49}));
   ASSERT_TRUE(server.WaitScript());
   EXPECT_EQ(server.Received(), "MAIL FROM:<joe@x.org>\r\nRCPT TO:<ann@x.org>\r\nDATA\r\n");
+}
+
+// kovClose while the message is being sent: QUIT would be one more line of
+// the message, which the server would never answer. The connection is closed
+// at once instead, and nothing more is sent.
+TEST_P(Envelope, CloseInsideTheMessageSendsNoQuit) {
+  if (!Manual()) GTEST_SKIP() << "only a send driven by hand is still inside its message";
+  for (int stop : {DataReply, HeaderTo, TextLineFromMemory, EndOfData}) {
+    SCOPED_TRACE(stop);
+    LoopbackServer server;
+    for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go ahead\r\n"}) {
+      server.ReadLine();
+      Reply(server, reply);
+    }
+    server.ReadBytes(1u << 20);  // records all the client sends, until it closes
+    ASSERT_EQ(Connect(0, server), 0);
+    SetSender(0);
+    ASSERT_EQ(kovSendEmail(0, "<ann@x.org>", nullptr, nullptr, "Hi", "text", nullptr), 0);
+    ASSERT_GT(DriveUntil(0, stop), 0);
+    EXPECT_EQ(kovClose(0), 0);
+    EXPECT_EQ(Channel(0).link.HoldsSlot, 0);
+    EXPECT_EQ(Finish(0, 0), 0);
+    // The script fails at the end of the connection, with all it received.
+    EXPECT_FALSE(server.WaitScript());
+    EXPECT_EQ(server.Received().find("QUIT"), std::string::npos) << server.Received();
+  }
 }
 
 // A server that closed the connection before the call: -44, nothing sent.

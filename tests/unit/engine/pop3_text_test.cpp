@@ -16,8 +16,11 @@ TEST(Pop3Text, ReplyNumbers) {
     int32_t list;
   } cases[] = {
       {"+OK 2 320\r\n", 2, 320},
-      {"+OK 12345678901 5\r\n", 1234567890, 5},  // ten digits at most
+      {"+OK 12345678901 5\r\n", INT32_MAX, 5},  // every digit counts, not the first ten
       {"+OK 9999999999 4294967296\r\n", INT32_MAX, INT32_MAX},
+      {"+OK 1 18446744073709551617\r\n", 1, INT32_MAX},  // past 64 bits too
+      {"+OK 2147483647 2147483648\r\n", INT32_MAX, INT32_MAX},
+      {"+OK 0000000000003 7\r\n", 3, 7},  // leading zeros are no size
       {"+OK none\r\n", 0, 0},
       {"+OK", 0, 0},
       {"+O", 0, 0},

@@ -104,16 +104,20 @@ TEST(TranscriptFormat, CallsAndChecks) {
 TEST(TranscriptFormat, BulkSendsAndFileChecks) {
   Transcript t = ParseTranscript(
       "S* 3 x\ty\n"
+      "S+* 2 9\n"
       "call kovGetEmailLines 1 0 buffer 128\n"
       "debug 40 a\\r\n"
       "file-size big.eml 20000085\n"
       "file-ends big.eml .\\r\\n\n"
       "file-is empty.eml\n");
   ASSERT_EQ(t.error, "");
-  ASSERT_EQ(t.servers[0].steps.size(), 1u);
+  ASSERT_EQ(t.servers[0].steps.size(), 2u);
   EXPECT_EQ(t.servers[0].steps[0].kind, ScriptStep::kSendRepeated);
   EXPECT_EQ(t.servers[0].steps[0].bytes, "x\ty\r\n");
   EXPECT_EQ(t.servers[0].steps[0].times, 3u);
+  EXPECT_EQ(t.servers[0].steps[1].kind, ScriptStep::kSendRepeated);
+  EXPECT_EQ(t.servers[0].steps[1].bytes, "9");  // no line end
+  EXPECT_EQ(t.servers[0].steps[1].times, 2u);
   ASSERT_EQ(t.actions.size(), 5u);
   EXPECT_EQ(t.actions[1].numbers, std::vector<long>{40});
   EXPECT_EQ(t.actions[1].text, "a\r");
