@@ -303,8 +303,10 @@ KOV_API int KOV_CALL kovErrorText(int channel, int code, char* buffer, int size)
  * return its length with the LF, or 0 when there is none or it does not fit.
  * kovEncodeBuffer: base64 in lines of 76 characters, each ended by CR LF; out
  * needs 4 * ((length + 2) / 3) + 2 * ((length + 56) / 57) bytes.
- * kovDecodeBuffer: decodes base64 lines ended by CR LF; out needs
- * 3 * (length / 4) + 4 bytes; the decoded bytes are followed by zero bytes.
+ * kovDecodeBuffer: decodes base64 text; CR and LF are passed over, so lines
+ * may end in CR LF or LF alone and a group of four may span a line end; out
+ * needs 3 * (length / 4) + 4 bytes; the decoded bytes are followed by 4 zero
+ * bytes.
  * kovQuoteBuffer: quoted-printable text of a NUL-terminated text as one line,
  * cut to fit size bytes with its NUL. */
 KOV_API int KOV_CALL kovVerifyFormat(const char* address);

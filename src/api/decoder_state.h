@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "codec/carry.h"
+#include "codec/strings.h"
 
 // A header line with its folds joined may grow to this many characters.
 constexpr int kMimeLineMax = 2048;

@@ -8,6 +8,7 @@
 #include "codec/strings.h"
 #include "engine/compose/compose.h"
 #include "engine/frame/step_io.h"
+#include "codec/count.h"
 #include "kov32.h"
 #include "net/connections.h"
 #include "platform/platform.h"
@@ -63,13 +64,13 @@ int ChannelStatistic(const ChannelContext& c, int selector) {
     case KOV_STAT_ATTACH_IN:
       return c.diag.AttachBytesIn;
     case KOV_STAT_BYTES_IN:
-      return c.diag.TextBytesIn + c.diag.AttachBytesIn;
+      return SaturatingAdd(c.diag.TextBytesIn, c.diag.AttachBytesIn);
     case KOV_STAT_TEXT_OUT:
       return c.diag.TextBytesOut;
     case KOV_STAT_ATTACH_OUT:
       return c.diag.AttachBytesOut;
     case KOV_STAT_BYTES_OUT:
-      return c.diag.TextBytesOut + c.diag.AttachBytesOut;
+      return SaturatingAdd(c.diag.TextBytesOut, c.diag.AttachBytesOut);
     case KOV_STAT_VERSION:
       return kLibraryVersion;
     case KOV_STAT_MESSAGE_COUNT:

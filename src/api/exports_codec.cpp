@@ -4,9 +4,9 @@
 #include "api/errors.h"
 #include "codec/address.h"
 #include "codec/base64.h"
-#include "codec/extract.h"
 #include "codec/quoted.h"
 #include "engine/frame/settings.h"
+#include "codec/strings.h"
 #include "kov32.h"
 
 constexpr bool SameCode(int a, int b) { return a == b; }

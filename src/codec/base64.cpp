@@ -24,11 +24,15 @@ constexpr PairTable kPairs = MakePairs();
 
 // The decoded bytes of a group of four are built as one little-endian word:
 // each table holds a character's 6 bits already placed in the bytes it feeds
-// (first byte lowest); characters outside the alphabet give zero bits. CR and
-// NUL also set kChunkEnd in the unused top byte, so that the buffer decoder
-// finds the end of a chunk while it decodes.
+// (first byte lowest); characters outside the alphabet give zero bits. In the
+// unused top byte CR and LF set kLineEndBit, blank and tab kBlankBit, and '='
+// in the last two places kPadBit, so that one test of a group's word finds a
+// group that needs more than its 3 bytes stored.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "groups are stored as little-endian words");
-constexpr uint32_t kChunkEnd = 0x80000000u;
+constexpr uint32_t kLineEndBit = 0x80000000u;
+constexpr uint32_t kBlankBit = 0x40000000u;
+constexpr uint32_t kPadBit = 0x20000000u;
+constexpr uint32_t kGroupBits = 0x00FFFFFFu;
 using PlaceTable = std::array<uint32_t, 256>;
 constexpr PlaceTable MakePlaced(int position) {
   PlaceTable t{};
@@ -36,7 +40,9 @@ constexpr PlaceTable MakePlaced(int position) {
     uint32_t bits = v << (18 - 6 * position);  // the group's 24 bits, first byte highest
     t[static_cast<unsigned char>(kAlphabet[v])] = (bits >> 16 & 0xFF) | (bits & 0xFF00) | (bits & 0xFF) << 16;
   }
-  t['\r'] = t['\0'] = kChunkEnd;
+  t['\r'] = t['\n'] = kLineEndBit;
+  t[' '] = t['\t'] = kBlankBit;
+  if (position >= 2) t['='] = kPadBit;
   return t;
 }
 constexpr PlaceTable kPlace0 = MakePlaced(0);
@@ -53,22 +59,29 @@ inline uint32_t GroupWord(const unsigned char* s) {
   return kPlace0[s[0]] | kPlace1[s[1]] | kPlace2[s[2]] | kPlace3[s[3]];
 }
 
-// Stores a group's 3 bytes; the fourth byte written is either the next
-// group's first or part of the line's cleared tail.
-inline void StoreGroup(uint32_t word, char* out) { memcpy(out, &word, 4); }
+// Stores a group's word, its 3 bytes and a fourth one that the next group
+// overwrites; returns how many of them count: a group ending in '=' gives 2,
+// one ending in "==" gives 1.
+inline int StoreGroup(uint32_t word, const unsigned char* group, char* out) {
+  word &= kGroupBits;
+  memcpy(out, &word, 4);
+  if (group[3] != '=') return 3;
+  return group[2] == '=' ? 1 : 2;
+}
 
-// Ends a line of `count` characters whose groups are decoded: clears the 4
-// bytes after them and gives the result less the padding.
-int FinishLine(const char* source, char* out, int count) {
-  if (count < 3) return 0;
-  const int groups = count / 4;
-  memset(out + 3 * groups, 0, 4);
-  int result = 3 * groups;
-  if (groups > 0 && source[4 * groups - 1] == '=') {
-    --result;
-    if (source[4 * groups - 2] == '=') --result;
+// Decodes whole groups straight from the text, up to the end or the first
+// group that holds a character to pass over or padding; `out` moves past the
+// bytes.
+const unsigned char* DecodeGroups(const unsigned char* s, const unsigned char* end, uint32_t skipped, char*& out) {
+  const uint32_t stop = skipped | kPadBit;
+  char* o = out;  // a local pointer: stores through `out` could alias it
+  for (; end - s >= 4; s += 4, o += 3) {
+    const uint32_t word = GroupWord(s);
+    if ((word & stop) != 0) break;
+    memcpy(o, &word, 4);
   }
-  return result;
+  out = o;
+  return s;
 }
 
 }  // namespace
@@ -93,13 +106,6 @@ int EncodeLine(const char* source, char* out, int count) {
   return static_cast<int>(o - out);
 }
 
-int DecodeLine(const char* source, char* out, int count) {
-  if (source == nullptr || out == nullptr || count < 3) return 0;
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(source);
-  for (int g = 0; g < count / 4; ++g) StoreGroup(GroupWord(s + 4 * g), out + 3 * g);
-  return FinishLine(source, out, count);
-}
-
 int EncodedSize(int length) {
   if (length <= 0) return 0;
   int64_t n = length;
@@ -117,27 +123,37 @@ int EncodeBuffer(const char* source, char* out, int length) {
   return static_cast<int>(o - out);
 }
 
+int DecodeBase64(const char* text, int length, Carry& carry, Base64Skip skip, char* out) {
+  if (out == nullptr) return 0;
+  const uint32_t skipped = skip == Base64Skip::kLineEnds ? kLineEndBit : kLineEndBit | kBlankBit;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* end = text != nullptr && length > 0 ? s + length : s;
+  unsigned char group[4];
+  int filled = carry.length < 4 ? carry.length : 0;
+  memcpy(group, carry.bytes, static_cast<size_t>(filled));
+  char* o = out;
+  while (s < end) {
+    if (filled == 0) {
+      s = DecodeGroups(s, end, skipped, o);
+      if (s == end) break;
+    }
+    // A group cut by a character to pass over or by a call, or padded.
+    if ((kPlace0[*s] & skipped) == 0) group[filled++] = *s;
+    ++s;
+    if (filled == 4) {
+      o += StoreGroup(GroupWord(group), group, o);
+      filled = 0;
+    }
+  }
+  memcpy(carry.bytes, group, static_cast<size_t>(filled));
+  carry.length = static_cast<uint8_t>(filled);
+  return static_cast<int>(o - out);
+}
+
 int DecodeBuffer(const char* source, char* out, int length) {
   if (source == nullptr || out == nullptr || length <= 0) return 0;
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(source);
-  const unsigned char* end = s + length;
-  int total = 0;
-  while (s < end) {
-    // Decode whole groups up to the one that holds a CR or NUL, or the end.
-    const unsigned char* p = s;
-    char* o = out + total;
-    for (uint32_t word; end - p >= 4 && !((word = GroupWord(p)) & kChunkEnd); p += 4, o += 3) StoreGroup(word, o);
-    const unsigned char* stop = p;
-    while (stop < end && *stop != '\r' && *stop != '\0') ++stop;
-    const char* chunk = reinterpret_cast<const char*>(s);
-    if (stop < end && *stop == '\0') {
-      // A NUL before any CR: the chunk is all the rest, CRs included.
-      return total + DecodeLine(chunk, out + total, static_cast<int>(end - s));
-    }
-    // The chunk ends at the CR (or the end) inside the group where decoding stopped.
-    total += FinishLine(chunk, out + total, static_cast<int>(stop - s));
-    s = stop;
-    while (s < end && (*s == '\r' || *s == '\n')) ++s;
-  }
-  return total;
+  Carry carry{};
+  const int n = DecodeBase64(source, length, carry, Base64Skip::kLineEnds, out);
+  memset(out + n, 0, 4);
+  return n;
 }

@@ -1,6 +1,9 @@
-// Base64 with the standard alphabet and '=' padding, in lines of 57 input
-// bytes (76 characters) ended by CR LF.
+// Base64 with the standard alphabet and '=' padding: lines of 57 input bytes
+// (76 characters) ended by CR LF when encoding, one stream of groups when
+// decoding.
 #pragma once
+
+#include "codec/strings.h"
 
 constexpr int kBase64LineBytes = 57;
 
@@ -8,14 +11,6 @@ constexpr int kBase64LineBytes = 57;
 // of 3, padded with '=', followed by CR LF. Returns the characters written
 // without the CR LF; a count of 0 or less writes nothing and gives 0.
 int EncodeLine(const char* source, char* out, int count);
-
-// Decodes the 4-character groups of one line of `count` characters. The first
-// 3 * (count / 4) + 4 bytes of `out` are cleared first, so the bytes are
-// followed by zeros. Characters outside the alphabet, '=' included, count as
-// zero bits; 1 to 3 characters after the last group are ignored. Returns
-// 3 per group less one for each '=' ending the last group; fewer than 3
-// characters write nothing and give 0.
-int DecodeLine(const char* source, char* out, int count);
 
 // Encodes `length` bytes as lines of 57 bytes, each ended by CR LF (the last
 // one too), without a NUL. `out` needs EncodedSize(length) bytes. Returns the
@@ -27,11 +22,24 @@ int EncodeBuffer(const char* source, char* out, int length);
 // an int; 0 for a length of 0 or less.
 int EncodedSize(int length);
 
-// Decodes text of `length` bytes chunk by chunk: a chunk ends before the first
-// CR (the search for it stops at a NUL byte, and then the chunk is the whole
-// rest) and the CR and LF bytes after it are skipped. Each chunk is decoded
-// with DecodeLine right after the bytes decoded so far; `out` needs
-// 3 * (m / 4) + 4 bytes from there for a chunk of m characters, which
-// 3 * (length / 4) + 4 bytes always cover. Returns the bytes decoded; 0 for a
-// length of 0 or less.
+// The characters the decoder passes over between and inside groups.
+enum class Base64Skip {
+  kLineEnds,           // CR and LF; blanks count as zero bits
+  kLineEndsAndBlanks,  // CR, LF, blank and tab
+};
+
+// Decodes base64 text as one stream: the characters `skip` names are passed
+// over, so a group of four may span lines and calls; 1 to 3 characters left
+// over wait in `carry` for the next call (start with an empty one). Every
+// other character outside the alphabet counts as zero bits; a group that ends
+// in '=' gives 2 bytes, in "==" 1 byte. `out` needs 3 bytes for every group
+// that `carry` and the text complete, and one more. Returns the bytes
+// written.
+int DecodeBase64(const char* text, int length, Carry& carry, Base64Skip skip, char* out);
+
+// Decodes a whole text of `length` bytes with DecodeBase64 (line ends passed
+// over, blanks zero bits); characters of an unfinished last group are
+// ignored. The decoded bytes are followed by 4 zero bytes, so `out` needs
+// 3 * (length / 4) + 4 bytes. Returns the bytes decoded; 0 for a length of 0
+// or less.
 int DecodeBuffer(const char* source, char* out, int length);

@@ -27,6 +27,15 @@ constexpr QuoteTable MakeQuoteTable() {
 }
 constexpr QuoteTable kQuote = MakeQuoteTable();
 
+// What an '=' at index `i` of the first `end` characters of `s` starts.
+enum class Escape { kKept, kByte, kSoftBreak };
+Escape EscapeAt(const char* s, int i, int end) {
+  const int after = end - i - 1;
+  if (after >= 1 && (s[i + 1] == '"' || s[i + 1] == '?')) return Escape::kKept;
+  if (after >= 2 && s[i + 1] != '\r') return Escape::kByte;
+  return Escape::kSoftBreak;
+}
+
 }  // namespace
 
 int IsPrintable(char ch) {
@@ -37,7 +46,14 @@ int IsPrintable(char ch) {
 int HexDigitValue(char ch) {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
   return 0;
+}
+
+int QuoteChar(char ch, char* out) {
+  const unsigned char u = static_cast<unsigned char>(ch);
+  memcpy(out, &kQuote.chars[u], kQuote.length[u]);
+  return kQuote.length[u];
 }
 
 int QuoteBuffer(const char* text, char* out, int size) {
@@ -55,22 +71,39 @@ int QuoteBuffer(const char* text, char* out, int size) {
   return n;
 }
 
-int DecodeQuotedLine(const char* line, char* out, int size) {
-  if (out == nullptr || size <= 0) return 0;
+int DecodeQuoted(const char* text, int length, bool lineEnd, Carry& carry, char* out) {
+  if (out == nullptr) return 0;
+  if (text == nullptr || length < 0) length = 0;
+  // Decoded in place after the characters kept from the last piece: every
+  // byte written consumes at least one, so writing never overtakes reading.
+  const int kept = carry.length <= 2 ? carry.length : 0;
+  if (length > 0) memmove(out + kept, text, static_cast<size_t>(length));
+  memcpy(out, carry.bytes, static_cast<size_t>(kept));
+  carry.length = 0;
+  char* s = out;
+  const int total = kept + length;
+  const int lineEndLength = lineEnd ? LineEndLength(s, total) : 0;
+  const int end = total - lineEndLength;
   int n = 0;
-  const char* s = line == nullptr ? "" : line;
-  while (*s != '\0' && n < size - 1) {
-    if (*s != '=') {
-      out[n++] = *s++;
-    } else if (s[1] == '"' || s[1] == '?') {
-      out[n++] = *s++;
-    } else if (s[1] == '\r' || s[1] == '\0' || s[2] == '\0') {
-      break;
-    } else {
-      out[n++] = static_cast<char>(16 * HexDigitValue(s[1]) + HexDigitValue(s[2]));
-      s += 3;
+  for (int i = 0; i < end;) {
+    const void* next = memchr(s + i, '=', static_cast<size_t>(end - i));
+    const int run = next != nullptr ? static_cast<int>(static_cast<const char*>(next) - (s + i)) : end - i;
+    memmove(s + n, s + i, static_cast<size_t>(run));
+    n += run;
+    i += run;
+    if (i == end) break;
+    const Escape escape = EscapeAt(s, i, end);
+    if (escape == Escape::kSoftBreak) {
+      // An escape or soft break cut by the end of the piece waits for the rest.
+      if (!lineEnd && end - i <= 2) {
+        carry.length = static_cast<uint8_t>(end - i);
+        memcpy(carry.bytes, s + i, carry.length);
+      }
+      return n;  // a soft line break: the line end goes
     }
+    s[n++] = escape == Escape::kKept ? s[i] : static_cast<char>(16 * HexDigitValue(s[i + 1]) + HexDigitValue(s[i + 2]));
+    i += escape == Escape::kKept ? 1 : 3;
   }
-  out[n] = '\0';
-  return n;
+  memmove(s + n, s + end, static_cast<size_t>(lineEndLength));
+  return n + lineEndLength;
 }

@@ -1,27 +1,34 @@
-// Quoted-printable: the character rule, the one-line encoder and the line
-// decoder.
+// Quoted-printable: the character rule, the encoder (one character, or a text
+// as one line) and the decoder of texts read in pieces.
 #pragma once
+
+#include "codec/strings.h"
 
 // 1 for the bytes 0x20..0x7E, else 0.
 int IsPrintable(char ch);
 
-// 0..9 for '0'..'9', 10..15 for 'A'..'F', 0 for every other character.
+// 0..9 for '0'..'9', 10..15 for 'A'..'F' and 'a'..'f', 0 for every other
+// character.
 int HexDigitValue(char ch);
 
-// Encodes a NUL-terminated text as one line: printable characters other than
-// '=' are copied, every other byte becomes '=' and two uppercase hexadecimal
-// digits. Stops at the end of the text or once size - 3 or more characters are
-// written, then writes a NUL. Returns the characters written, the NUL not
-// counted; nothing is written for a size of 0 or less.
+// Writes one character as it goes into quoted-printable text: a printable
+// character other than '=' as it is, every other byte as '=' and two
+// uppercase hexadecimal digits. `out` needs 3 bytes. Returns 1 or 3.
+int QuoteChar(char ch, char* out);
+
+// Encodes a NUL-terminated text as one line with QuoteChar. Stops at the end
+// of the text or once size - 3 or more characters are written, then writes a
+// NUL. Returns the characters written, the NUL not counted; nothing is
+// written for a size of 0 or less.
 int QuoteBuffer(const char* text, char* out, int size);
 
-// Decodes one received line (still ending in CR LF) into `out` of `size` bytes
-// and NUL-terminates it:
-// - '=' followed by two characters gives the byte of those hexadecimal digits;
+// Decodes quoted-printable text that may come in pieces:
+// - '=' and two hexadecimal digits (either case) give a byte;
 // - '=' followed by a double quote or '?' is kept as it is;
-// - '=' followed by CR, or with fewer than two characters after it, is a soft
-//   line break: the output ends there;
-// - a CR LF not preceded by '=' is kept.
-// Output that does not fit is cut. Returns the bytes written, the NUL not
-// counted; nothing is written for a size of 0 or less.
-int DecodeQuotedLine(const char* line, char* out, int size);
+// - with `lineEnd` the text ends a line: its line end (CR LF, LF or CR) is
+//   kept, unless a soft break comes first: '=' before a CR, or with fewer than
+//   two characters after it, ends the output there and drops the line end;
+// - without `lineEnd` the line goes on in the next piece: a trailing '=' or
+//   '=' and one character waits in `carry` (start with an empty one).
+// `out` needs length + 2 bytes. Returns the bytes written.
+int DecodeQuoted(const char* text, int length, bool lineEnd, Carry& carry, char* out);

@@ -178,3 +178,37 @@ int CopyLine(const char* source, char* out, int size) {
   if (n > 0 && out[n - 1] == '\n') return n;
   return source[n] == '\0' ? n : 0;
 }
+
+int ExtractText(const char* buffer, const char* sought, char* out, int size) {
+  if (buffer == nullptr || sought == nullptr || out == nullptr) return 0;
+  const char* found = FindNoCase(buffer, sought);
+  return found == nullptr ? 0 : CopyLine(found, out, size);
+}
+
+int ExtractLine(const char* buffer, int number, char* out, int size) {
+  if (buffer == nullptr || out == nullptr) return 0;
+  const char* line = buffer;
+  for (int n = 1; n < number; ++n) {
+    const char* lf = FindChar(line, '\n');
+    if (lf == nullptr) return 0;
+    line = lf + 1;
+  }
+  return CopyLine(line, out, size);
+}
+
+int LineEndLength(const char* text, int length) {
+  if (text == nullptr) return 0;
+  if (length >= 2 && text[length - 2] == '\r' && text[length - 1] == '\n') return 2;
+  if (length >= 1 && (text[length - 1] == '\n' || text[length - 1] == '\r')) return 1;
+  return 0;
+}
+
+int BaseNameStart(const char* path, int length, unsigned rule) {
+  if (path == nullptr) return 0;
+  int start = 0;
+  for (int i = (rule & kBreakAtStart) != 0 ? 0 : 1; i < length; ++i) {
+    const char ch = path[i];
+    if (ch == '\\' || ch == ':' || (ch == '/' && (rule & kBreakAtSlash) != 0)) start = i + 1;
+  }
+  return start;
+}

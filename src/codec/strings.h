@@ -2,9 +2,19 @@
 // printable, MD5/HMAC, date header, address checks, bounded string routines.
 //
 // Bounded copying, searching and case-insensitive comparison of NUL-terminated
-// single-byte texts. Every routine accepts null pointers and sizes of zero or
-// less and then does nothing (copies, appends) or finds nothing (searches).
+// single-byte texts, lines pulled out of text buffers, line ends and base
+// names. Every routine accepts null pointers and sizes of zero or less and
+// then does nothing (copies, appends) or finds nothing (searches).
 #pragma once
+
+#include <cstdint>
+
+// A few bytes of a text kept from one call for the next: the unfinished
+// group or escape of a decoder that reads a text in pieces, or a held line end.
+struct Carry {
+  char bytes[4];
+  uint8_t length;
+};
 
 // Copies source up to its NUL but at most `max` characters, and always writes a
 // NUL after them: `out` needs max + 1 bytes. Returns the characters copied.
@@ -49,3 +59,26 @@ const char* FindNoCase(const char* text, const char* sought);
 //   characters and a NUL.
 // A size of 1 or less gives 0 and writes nothing.
 int CopyLine(const char* source, char* out, int size);
+
+// Finds `sought` in buffer (a-z folded to A-Z) and copies the line from there,
+// the sought text included, with CopyLine. Returns CopyLine's result, or 0
+// when a pointer is null or the text is not found.
+int ExtractText(const char* buffer, const char* sought, char* out, int size);
+
+// Copies line `number` (the first is 1; 1 or less gives the first) with
+// CopyLine. Returns CopyLine's result, or 0 when a pointer is null or the
+// buffer has fewer lines.
+int ExtractLine(const char* buffer, int number, char* out, int size);
+
+// Length of the line end (CR LF, LF or CR) that closes the first `length`
+// bytes of `text`; 0 when they do not end in one.
+int LineEndLength(const char* text, int length);
+
+// Which characters split a path from its base name: '\\' and ':' always,
+// and what the rule bits of BaseNameStart add.
+constexpr unsigned kBreakAtSlash = 1;  // '/' too (paths of POSIX systems)
+constexpr unsigned kBreakAtStart = 2;  // a break in the first position counts (else it stays part of the name)
+
+// Index where the base name of the first `length` bytes of `path` starts: just
+// after the last break that `rule` names; 0 without one (or a null path).
+int BaseNameStart(const char* path, int length, unsigned rule);

@@ -9,87 +9,6 @@
 
 namespace {
 
-bool IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
-
-// Writes a header into a bounded buffer. A line that would pass 998 octets is
-// folded before its last blank (the blank begins the next line), or, without
-// one, broken with CR LF and a blank where it reached the limit.
-class HeaderWriter {
- public:
-  HeaderWriter(char* out, int size) : out_(out), size_(size), failed_(out == nullptr || size < 1) {}
-
-  void Text(const char* text) {
-    for (const char* p = text; p != nullptr && *p != '\0'; ++p) Put(*p);
-  }
-
-  // A value from outside: each run of CR and LF becomes a fold, so that it
-  // can never end the header or start a header of its own.
-  void Value(const char* text) {
-    for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
-      if (*p != '\r' && *p != '\n') {
-        Put(*p);
-        continue;
-      }
-      while (p[1] == '\r' || p[1] == '\n') ++p;
-      Break();
-      Raw(' ');
-    }
-  }
-
-  // Ends the current line; what follows begins a new one.
-  void Break() {
-    Raw('\r');
-    Raw('\n');
-    lineStart_ = pos_;
-  }
-
-  int Finish() {
-    if (failed_) return -1;
-    out_[pos_] = '\0';
-    return pos_;
-  }
-
- private:
-  // One character and room for the NUL after it, or the writer fails.
-  void Raw(char ch) {
-    if (failed_ || pos_ + 1 >= size_) {
-      failed_ = true;
-      return;
-    }
-    out_[pos_++] = ch;
-  }
-
-  void Put(char ch) {
-    if (pos_ - lineStart_ >= kMaxLineOctets) Fold();
-    Raw(ch);
-  }
-
-  void Fold() {
-    int blank = pos_ - 1;
-    while (blank > lineStart_ && !IsBlank(out_[blank])) --blank;
-    if (blank <= lineStart_) {
-      Break();
-      Raw(' ');
-      return;
-    }
-    if (failed_ || pos_ + 2 >= size_) {
-      failed_ = true;
-      return;
-    }
-    memmove(out_ + blank + 2, out_ + blank, static_cast<size_t>(pos_ - blank));
-    out_[blank] = '\r';
-    out_[blank + 1] = '\n';
-    pos_ += 2;
-    lineStart_ = blank + 2;
-  }
-
-  char* out_;
-  int size_;
-  int pos_ = 0;
-  int lineStart_ = 0;
-  bool failed_;
-};
-
 struct ImageExtension {
   const char* extension;
   const char* type;
@@ -101,29 +20,25 @@ constexpr ImageExtension kImageExtensions[] = {
     {".jpg", "Content-Type: Image/JPEG"},
 };
 
-// `prefix` and the quoted name.
-void NamedParameter(HeaderWriter& w, const char* prefix, const char* name) {
-  w.Text(prefix);
-  w.Text("\"");
-  w.Value(name);
-  w.Text("\"");
+// Appends fixed text after `used` characters: the new length, or -1 when it
+// does not fit with its NUL (or `used` is already -1).
+int AppendFixed(char* out, int size, int used, const char* text) {
+  const int length = StringLength(text);
+  if (used < 0 || used + length >= size) return -1;
+  memcpy(out + used, text, static_cast<size_t>(length) + 1);
+  return used + length;
+}
+
+// `lead` and the quoted name, folded.
+int NamedParameter(char* out, int size, const char* lead, const char* name) {
+  return FoldHeader(HeaderParts(lead, name, "\""), out, size);
 }
 
 }  // namespace
 
-const char* BaseName(const char* path) {
-  if (path == nullptr) return "";
-  const char* base = path;
-  if (path[0] != '\0') {
-    for (const char* p = path + 1; *p != '\0'; ++p) {
-      if (platform::IsPathBreak(*p)) base = p + 1;
-    }
-  }
-  return base;
-}
-
 const char* ShownName(const char* entry, char nameSep) {
-  const char* base = BaseName(entry);
+  const char* base = entry != nullptr ? entry : "";
+  base += BaseNameStart(base, StringLength(base), platform::IsPathBreak('/') ? kBreakAtSlash : 0);
   const char* sep = nameSep != '\0' ? FindChar(base, nameSep) : nullptr;
   return sep != nullptr ? sep + 1 : base;
 }
@@ -145,28 +60,20 @@ const char* AttachEncodingLine(bool asText, uint32_t bodyType) {
 
 int BuildAttachTypeHeader(char* out, int size, const char* name, const char* imageType, int contentId,
                           const AttachmentLook& look) {
-  HeaderWriter w(out, size);
   if (imageType != nullptr) {
-    w.Text(imageType);
-    NamedParameter(w, "; name=", name);
-    char id[40];
-    snprintf(id, sizeof id, "Content-ID: <message-root.%d>", contentId);
-    w.Break();
-    w.Text(id);
-  } else if (look.asText) {
-    w.Text("Content-Type: text/plain");
-  } else if (look.userType != nullptr && look.userType[0] != '\0') {
-    w.Text(look.userType);
-  } else {
-    NamedParameter(w, "Content-Type: application/octet-stream; name=", name);
+    char lead[64];
+    snprintf(lead, sizeof lead, "%s; name=\"", imageType);
+    char id[48];
+    snprintf(id, sizeof id, "\r\nContent-ID: <message-root.%d>", contentId);
+    return AppendFixed(out, size, NamedParameter(out, size, lead, name), id);
   }
-  return w.Finish();
+  if (look.asText) return AppendFixed(out, size, out != nullptr ? 0 : -1, "Content-Type: text/plain");
+  if (look.userType != nullptr && look.userType[0] != '\0') return FoldHeader(HeaderValue("", look.userType), out, size);
+  return NamedParameter(out, size, "Content-Type: application/octet-stream; name=\"", name);
 }
 
 int BuildDispositionHeader(char* out, int size, const char* name, bool inlinePart) {
-  HeaderWriter w(out, size);
-  NamedParameter(
-      w, inlinePart ? "Content-Disposition: inline; filename=" : "Content-Disposition: attachment; filename=", name);
-  w.Break();
-  return w.Finish();
+  const char* lead =
+      inlinePart ? "Content-Disposition: inline; filename=\"" : "Content-Disposition: attachment; filename=\"";
+  return AppendFixed(out, size, NamedParameter(out, size, lead, name), "\r\n");
 }

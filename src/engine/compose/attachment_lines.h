@@ -7,13 +7,10 @@
 
 #include "engine/compose/compose.h"
 
-// The part of `path` after its last directory break ('\\' or ':', on POSIX
-// also '/') found after the first character; the whole path without one.
-// Never null: a null path gives an empty text.
-const char* BaseName(const char* path);
-
 // The name an attachment entry shows in the message: the base name of the
-// entry and, when that holds `nameSep` (not NUL), the text after it.
+// entry (the part after its last directory break, '\\' or ':' and on POSIX
+// also '/', found after the first character) and, when that holds `nameSep`
+// (not NUL), the text after it. Never null: a null entry gives an empty text.
 const char* ShownName(const char* entry, char nameSep);
 
 // The Content-Type line of a name ending in .gif, .bmp, .tif or .jpg (any
@@ -35,8 +32,9 @@ struct AttachmentLook {
 // adds the line "Content-ID: <message-root.N>" for `contentId`; otherwise it
 // follows `look`, naming the part in the generic octet-stream type. Returns
 // the length, or -1 when the header does not fit (nothing usable in `out`).
-// The name is quoted as it is, except that each run of CR and LF in it
-// becomes a fold; every line is folded to at most 998 octets.
+// The name is quoted as it is and the header folded by FoldHeader: each run
+// of CR and LF in the name (or in the caller's Content-Type line) becomes a
+// fold, and every line is folded to at most 998 octets.
 int BuildAttachTypeHeader(char* out, int size, const char* name, const char* imageType, int contentId,
                           const AttachmentLook& look);
 

@@ -6,6 +6,7 @@
 
 #include "api/errors.h"
 #include "codec/base64.h"
+#include "codec/count.h"
 #include "codec/strings.h"
 #include "engine/compose/attachment_lines.h"
 #include "engine/compose/compose.h"
@@ -104,9 +105,9 @@ int Base64LineStep(ChannelContext& c, uint32_t now, int) {
   int count = ReadInputFile(c, data, kBase64LineBytes);
   if (count < 0) return FailStep(c, 0, kCannotOpenFile);
   if (count == 0) return EndOfFile(c);
-  c.diag.AttachBytesIn += count;
+  c.diag.AttachBytesIn = SaturatingAdd(c.diag.AttachBytesIn, count);
   int length = EncodeLine(data, c.link.CommandBuffer, count);
-  c.diag.AttachBytesOut += length + 2;
+  c.diag.AttachBytesOut = SaturatingAdd(c.diag.AttachBytesOut, length + 2);
   int rc = WexlSend(ChannelSlot(c), c.link.CommandBuffer, length + 2);
   if (rc < 0) return FailStep(c, rc, kWriteError);
   SetTimers(c, now, gSettings.LineWait, gSettings.SendWait);
@@ -117,8 +118,8 @@ int TextLineStep(ChannelContext& c, uint32_t now, int) {
   int length = BuildTextLine(c, c.link.CommandBuffer, static_cast<int>(sizeof c.link.CommandBuffer));
   if (length < -1) return FailStep(c, 0, length);
   if (length == -1) return EndOfFile(c);
-  c.diag.AttachBytesIn += length;
-  c.diag.AttachBytesOut += length + 2;
+  c.diag.AttachBytesIn = SaturatingAdd(c.diag.AttachBytesIn, length);
+  c.diag.AttachBytesOut = SaturatingAdd(c.diag.AttachBytesOut, length + 2);
   return SendMessageLine(c, now, c.link.CommandBuffer);
 }
 

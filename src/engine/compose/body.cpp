@@ -7,9 +7,9 @@
 
 #include "api/errors.h"
 #include "api/log.h"
+#include "codec/count.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/text_lines.h"
-#include "engine/compose/header_lines.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
 
@@ -27,14 +27,10 @@ int SendFormatted(ChannelContext& c, uint32_t now, const char* format, const cha
 int SendPartHeader(ChannelContext& c, uint32_t now, const char* text, bool emptyLineAfter) {
   char* out = c.link.CommandBuffer;
   const int size = static_cast<int>(sizeof c.link.CommandBuffer) - 2;  // room for the empty line's CR LF
-  HeaderText header = HeaderValue("", text);
-  int used = NextHeaderLine(header, out, size);
+  // The settings' texts of at most 128 characters always fit folded.
+  int used = FoldHeader(HeaderValue("", text), out, size);
   if (used < 0) used = 0;
-  for (int n; used + 2 < size && (n = NextHeaderLine(header, out + used + 2, size - used - 2)) >= 0;) {
-    out[used] = '\r';
-    out[used + 1] = '\n';
-    used += n + 2;
-  }
+  out[used] = '\0';
   if (emptyLineAfter) snprintf(out + used, 3, "\r\n");
   return SendMessageLine(c, now, out);
 }
@@ -134,7 +130,7 @@ int TextLineStep(ChannelContext& c, uint32_t now, int) {
   const int n = BuildTextLine(c, c.link.CommandBuffer, static_cast<int>(sizeof c.link.CommandBuffer));
   if (n == -1) return EndOfText(c, now);
   if (n < 0) return FailStep(c, 0, n);
-  c.diag.TextBytesOut += n + 2;
+  c.diag.TextBytesOut = SaturatingAdd(c.diag.TextBytesOut, n + 2);
   return SendMessageLine(c, now, c.link.CommandBuffer);
 }
 

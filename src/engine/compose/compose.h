@@ -8,10 +8,8 @@
 #include <cstdint>
 
 #include "api/context.h"
+#include "codec/lines.h"
 #include "engine/frame/settings.h"
-
-// The longest line a message may carry, without its CR LF.
-constexpr int kMaxLineOctets = 998;
 
 // A message is multipart when it has attachments or a body type other than
 // plain text.

@@ -5,6 +5,8 @@
 
 #include "api/errors.h"
 #include "api/log.h"
+#include "codec/count.h"
+#include "codec/quoted.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/text_lines.h"
 
@@ -50,7 +52,7 @@ int Refill(ChannelContext& c, int& keep) {
   const int count = ReadSource(c, c.smtp.MsgBuffer + kept, kBufferFill - kept);
   if (count < 0) return count;
   if (count == 0) c.smtp.MsgBufEof = 1;
-  c.diag.TextBytesIn += count;
+  c.diag.TextBytesIn = SaturatingAdd(c.diag.TextBytesIn, count);
   c.smtp.MsgBufEnd = kept + count;
   return 0;
 }
@@ -80,7 +82,7 @@ int TakeChar(ChannelContext& c, int& keep) {
   return NextByte(c, keep);
 }
 
-char PlainChar(int ch) { return gSettings.Allow8Bit || (ch >= 32 && ch <= 126) ? static_cast<char>(ch) : '~'; }
+bool Keep8Bit() { return gSettings.Allow8Bit != 0; }
 
 // The state of one line being built.
 struct LineBuild {
@@ -112,37 +114,35 @@ int BuildPlain(ChannelContext& c, LineBuild& b) {
   for (;;) {
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
-    b.line[b.count++] = PlainChar(ch);
+    b.line[b.count++] = TextChar(ch, Keep8Bit());
     if ((b.count >= gSettings.WrapColumn && ch == ' ') || b.count >= limit) return 0;
   }
 }
 
 // HTML: lines are kept whole up to 998 octets (dot-stuffing included); a
-// longer one ends after its last blank or tab, whose source position is
+// longer one is cut back to its last blank or tab, whose source position is
 // remembered so that the text after it is read again for the next line;
 // without one it ends at the limit and the character waits in PushbackChar.
 int BuildHtml(ChannelContext& c, LineBuild& b) {
+  TextLineCut cut{b.line, kMaxLineOctets, Keep8Bit(), 0, 0};
   int mark = -1;
-  int blankEnd = 0;
   for (;;) {
     const int ch = NextLineChar(c, b, mark);
-    if (ch <= 0) return ch;
-    const int max = b.line[0] == '.' ? kMaxLineOctets - 1 : kMaxLineOctets;
-    if (b.count >= max) {
-      if (mark >= 0) {
-        b.count = blankEnd;
-        c.smtp.MsgBufPos = mark;
-      } else {
-        c.smtp.PushbackChar = static_cast<char>(ch);
-      }
-      return 0;
+    if (ch <= 0) {
+      b.count = cut.count;
+      return ch;
     }
-    const char out = PlainChar(ch);
-    b.line[b.count++] = out;
-    if (out == ' ' || out == '\t') {
-      blankEnd = b.count;
-      mark = c.smtp.MsgBufPos;
+    const CutStep step = AddToLine(cut, ch);
+    if (step == CutStep::kAddedBlank) mark = c.smtp.MsgBufPos;
+    if (step != CutStep::kFull) continue;
+    if (mark >= 0) {
+      b.count = cut.blankEnd;
+      c.smtp.MsgBufPos = mark;
+    } else {
+      b.count = cut.count;
+      c.smtp.PushbackChar = static_cast<char>(ch);
     }
+    return 0;
   }
 }
 
@@ -150,19 +150,12 @@ int BuildHtml(ChannelContext& c, LineBuild& b) {
 // break ends a line at LineLimit, or one before it unless a '.' follows, so
 // that no line starts with a period the break put there.
 int BuildQuoted(ChannelContext& c, LineBuild& b) {
-  static const char kHex[] = "0123456789ABCDEF";
   const int limit = ClampedLineLimit();
   int keep = -1;
   for (;;) {
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
-    if (ch >= 32 && ch <= 126 && ch != '=') {
-      b.line[b.count++] = static_cast<char>(ch);
-    } else {
-      b.line[b.count++] = '=';
-      b.line[b.count++] = kHex[ch >> 4];
-      b.line[b.count++] = kHex[ch & 15];
-    }
+    b.count += QuoteChar(static_cast<char>(ch), b.line + b.count);
     const int next = NextByte(c, keep);
     if (next < 0) return next;
     c.smtp.PushbackChar = static_cast<char>(next);
@@ -201,12 +194,7 @@ int BuildTextLine(ChannelContext& c, char* line, int size) {
   }
   if (rc < 0) return rc;
   if (b.atEnd && b.consumed == 0) return -1;
-  if (b.count > 0 && line[0] == '.') {
-    memmove(line + 1, line, static_cast<size_t>(b.count));
-    ++b.count;
-  }
-  line[b.count] = '\0';
-  return b.count;
+  return FinishTextLine(line, b.count);
 }
 
 TextPartLabel MainTextLabel(uint32_t bodyType, const char* userType) {
@@ -229,9 +217,7 @@ TextPartLabel MainTextLabel(uint32_t bodyType, const char* userType) {
 
 int NextTextLine(const char* text, int32_t& pos, char* line, int size) {
   if (text == nullptr || line == nullptr || size < 3 || pos < 0 || text[pos] == '\0') return -1;
-  const int cap = size - 2 < kMaxLineOctets ? size - 2 : kMaxLineOctets;
-  int count = 0;
-  int blankEnd = 0;
+  TextLineCut cut{line, size - 2 < kMaxLineOctets ? size - 2 : kMaxLineOctets, true, 0, 0};
   int32_t blankPos = -1;
   int32_t i = pos;
   for (; text[i] != '\0'; ++i) {
@@ -241,24 +227,15 @@ int NextTextLine(const char* text, int32_t& pos, char* line, int size) {
       ++i;
       break;
     }
-    if (count > 0 && count >= (line[0] == '.' ? cap - 1 : cap)) {
-      if (blankPos >= 0) {
-        count = blankEnd;
-        i = blankPos;
-      }
-      break;
+    const CutStep step = AddToLine(cut, static_cast<unsigned char>(ch));
+    if (step == CutStep::kAddedBlank) blankPos = i + 1;
+    if (step != CutStep::kFull) continue;
+    if (blankPos >= 0) {
+      cut.count = cut.blankEnd;
+      i = blankPos;
     }
-    line[count++] = ch;
-    if (ch == ' ' || ch == '\t') {
-      blankEnd = count;
-      blankPos = i + 1;
-    }
+    break;
   }
   pos = i;
-  if (count > 0 && line[0] == '.') {
-    memmove(line + 1, line, static_cast<size_t>(count));
-    ++count;
-  }
-  line[count] = '\0';
-  return count;
+  return FinishTextLine(line, cut.count);
 }

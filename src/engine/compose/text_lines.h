@@ -18,9 +18,11 @@ struct TextPartLabel {
 TextPartLabel MainTextLabel(uint32_t bodyType, const char* userType);
 
 // Cuts the next line of `text` from `pos` into `line` (NUL-terminated, no
-// line end) and moves `pos` past it: lines end at LF, CR is dropped, a line
-// that starts with '.' gets a second one in front, and a line that would
-// pass 998 octets (or size - 2) ends after its last blank or tab before the
-// limit, else at the limit. Other bytes are copied unchanged. Returns the
-// length, or -1 when the text is used up (null text, size below 3).
+// line end) with the text-line cutter, as the HTML text is cut, and moves
+// `pos` past it: lines end at LF, CR is dropped, a line that starts with '.'
+// gets a second one in front, and a line that would pass 998 octets (or
+// size - 2) ends after its last blank or tab before the limit, else at the
+// limit. Other bytes are copied unchanged, whatever the 8-bit setting.
+// Returns the length, or -1 when the text is used up (null text, size below
+// 3).
 int NextTextLine(const char* text, int32_t& pos, char* line, int size);

@@ -5,6 +5,7 @@
 
 #include "api/errors.h"
 #include "api/log.h"
+#include "codec/count.h"
 #include "engine/frame/collect.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/readers.h"
@@ -170,7 +171,7 @@ int DriverStep(ChannelContext& c, bool fromLoop) {
     }
   }
   c.link.ThisState = c.link.NextState;
-  if (c.link.ThisState > 0) ++c.link.StepCount;
+  if (c.link.ThisState > 0) c.link.StepCount = SaturatingAdd(c.link.StepCount, 1);
   if (c.link.ThisState != c.link.PrevState) LogFormat(c, "<%3d:%ld>\r\n", c.link.ThisState, static_cast<long>(now));
   if (c.link.ThisState == Done) {
     c.link.ThisState = -1;

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "api/log.h"
+#include "codec/count.h"
+#include "engine/frame/settings.h"
 #include "codec/strings.h"
 #include "engine/frame/settings.h"
 #include "engine/mime/filter.h"
@@ -13,9 +15,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-// Counters stop at their largest value instead of wrapping on a huge download.
-void Count(int32_t& counter, int32_t n) { counter = n > INT32_MAX - counter ? INT32_MAX : counter + n; }
 
 MimeSettings SettingsOf(const ChannelContext& c) {
   return MimeSettings{c.decoder.AttachDir,
@@ -30,7 +29,7 @@ MimeSettings SettingsOf(const ChannelContext& c) {
 
 int WriteMail(ChannelContext& c, const char* text, int length) {
   if (WriteOutFile(c, OutFile::kMail, text, length) < 0) return -1;
-  Count(c.diag.TextBytesOut, length);
+  c.diag.TextBytesOut = SaturatingAdd(c.diag.TextBytesOut, length);
   return 0;
 }
 
@@ -45,9 +44,9 @@ int ClosePartFile(ChannelContext& c, const MimeAction& a) {
   if (!gSettings.HideSaveNotes && WriteMail(c, note, length) < 0) return -1;
   LogText(c, note);
   AppendSavedName(c.decoder.SavedAttachList, 1024, a.data + a.nameStart, gSettings.AttachSep);
-  Count(c.decoder.AttachmentsSaved, 1);
-  Count(c.decoder.AttachmentCounter, 1);
-  if (c.decoder.AttachFileNumber > 0) Count(c.decoder.AttachFileNumber, 1);
+  c.decoder.AttachmentsSaved = SaturatingAdd(c.decoder.AttachmentsSaved, 1);
+  c.decoder.AttachmentCounter = SaturatingAdd(c.decoder.AttachmentCounter, 1);
+  if (c.decoder.AttachFileNumber > 0) c.decoder.AttachFileNumber = SaturatingAdd(c.decoder.AttachFileNumber, 1);
   return 0;
 }
 
@@ -62,8 +61,8 @@ void OpenPartFile(ChannelContext& c, const MimeAction& a) {
 }
 
 int Execute(ChannelContext& c, const MimeOutput& out) {
-  Count(c.diag.TextBytesIn, out.textBytesIn);
-  Count(c.diag.AttachBytesIn, out.attachBytesIn);
+  c.diag.TextBytesIn = SaturatingAdd(c.diag.TextBytesIn, out.textBytesIn);
+  c.diag.AttachBytesIn = SaturatingAdd(c.diag.AttachBytesIn, out.attachBytesIn);
   for (int i = 0; i < out.count; ++i) {
     const MimeAction& a = out.actions[i];
     switch (a.op) {

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "codec/base64.h"
+#include "codec/quoted.h"
 #include "codec/strings.h"
 #include "engine/mime/body.h"
 #include "engine/mime/steps.h"
@@ -64,11 +66,11 @@ void BodyPiece(MimeRun& r, const char* line, int length, bool lineEnd) {
   int count = length;
   char* room = nullptr;
   if (f.encoding == kEncodingBase64 && (f.partOpen || f.inlinePart)) {
-    room = Reserve(r, 3 * ((length + 3) / 4));
-    count = room != nullptr ? DecodeBase64Stream(line, length, f.carry, room) : 0;
+    room = Reserve(r, 3 * ((length + 3) / 4) + 1);
+    count = room != nullptr ? DecodeBase64(line, length, f.carry, Base64Skip::kLineEndsAndBlanks, room) : 0;
   } else if (f.encoding == kEncodingQuoted) {
     room = Reserve(r, length + 2);
-    count = room != nullptr ? DecodeQuotedPiece(line, length, lineEnd, f.carry, room) : 0;
+    count = room != nullptr ? DecodeQuoted(line, length, lineEnd, f.carry, room) : 0;
   }
   if (room != nullptr) decoded = room;
   if (!f.partOpen && !f.inlinePart) {

@@ -131,7 +131,9 @@ bool ExtractPartName(MimeRun& r, const char* line) {
   }
   ParamValue v;
   if (!FindParameter(line, 13, "name=", v)) return false;
-  const int start = v.start + PartNameStart(line + v.start, v.length);
+  // Any leading path is dropped: the name starts after its last backslash or
+  // colon (one in the first position stays part of the name).
+  const int start = v.start + BaseNameStart(line + v.start, v.length, 0);
   DecodeEncodedWords(line + start, v.start + v.length - start, r.f.name, kMimeNameMax + 1, WordStyle::kName);
   Logf(r, "[Filename='%s']\r\n", r.f.name);
   return true;

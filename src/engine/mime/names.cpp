@@ -45,26 +45,10 @@ void PrefixUnderscore(char* out, int size) {
   out[n + 1] = '\0';
 }
 
-const char* BaseOfPath(const char* path) {
-  const char* base = path;
-  for (const char* p = path; *p != '\0'; ++p) {
-    if (*p == '\\' || *p == '/' || *p == ':') base = p + 1;
-  }
-  return base;
-}
-
 // "1" to "9", or the superscript 1, 2 or 3.
 bool PortDigit(unsigned char ch) { return (ch >= '1' && ch <= '9') || ch == 0xB9 || ch == 0xB2 || ch == 0xB3; }
 
 }  // namespace
-
-int PartNameStart(const char* value, int length) {
-  int start = 0;
-  for (int i = 1; i < length; ++i) {
-    if (value[i] == '\\' || value[i] == ':') start = i + 1;
-  }
-  return start;
-}
 
 bool IsDeviceName(const char* name) {
   if (name == nullptr) return false;
@@ -98,7 +82,8 @@ int MakePartFileName(const char* name, const PartNaming& naming, char* out, int 
   if (onlyDots) n = BoundedCopy(out, "noname", size - 1);
   for (int i = n - 1; i >= 0 && DotOrBlank(out[i]); --i) out[i] = '_';
   if (IsDeviceName(out)) PrefixUnderscore(out, size);
-  const char* mail = BaseOfPath(naming.mailFileName != nullptr ? naming.mailFileName : "");
+  const char* mail = naming.mailFileName != nullptr ? naming.mailFileName : "";
+  mail += BaseNameStart(mail, StringLength(mail), kBreakAtSlash | kBreakAtStart);
   const int mailLength = StringLength(mail);
   if (mailLength > 0 && mailLength == StringLength(out) && CompareNoCase(out, mail, mailLength)) {
     PrefixUnderscore(out, size);

@@ -5,11 +5,6 @@
 
 #include <cstdint>
 
-// Where a name taken from a header starts once any leading path is dropped:
-// after its last backslash or colon (one in the first position stays part of
-// the name).
-int PartNameStart(const char* value, int length);
-
 // How saved parts are named.
 struct PartNaming {
   int32_t attachNumber;      // above 0: "%d.att" with this number

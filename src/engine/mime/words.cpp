@@ -1,7 +1,9 @@
-// Encoded words: Q (hexadecimal escapes) and B (base64) decoding of the
-// ISO-8859-1 words in a line, the rest of the line left as it is.
+// Encoded words: the ISO-8859-1 words of a line found and decoded with the
+// quoted-printable (Q) and base64 (B) decoders, the rest of the line left as
+// it is.
 #include "engine/mime/words.h"
 
+#include "codec/base64.h"
 #include "codec/quoted.h"
 #include "codec/strings.h"
 
@@ -11,6 +13,8 @@ constexpr char kOpening[] = "=?iso-8859-1?";
 constexpr int kOpeningLength = 13;
 // The opening, the letter and the '?' that starts the encoded text.
 constexpr int kPrefixLength = kOpeningLength + 2;
+// Encoded text is decoded this many characters at a time.
+constexpr int kSlice = 192;
 
 struct Word {
   bool base64;
@@ -42,16 +46,6 @@ bool ReadWord(const char* text, int length, int at, Word& word) {
 
 char OneLine(char ch) { return ch == '\r' || ch == '\n' || ch == '\0' ? ' ' : ch; }
 
-// 0..63 for the base64 alphabet, every other character 0.
-int SextetOf(char ch) {
-  if (ch >= 'A' && ch <= 'Z') return ch - 'A';
-  if (ch >= 'a' && ch <= 'z') return ch - 'a' + 26;
-  if (ch >= '0' && ch <= '9') return ch - '0' + 52;
-  if (ch == '+') return 62;
-  if (ch == '/') return 63;
-  return 0;
-}
-
 // Bytes into a bounded buffer; what does not fit is dropped.
 class Writer {
  public:
@@ -70,36 +64,35 @@ class Writer {
   int n_ = 0;
 };
 
-// "=" and two hexadecimal digits give a byte; '_' is a blank in headers.
-void DecodeQ(const char* s, int length, Writer& w, WordStyle style) {
-  for (int i = 0; i < length; ++i) {
-    if (s[i] == '=' && i + 2 < length) {
-      w.Put(OneLine(static_cast<char>(16 * HexDigitValue(s[i + 1]) + HexDigitValue(s[i + 2]))));
-      i += 2;
-    } else if (s[i] == '_' && style == WordStyle::kHeader) {
-      w.Put(' ');
-    } else {
-      w.Put(OneLine(s[i]));
-    }
+// Writes the decoded text of a Q word: '_' is a blank in headers; CR, LF and
+// NUL count as blanks before decoding as after it, so that none can act as a
+// line end; an '=' left without its two digits at the end stays.
+void WriteQText(const char* s, int length, Writer& w, WordStyle style) {
+  Carry carry{};
+  char slice[kSlice];
+  char decoded[kSlice + 2];
+  for (int at = 0; at < length; at += kSlice) {
+    const int n = length - at < kSlice ? length - at : kSlice;
+    for (int i = 0; i < n; ++i) slice[i] = s[at + i] == '_' && style == WordStyle::kHeader ? ' ' : OneLine(s[at + i]);
+    const int count = DecodeQuoted(slice, n, false, carry, decoded);
+    for (int i = 0; i < count; ++i) w.Put(OneLine(decoded[i]));
   }
+  for (int i = 0; i < carry.length; ++i) w.Put(carry.bytes[i]);
 }
 
-// Whole groups of four characters; 1 to 3 characters after the last group are
-// ignored, and '=' at the end of the last group marks padding. Returns the
-// bytes decoded.
-int DecodeB(const char* s, int length, Writer& w) {
-  const int groups = length / 4;
-  int decoded = 0;
-  for (int g = 0; g < groups; ++g) {
-    const char* q = s + 4 * g;
-    const int bits = SextetOf(q[0]) << 18 | SextetOf(q[1]) << 12 | SextetOf(q[2]) << 6 | SextetOf(q[3]);
-    int bytes = 3;
-    if (g == groups - 1 && q[3] == '=') bytes -= q[2] == '=' ? 2 : 1;
-    const char out[3] = {static_cast<char>(bits >> 16), static_cast<char>(bits >> 8), static_cast<char>(bits)};
-    for (int b = 0; b < bytes; ++b) w.Put(OneLine(out[b]));
-    decoded += bytes;
+// Writes the decoded text of a B word; 1 to 3 characters after the last
+// group are ignored. Returns the bytes decoded.
+int WriteBText(const char* s, int length, Writer& w) {
+  Carry carry{};
+  char decoded[3 * (kSlice / 4) + 3];
+  int total = 0;
+  for (int at = 0; at < length; at += kSlice) {
+    const int n = length - at < kSlice ? length - at : kSlice;
+    const int count = DecodeBase64(s + at, n, carry, Base64Skip::kLineEndsAndBlanks, decoded);
+    for (int i = 0; i < count; ++i) w.Put(OneLine(decoded[i]));
+    total += count;
   }
-  return decoded;
+  return total;
 }
 
 }  // namespace
@@ -125,10 +118,10 @@ int DecodeEncodedWords(const char* text, int length, char* out, int size, WordSt
     }
     const int encoded = word.textEnd - word.textStart;
     if (word.base64) {
-      const int decoded = DecodeB(text + word.textStart, encoded, w);
+      const int decoded = WriteBText(text + word.textStart, encoded, w);
       padding += encoded + 2 - decoded;
     } else {
-      DecodeQ(text + word.textStart, encoded, w, style);
+      WriteQText(text + word.textStart, encoded, w, style);
     }
     i = word.textEnd + 2;
   }

@@ -53,9 +53,6 @@ inline int32_t LoginReplyDelay() { return gSettings.MinWait + 200; }
 // the next piece is due within MaxWait.
 void AwaitNextPiece(ChannelContext& c);
 
-// Adds `n` bytes to a counter, which stops at INT32_MAX.
-inline void AddCount(int32_t& counter, int n) { counter = n > INT32_MAX - counter ? INT32_MAX : counter + n; }
-
 // One piece of a multi-line response, as it arrived: a whole line, or part of
 // a line longer than the read area (or of one that stalled).
 struct Piece {

@@ -6,6 +6,7 @@
 
 #include "api/blocks.h"
 #include "api/log.h"
+#include "codec/count.h"
 #include "codec/strings.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
@@ -74,10 +75,10 @@ int SendRetrStep(ChannelContext& c, uint32_t now, int) {
 int RawLineStep(ChannelContext& c, uint32_t now, int) {
   Piece p;
   if (int rc = TakePiece(c, now, p)) return rc;
-  AddCount(c.diag.TextBytesIn, p.length);
+  c.diag.TextBytesIn = SaturatingAdd(c.diag.TextBytesIn, p.length);
   int written = WriteOutFile(c, OutFile::kMail, p.text, p.length);
   if (written < 0) return FailStep(c, 0, kMailWriteFailed);
-  AddCount(c.diag.TextBytesOut, written);
+  c.diag.TextBytesOut = SaturatingAdd(c.diag.TextBytesOut, written);
   if (Refused(p)) return FailStep(c, 0, kPop3Error);
   return AfterMessagePiece(c, p);
 }
@@ -113,7 +114,7 @@ int TopLineStep(ChannelContext& c, uint32_t now, int) {
   if (int rc = TakePiece(c, now, p)) return rc;
   if (!p.status && p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, p);
   Unstuff(p);
-  AddCount(c.diag.TextBytesIn, p.length);
+  c.diag.TextBytesIn = SaturatingAdd(c.diag.TextBytesIn, p.length);
   CopyToUserBuffer(c, p.text, p.length);
   if (Refused(p)) return FailStep(c, 0, kPop3Error);
   AwaitNextPiece(c);

@@ -8,6 +8,7 @@
 #include "api/blocks.h"
 #include "api/errors.h"
 #include "api/log.h"
+#include "codec/count.h"
 #include "codec/strings.h"
 #include "engine/compose/compose.h"
 #include "engine/frame/step_io.h"
@@ -105,7 +106,7 @@ int RcptToReplyStep(ChannelContext& c, uint32_t now, int reply) {
     if (c.smtp.SkipRcptErrors == 0) return FailStep(c, 0, kSmtpError);
     return c.smtp.RcptCount > 0 ? StartData(c, now) : GoTo(c, Reset);
   }
-  ++c.smtp.RcptCount;
+  c.smtp.RcptCount = SaturatingAdd(c.smtp.RcptCount, 1);
   const int length = EntryLength(c);
   BoundedCopy(c.smtp.LastRecipient, c.smtp.CurrentRcpt, length < 32 ? length : 32);
   return CursorOnNextEntry(c) ? GoTo(c, NextRecipient) : StartData(c, now);

@@ -1,4 +1,4 @@
-// The names and header lines of attachment parts: base and shown names, image
+// The names and header lines of attachment parts: shown names, image
 // types, the transfer encoding a text part needs, and headers that stay
 // within 998 octets a line whatever the name holds.
 #include <gtest/gtest.h>
@@ -10,27 +10,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-TEST(AttachmentNames, BaseNameSplitsAfterTheFirstCharacter) {
-  const bool slash = platform::IsPathBreak('/');
-  struct Case {
-    const char* path;
-    const char* base;
-  } cases[] = {
-      {"C:\\mail\\pic.jpg", "pic.jpg"},
-      {"C:pic.jpg", "pic.jpg"},
-      {"pic.jpg", "pic.jpg"},
-      {"\\pic.jpg", "\\pic.jpg"},  // a break in the first place does not count
-      {":x", ":x"},
-      {"dir\\", ""},
-      {"", ""},
-      {"a/b\\c", "c"},
-      {"dir/pic.jpg", slash ? "pic.jpg" : "dir/pic.jpg"},
-      {"/pic.jpg", "/pic.jpg"},
-  };
-  for (const auto& t : cases) EXPECT_STREQ(BaseName(t.path), t.base) << t.path;
-  EXPECT_STREQ(BaseName(nullptr), "");
-}
 
 TEST(AttachmentNames, ShownNameFollowsTheNameSeparator) {
   struct Case {
@@ -47,6 +26,10 @@ TEST(AttachmentNames, ShownNameFollowsTheNameSeparator) {
       {"a.txt#b.txt", '#', "b.txt"},
   };
   for (const auto& t : cases) EXPECT_STREQ(ShownName(t.entry, t.sep), t.shown) << t.entry;
+  // The base name: '/' is a directory break where the platform says so.
+  EXPECT_STREQ(ShownName("dir/pic.jpg", '|'), platform::IsPathBreak('/') ? "pic.jpg" : "dir/pic.jpg");
+  EXPECT_STREQ(ShownName("\\pic.jpg", '|'), "\\pic.jpg");
+  EXPECT_STREQ(ShownName(nullptr, '|'), "");
 }
 
 TEST(AttachmentNames, ImageTypesByExtensionInAnyCase) {
@@ -120,6 +103,23 @@ TEST(AttachmentLines, ContentTypeByKind) {
       {"\r\n", nullptr, 0, false, nullptr, "Content-Type: application/octet-stream; name=\"\r\n \""},
   };
   for (const auto& t : cases) EXPECT_EQ(TypeHeader(t.name, t.image, t.id, t.asText, t.userType), t.header) << t.name;
+}
+
+// Part headers fold like every other header: a value's own blank after a
+// line break continues the line, no line holds blanks alone, and the caller's
+// Content-Type line cannot end the headers or the message with a line break.
+TEST(AttachmentLines, LineBreaksFoldLikeEveryHeader) {
+  struct Case {
+    const char* name;
+    const char* userType;
+    const char* header;
+  } cases[] = {
+      {"a\r\n b", nullptr, "Content-Type: application/octet-stream; name=\"a\r\n b\""},
+      {"a\r\n  \r\nb", nullptr, "Content-Type: application/octet-stream; name=\"a\r\n b\""},
+      {"a", "Content-Type: x/y\r\n\r\n.\r\nX: 1", "Content-Type: x/y\r\n .\r\n X: 1"},
+      {"a", "Content-Type: x/y\r\n", "Content-Type: x/y"},
+  };
+  for (const auto& t : cases) EXPECT_EQ(TypeHeader(t.name, nullptr, 0, false, t.userType), t.header) << t.name;
 }
 
 TEST(AttachmentLines, DispositionEndsThePartHeaders) {

@@ -1,9 +1,11 @@
 // What the send transcripts cannot see: the lists and the last recipient
 // after a refusal, a refused call during a send driven by hand, kovClose in
-// the middle of a message, a server that left before the call, and the end
-// of the data on its own.
+// the middle of a message, a server that left before the call, the end of
+// the data on its own, and the send's counters near their largest value.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <fstream>
 #include <string>
 
 #include "codec/strings.h"
@@ -14,6 +16,7 @@
 #include "net/connections.h"
 #include "platform/platform.h"
 #include "support/driver_fixture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -175,3 +178,38 @@ TEST_P(Envelope, EndOfData) {
 INSTANTIATE_TEST_SUITE_P(Modes, Envelope, ::testing::Values(DriveMode::kAutomatic, DriveMode::kManual), DriveModeName);
 
 }  // namespace
+
+// A send adds to its counters from wherever they stand: past the largest
+// int32 value they stay there instead of wrapping to negative numbers. Only a
+// send driven by hand lets the counters be set between the call, which
+// clears them, and the first line.
+using SendCounters = DriverTest;
+
+TEST_P(SendCounters, StopAtTheLargestValue) {
+  TempDir dir;
+  const std::string file = dir.File("a.bin");
+  std::ofstream(file, std::ios::binary) << std::string(100, 'x');
+  LoopbackServer server;
+  for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n250 queued\r\n"}) {
+    server.ReadLine();
+    Reply(server, reply);
+  }
+  ASSERT_EQ(Connect(0, server), 0);
+  SetSender(0);
+  ASSERT_EQ(kovSendEmail(0, "<ann@x.org>", nullptr, nullptr, "Hi", "text\r\nmore", file.c_str()), 0);
+  ChannelContext& c = Channel(0);
+  c.diag.TextBytesIn = c.diag.AttachBytesIn = c.diag.TextBytesOut = c.diag.AttachBytesOut = INT32_MAX - 1;
+  c.smtp.RcptCount = INT32_MAX;
+  EXPECT_EQ(Finish(0, 0), 0);
+  const struct {
+    int selector;
+    const char* name;
+  } counters[] = {
+      {KOV_STAT_TEXT_IN, "text in"},     {KOV_STAT_ATTACH_IN, "attachments in"}, {KOV_STAT_BYTES_IN, "bytes in"},
+      {KOV_STAT_TEXT_OUT, "text out"},   {KOV_STAT_ATTACH_OUT, "attachments out"},
+      {KOV_STAT_BYTES_OUT, "bytes out"}, {KOV_STAT_RCPT_COUNT, "recipients"},
+  };
+  for (const auto& t : counters) EXPECT_EQ(kovStatistics(0, t.selector), INT_MAX) << t.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Manual, SendCounters, ::testing::Values(DriveMode::kManual), DriveModeName);
