@@ -111,12 +111,17 @@
 
 /* String parameters (kovStringParam). Texts are copied, cut to their limit;
  * the result is the number of characters stored unless said otherwise. */
-/* channel: closes the channel's log and creates this file as the new one;
- * returns the log handle, or -1 when the file cannot be created */
+/* channel: closes the channel's log and creates this file as the new one
+ * (on POSIX, a new file gets mode 0600); returns the log handle, or -1 when
+ * the file cannot be created or is not a regular file (a FIFO or a device
+ * is refused: one that nobody reads would hold the channel). The log never
+ * shows a secret: passwords, AUTH credentials and the APOP and CRAM-MD5
+ * digests appear as "*****" after their command word. */
 #define KOV_LOG_FILE 20
 /* channel: writes the buffer of the last kovGetEmailLines to this file;
  * returns the bytes written, KOV_E_NULL_POINTER without such a buffer,
- * KOV_E_CANNOT_CREATE_FILE */
+ * KOV_E_CANNOT_CREATE_FILE (also for a file that is not a regular file),
+ * KOV_E_CANNOT_WRITE_FILE when the text could not be written whole */
 #define KOV_SAVE_BUFFER 41
 /* channel: Reply-To address, at most 128 characters */
 #define KOV_REPLY_TO 50
@@ -163,7 +168,7 @@
 #define KOV_E_RESPONSE_OVERFLOW (-31)     /* a server reply overflowed its buffer */
 #define KOV_E_BAD_ADDRESS_CHAR (-32)      /* bad character in an e-mail address */
 #define KOV_E_CANNOT_ACCESS_WINSOCK (-34) /* the socket system cannot be used */
-#define KOV_E_CANNOT_OPEN_FILE (-35)      /* a file to be sent cannot be opened */
+#define KOV_E_CANNOT_OPEN_FILE (-35)      /* a file to be sent cannot be opened, or is no regular file */
 #define KOV_E_CONNECT (-36)               /* the connect failed; the text adds the server's reply */
 #define KOV_E_EMPTY_ADDRESS (-37)         /* an e-mail address is empty */
 #define KOV_E_FROM_NULL (-38)             /* no sender address given */
@@ -193,13 +198,17 @@
 #define KOV_E_NO_SUCH_MESSAGE (-64)       /* no message with that number */
 #define KOV_E_NO_FILE_NAME (-65)          /* no file name given */
 #define KOV_E_NO_MAIL_PATH (-66)          /* no path for the mail file given */
-#define KOV_E_CANNOT_CREATE_FILE (-67)    /* a file cannot be created */
+#define KOV_E_CANNOT_CREATE_FILE (-67)    /* a file cannot be created (a link or no regular file there) */
 #define KOV_E_BUFFER_NULL (-68)           /* the buffer is null */
 #define KOV_E_BUFFER_TOO_SMALL (-69)      /* the buffer is smaller than 128 bytes */
 #define KOV_E_NO_ATTACH_PATH (-70)        /* no folder for attachments given */
 #define KOV_E_NOT_ATTACHED (-71)          /* kovAttach has not been called */
 #define KOV_E_ALREADY_ATTACHED (-72)      /* kovAttach was called twice */
 #define KOV_E_CHANNEL_RANGE (-73)         /* the channel number is not below the kovAttach count */
+/* Beyond the codes above: a file being saved (a downloaded mail file or
+ * attachment, the KOV_SAVE_BUFFER file) could not be written, a full disk
+ * for one; an attachment left unfinished is removed. */
+#define KOV_E_CANNOT_WRITE_FILE (-100)
 
 /* Socket errors: the negated Windows Sockets error number, on every system. */
 #define KOV_E_WSA_INTR (-10004)            /* interrupted call */
@@ -386,7 +395,9 @@ KOV_API int KOV_CALL kovVerifyUser(int channel, const char* names);
  * separated by KOV_ADDRESS_SEP, each an address in '<' '>' with an optional
  * name before it), DATA, the composed message and its end. `message` is the
  * text, or '@' and the name of a file holding it; `attachments` lists files
- * (KOV_ATTACH_SEP between entries, KOV_NAME_SEP before a shown name). Every
+ * (KOV_ATTACH_SEP between entries, KOV_NAME_SEP before a shown name). These
+ * files must be regular files: a FIFO, a device or a directory is refused at
+ * once with KOV_E_CANNOT_OPEN_FILE, so that no send waits on one. Every
  * argument but `to` may be null or empty. 0 when the server accepted the
  * message (or, with KOV_SKIP_RCPT_ERRORS, when no recipient was accepted and
  * the transaction was reset), else a KOV_E_ code. Every entry of every list is
@@ -416,7 +427,12 @@ KOV_API int KOV_CALL kovDeleteEmail(int channel, int number);
 KOV_API int KOV_CALL kovGetEmailLines(int channel, int number, int lines, char* buffer, int size);
 /* Downloads message `number` (RETR) into the file `name` in directory `dir`:
  * as received with KOV_DECODE_MODE 1, else decoded, with attachments saved as
- * files in `attachDir`. 0 when the whole message was stored. */
+ * files in `attachDir` (an empty directory is the current one). 0 when the
+ * whole message was stored. Files are created only as regular files, never
+ * through a symbolic link; attachment names keep no folder ('/', '\\' and
+ * ':' end one) and a leading '.' becomes "_.". A write that fails gives
+ * KOV_E_CANNOT_WRITE_FILE; an attachment left unfinished by any failure is
+ * removed. */
 KOV_API int KOV_CALL kovGetEmailFile(int channel, int number, const char* name, const char* dir, const char* attachDir);
 
 #ifdef __cplusplus

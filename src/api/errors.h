@@ -56,6 +56,7 @@ enum ErrorCode : int {
   kNotAttached = KOV_E_NOT_ATTACHED,
   kAlreadyAttached = KOV_E_ALREADY_ATTACHED,
   kChannelOutOfRange = KOV_E_CHANNEL_RANGE,
+  kCannotWriteFile = KOV_E_CANNOT_WRITE_FILE,
 };
 
 struct ChannelContext;

@@ -126,7 +126,9 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
 // Closes the channel's log and opens a new one; the socket trace follows.
 int OpenLog(ChannelContext& c, const char* path) {
   if (c.diag.LogHandle != 0) platform::FileClose(c.diag.LogHandle);
-  int handle = platform::FileCreate(path);
+  // Anything but a regular file is refused: a FIFO nobody reads would hold
+  // every later log line, and with it the channel.
+  int handle = platform::FileCreate(path, platform::LinkRule::kFollow);
   c.diag.LogHandle = handle > 0 ? handle : 0;
   AttachTrace(c);
   return handle > 0 ? handle : -1;
@@ -180,12 +182,12 @@ int SaveMailLines(const ChannelContext& c, const char* path) {
   uint16_t id = BlockId(c.ChannelNumber, kMailLinesSlot);
   const char* data = BlockData(id);
   if (data == nullptr) return kNullPointer;
-  int handle = platform::FileCreate(path);
+  int handle = platform::FileCreate(path, platform::LinkRule::kFollow);
   if (handle < 0) return kCannotCreateFile;
   size_t length = strnlen(data, static_cast<size_t>(BlockSize(id)));
   int written = platform::FileWrite(handle, data, static_cast<uint32_t>(length));
-  platform::FileClose(handle);
-  return written < 0 ? 0 : written;
+  const int closed = platform::FileClose(handle);
+  return written == static_cast<int>(length) && closed == 0 ? written : kCannotWriteFile;
 }
 
 int LogUserText(const ChannelContext& c, const char* text) {

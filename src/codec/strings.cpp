@@ -203,12 +203,3 @@ int LineEndLength(const char* text, int length) {
   return 0;
 }
 
-int BaseNameStart(const char* path, int length, unsigned rule) {
-  if (path == nullptr) return 0;
-  int start = 0;
-  for (int i = (rule & kBreakAtStart) != 0 ? 0 : 1; i < length; ++i) {
-    const char ch = path[i];
-    if (ch == '\\' || ch == ':' || (ch == '/' && (rule & kBreakAtSlash) != 0)) start = i + 1;
-  }
-  return start;
-}

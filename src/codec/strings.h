@@ -74,11 +74,3 @@ int ExtractLine(const char* buffer, int number, char* out, int size);
 // bytes of `text`; 0 when they do not end in one.
 int LineEndLength(const char* text, int length);
 
-// Which characters split a path from its base name: '\\' and ':' always,
-// and what the rule bits of BaseNameStart add.
-constexpr unsigned kBreakAtSlash = 1;  // '/' too (paths of POSIX systems)
-constexpr unsigned kBreakAtStart = 2;  // a break in the first position counts (else it stays part of the name)
-
-// Index where the base name of the first `length` bytes of `path` starts: just
-// after the last break that `rule` names; 0 without one (or a null path).
-int BaseNameStart(const char* path, int length, unsigned rule);

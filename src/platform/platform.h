@@ -22,11 +22,32 @@ void SleepMs(uint32_t ms);
 
 // Integer file handles. A valid handle is always 2 or above (0 and 1 mean
 // "none" and "claimed" in the engine's tables); a failure gives -1.
-int FileOpenRead(const char* path);                             // read only, others may read but not write
-int FileCreate(const char* path);                               // create or truncate, normal attributes
+// Only regular files are opened: anything else (a directory, a FIFO, a
+// device) is refused at once, without waiting for a peer, so that no open,
+// read or write of a file can hold a call past its time limits.
+
+// Opens a regular file for reading; others may read it but not write.
+int FileOpenRead(const char* path);
+
+// What FileCreate does with a symbolic link (on Windows, any reparse point)
+// at the last component of its path.
+enum class LinkRule { kFollow, kRefuse };
+
+// Creates a regular file, or empties an existing one, for writing. A new file
+// is readable and writable by its owner only (POSIX mode 0600, narrowed
+// further by the umask); an existing one keeps its mode. An existing file
+// that is not a regular file, and with kRefuse a link, is refused and left
+// as it is: -1.
+int FileCreate(const char* path, LinkRule links);
+
 int FileRead(int handle, void* buffer, uint32_t count);         // bytes read, -1 on error
 int FileWrite(int handle, const void* buffer, uint32_t count);  // bytes written, -1 on error
 int FileClose(int handle);                                      // 0, or -1 on error
+
+// Closes a file that FileCreate made and removes it, provided `path` still
+// names that file (a file put in its place meanwhile stays): 0 when it was
+// removed, -1 otherwise. The handle is closed either way.
+int FileDiscard(int handle, const char* path);
 
 // Zero-filled movable memory, as the engine's block table keeps it: a handle
 // (never 0 for a successful allocation) and the storage it locks to.
@@ -66,7 +87,5 @@ void AlertBox(const char* text, const char* caption);
 
 // The separator that joins a directory and a file name.
 char PathSeparator();
-// Whether a character ends the directory part of a path (base-name split).
-bool IsPathBreak(char ch);
 
 }  // namespace platform

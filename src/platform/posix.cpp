@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -49,14 +50,39 @@ void SleepMs(uint32_t ms) {
   }
 }
 
-int FileOpenRead(const char* path) {
-  if (path == nullptr) return -1;
-  return KeepAboveOne(open(path, O_RDONLY | O_CLOEXEC));
+namespace {
+
+// Keeps a descriptor opened with O_NONBLOCK when it names a regular file,
+// putting it back into blocking mode; closes anything else (a FIFO or a
+// device opened that way has not waited for a peer): -1.
+int KeepRegular(int fd) {
+  if (fd < 0) return -1;
+  struct stat st;
+  const int flags = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fcntl(fd, F_GETFL) : -1;
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
-int FileCreate(const char* path) {
+}  // namespace
+
+int FileOpenRead(const char* path) {
   if (path == nullptr) return -1;
-  return KeepAboveOne(open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  return KeepAboveOne(KeepRegular(open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK)));
+}
+
+int FileCreate(const char* path, LinkRule links) {
+  if (path == nullptr) return -1;
+  const int noFollow = links == LinkRule::kRefuse ? O_NOFOLLOW : 0;
+  // Not O_TRUNC: only a file found to be regular is emptied.
+  const int fd = KeepRegular(open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | noFollow, 0600));
+  if (fd >= 0 && ftruncate(fd, 0) != 0) {
+    close(fd);
+    return -1;
+  }
+  return KeepAboveOne(fd);
 }
 
 int FileRead(int handle, void* buffer, uint32_t count) {
@@ -80,6 +106,15 @@ int FileWrite(int handle, const void* buffer, uint32_t count) {
 }
 
 int FileClose(int handle) { return close(handle) == 0 ? 0 : -1; }
+
+int FileDiscard(int handle, const char* path) {
+  struct stat held;
+  struct stat named;
+  const bool same = path != nullptr && fstat(handle, &held) == 0 && lstat(path, &named) == 0 &&
+                    held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+  const bool removed = same && unlink(path) == 0;
+  return FileClose(handle) == 0 && removed ? 0 : -1;
+}
 
 uintptr_t MemAllocZero(size_t size) { return reinterpret_cast<uintptr_t>(calloc(1, size == 0 ? 1 : size)); }
 void* MemLock(uintptr_t handle) { return reinterpret_cast<void*>(handle); }
@@ -112,6 +147,5 @@ void GetLocalTimeInfo(LocalTime& out) {
 void AlertBox(const char* text, const char* caption) { fprintf(stderr, "%s: %s\n", caption, text); }
 
 char PathSeparator() { return '/'; }
-bool IsPathBreak(char ch) { return ch == '/' || ch == '\\' || ch == ':'; }
 
 }  // namespace platform

@@ -21,29 +21,80 @@ void SleepMs(uint32_t ms) {
   Sleep(ms);
 }
 
-int FileOpenRead(const char* path) {
-  if (path == nullptr) return -1;
-  HFILE h = _lopen(path, OF_READ | OF_SHARE_DENY_WRITE);
-  return h == HFILE_ERROR ? -1 : static_cast<int>(h);
+namespace {
+
+HANDLE AsHandle(int handle) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle)); }
+
+// A handle of a regular file (not a directory, device, pipe or reparse
+// point) as the engine's integer handle; any other is closed: -1.
+int KeepRegular(HANDLE h) {
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  BY_HANDLE_FILE_INFORMATION info;
+  constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+      (info.dwFileAttributes & kNotPlain) != 0) {
+    CloseHandle(h);
+    return -1;
+  }
+  return static_cast<int>(reinterpret_cast<intptr_t>(h));
 }
 
-int FileCreate(const char* path) {
+}  // namespace
+
+int FileOpenRead(const char* path) {
   if (path == nullptr) return -1;
-  HFILE h = _lcreat(path, 0);
-  return h == HFILE_ERROR ? -1 : static_cast<int>(h);
+  return KeepRegular(
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+int FileCreate(const char* path, LinkRule links) {
+  if (path == nullptr) return -1;
+  // With FILE_FLAG_OPEN_REPARSE_POINT a link is opened itself, and refused
+  // for its attribute.
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | (links == LinkRule::kRefuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  const int handle = KeepRegular(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             nullptr, OPEN_ALWAYS, flags, nullptr));
+  // Only a file found to be regular is emptied.
+  if (handle >= 0 && !SetEndOfFile(AsHandle(handle))) {
+    CloseHandle(AsHandle(handle));
+    return -1;
+  }
+  return handle;
 }
 
 int FileRead(int handle, void* buffer, uint32_t count) {
-  UINT n = _lread(static_cast<HFILE>(handle), buffer, count);
-  return n == static_cast<UINT>(HFILE_ERROR) ? -1 : static_cast<int>(n);
+  DWORD n = 0;
+  return ReadFile(AsHandle(handle), buffer, count, &n, nullptr) ? static_cast<int>(n) : -1;
 }
 
 int FileWrite(int handle, const void* buffer, uint32_t count) {
-  UINT n = _lwrite(static_cast<HFILE>(handle), static_cast<LPCCH>(buffer), count);
-  return n == static_cast<UINT>(HFILE_ERROR) ? -1 : static_cast<int>(n);
+  DWORD n = 0;
+  return WriteFile(AsHandle(handle), buffer, count, &n, nullptr) ? static_cast<int>(n) : -1;
 }
 
-int FileClose(int handle) { return _lclose(static_cast<HFILE>(handle)) == HFILE_ERROR ? -1 : 0; }
+int FileClose(int handle) { return CloseHandle(AsHandle(handle)) ? 0 : -1; }
+
+// The path is opened again (a link there itself, not its target) and its
+// file removed only when it is the one the handle held: same volume, same
+// file index.
+int FileDiscard(int handle, const char* path) {
+  BY_HANDLE_FILE_INFORMATION held;
+  const bool known = GetFileInformationByHandle(AsHandle(handle), &held) != 0;
+  const int closed = FileClose(handle);
+  if (!known || path == nullptr) return -1;
+  HANDLE named =
+      CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return -1;
+  BY_HANDLE_FILE_INFORMATION now;
+  FILE_DISPOSITION_INFO remove{TRUE};
+  const bool removed = GetFileInformationByHandle(named, &now) &&
+                       now.dwVolumeSerialNumber == held.dwVolumeSerialNumber &&
+                       now.nFileIndexHigh == held.nFileIndexHigh && now.nFileIndexLow == held.nFileIndexLow &&
+                       SetFileInformationByHandle(named, FileDispositionInfo, &remove, sizeof remove);
+  CloseHandle(named);
+  return closed == 0 && removed ? 0 : -1;
+}
 
 uintptr_t MemAllocZero(size_t size) { return reinterpret_cast<uintptr_t>(GlobalAlloc(GHND, size == 0 ? 1 : size)); }
 void* MemLock(uintptr_t handle) { return GlobalLock(reinterpret_cast<HGLOBAL>(handle)); }
@@ -77,6 +128,5 @@ void AlertBox(const char* text, const char* caption) {
 }
 
 char PathSeparator() { return '\\'; }
-bool IsPathBreak(char ch) { return ch == '\\' || ch == ':'; }
 
 }  // namespace platform

@@ -103,7 +103,7 @@ class Executor {
     if (path.compare(0, dir.size(), dir) != 0 || path.size() - name.size() != dir.size()) {
       return Fail("part outside the attachment directory: " + path);
     }
-    if (name.empty() || name == "." || name == "..") return Fail("empty or dot name: " + path);
+    if (name.empty() || name[0] == '.') return Fail("empty name or one that starts with a dot: " + path);
     for (unsigned char ch : name) {
       if (ch < 32 || strchr("\"*/:<=>?\\|", ch) != nullptr) return Fail("forbidden byte in name: " + path);
     }
@@ -120,7 +120,11 @@ class Executor {
     if (path != path_) return Fail("close of another path");
     result_.log += "Closing file " + std::to_string(handle_) + "\r\n";
     open_ = false;
-    if (!a.saved) return;
+    // The channel removes a part that did not complete.
+    if (!a.saved) {
+      result_.files.erase(path_);
+      return;
+    }
     char note[kMimePathMax + 64];
     const int length = FormatSaveNote(note, sizeof note, a.data);
     if (!config_.hideNotes) result_.mail.append(note, static_cast<size_t>(length));

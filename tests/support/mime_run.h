@@ -1,8 +1,8 @@
 // Runs the message decoder's line filter over a whole message in memory, the
 // way the channel does it, and checks every action it asks for: no part file
-// outside the attachment directory or under a forbidden name, no bytes for a
-// part that is not open, no call without progress. Without GoogleTest, so that
-// the fuzz target shares it.
+// outside the attachment directory or under a forbidden or hidden name, no
+// bytes for a part that is not open, no call without progress. Without
+// GoogleTest, so that the fuzz target shares it.
 #pragma once
 
 #include <cstddef>

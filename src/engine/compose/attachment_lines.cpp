@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/paths.h"
 #include "codec/strings.h"
 #include "engine/compose/compose.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ int NamedParameter(char* out, int size, const char* lead, const char* name) {
 
 const char* ShownName(const char* entry, char nameSep) {
   const char* base = entry != nullptr ? entry : "";
-  base += BaseNameStart(base, StringLength(base), platform::IsPathBreak('/') ? kBreakAtSlash : 0);
+  base += BaseNameStart(base, StringLength(base));
   const char* sep = nameSep != '\0' ? FindChar(base, nameSep) : nullptr;
   return sep != nullptr ? sep + 1 : base;
 }

@@ -44,8 +44,9 @@ void CloseChannelSocket(ChannelContext& c) { CloseSocket(c, false); }
 void CloseChannelAfterQuit(ChannelContext& c) { CloseSocket(c, true); }
 
 void CloseChannelFiles(ChannelContext& c) {
-  // What was written so far reaches the file before anything is reported.
-  CloseOutFile(c, OutFile::kPart);
+  // A part still being written did not complete; what was written of the
+  // mail file reaches it before anything is reported.
+  DiscardPartFile(c);
   CloseOutFile(c, OutFile::kMail);
 }
 

@@ -22,8 +22,9 @@ void CloseChannelSocket(ChannelContext& c);
 // still on its way, but no longer than the channel's time limit, and pauses
 // as every orderly close does.
 void CloseChannelAfterQuit(ChannelContext& c);
-// Closes the attachment and mail files an operation may still hold open,
-// writing out what their buffers still hold first.
+// Closes the files an operation may still hold open: a part file still being
+// written is removed (it did not complete); the mail file gets what its
+// buffer still holds first.
 void CloseChannelFiles(ChannelContext& c);
 
 // The socket trace follows the channel: the channel's log is the trace file of

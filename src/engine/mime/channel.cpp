@@ -6,7 +6,6 @@
 
 #include "api/log.h"
 #include "codec/count.h"
-#include "engine/frame/settings.h"
 #include "codec/strings.h"
 #include "engine/frame/settings.h"
 #include "engine/mime/filter.h"
@@ -33,12 +32,16 @@ int WriteMail(ChannelContext& c, const char* text, int length) {
   return 0;
 }
 
-// Closes the part file; a complete part is noted, listed and counted.
+// Closes the part file: a complete part is noted, listed and counted; one
+// left unfinished (a later name header, a new boundary) is removed.
 int ClosePartFile(ChannelContext& c, const MimeAction& a) {
   if (c.files.FileHandle <= 0) return 0;
   LogFormat(c, "Closing file %d\r\n", static_cast<int>(c.files.FileHandle));
+  if (!a.saved) {
+    DiscardPartFile(c);
+    return 0;
+  }
   if (CloseOutFile(c, OutFile::kPart) < 0) return -1;
-  if (!a.saved) return 0;
   char note[kMimePathMax + 64];
   const int length = FormatSaveNote(note, sizeof note, a.data);
   if (!gSettings.HideSaveNotes && WriteMail(c, note, length) < 0) return -1;
@@ -51,7 +54,6 @@ int ClosePartFile(ChannelContext& c, const MimeAction& a) {
 }
 
 void OpenPartFile(ChannelContext& c, const MimeAction& a) {
-  BoundedCopy(c.decoder.AttachPath, a.data, kMimePathMax);
   if (CreateOutFile(c, OutFile::kPart, a.data)) {
     MimePartOpened(c.decoder.Filter, c.files.FileHandle);
     return;
@@ -109,7 +111,7 @@ int CloseAttachment(ChannelContext& c, bool complete) {
   if (!complete) {
     if (c.files.FileHandle > 0) {
       LogFormat(c, "Closing file %d\r\n", static_cast<int>(c.files.FileHandle));
-      CloseOutFile(c, OutFile::kPart);
+      DiscardPartFile(c);
     }
     MimePartDropped(c.decoder.Filter);
     return 0;

@@ -10,17 +10,17 @@
 
 // Starts the decoding of a download: nothing carries over from the message
 // before (the filter's state, the saved names and count); a part file left
-// open by a failed download is closed without a note.
+// open by a failed download is removed without a note.
 void StartMessageDecoding(ChannelContext& c);
 
 // Decodes the next message line (dot-unstuffed; the status line is not one of
 // them): 0, or -1 when a write to the mail file or a part file failed, which
-// fails the download.
+// fails the download (and the failure path removes an unfinished part).
 int FilterMessageLine(ChannelContext& c, const char* line, int length);
 
 // Ends the decoding. `complete` (the message ended): a held header line is
 // finished and an open part is completed, closed, noted in the mail file and
-// the log, listed and counted; 0, or -1 when a write failed. Not complete (the
-// download failed): an open part is closed without a note, not listed and not
-// counted; 0.
+// the log, listed and counted; 0, or -1 when a write failed (the part is then
+// removed). Not complete (the download failed): an open part is removed
+// without a note, not listed and not counted; 0.
 int CloseAttachment(ChannelContext& c, bool complete);

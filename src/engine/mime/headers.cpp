@@ -2,6 +2,7 @@
 // disposition, the part's name, and the creation of its file.
 #include <cstring>
 
+#include "codec/paths.h"
 #include "codec/strings.h"
 #include "engine/mime/names.h"
 #include "engine/mime/params.h"
@@ -131,9 +132,9 @@ bool ExtractPartName(MimeRun& r, const char* line) {
   }
   ParamValue v;
   if (!FindParameter(line, 13, "name=", v)) return false;
-  // Any leading path is dropped: the name starts after its last backslash or
-  // colon (one in the first position stays part of the name).
-  const int start = v.start + BaseNameStart(line + v.start, v.length, 0);
+  // Any leading path is dropped: the name starts after its last path break
+  // (one in the first position stays part of the name).
+  const int start = v.start + BaseNameStart(line + v.start, v.length);
   DecodeEncodedWords(line + start, v.start + v.length - start, r.f.name, kMimeNameMax + 1, WordStyle::kName);
   Logf(r, "[Filename='%s']\r\n", r.f.name);
   return true;
@@ -148,7 +149,7 @@ void CreatePartFile(MimeRun& r) {
   const int nameLength = MakePartFileName(f.name, naming, fileName, sizeof fileName);
   // A later name header of the same part replaces the file of an earlier one.
   ClosePart(r, false);
-  if (!JoinPartPath(r.s.attachDir, r.s.separator, fileName, f.path, kMimePathMax)) {
+  if (JoinPath(r.s.attachDir, fileName, r.s.separator, f.path, kMimePathMax + 1) < 0) {
     // Like a file that cannot be created: the body stays in the mail file.
     Logf(r, "[Cannot open '%s%c%s']\r\n", r.s.attachDir, r.s.separator, fileName);
     return;

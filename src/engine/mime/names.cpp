@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "codec/paths.h"
 #include "codec/strings.h"
 
 namespace {
@@ -81,28 +82,16 @@ int MakePartFileName(const char* name, const PartNaming& naming, char* out, int 
   }
   if (onlyDots) n = BoundedCopy(out, "noname", size - 1);
   for (int i = n - 1; i >= 0 && DotOrBlank(out[i]); --i) out[i] = '_';
-  if (IsDeviceName(out)) PrefixUnderscore(out, size);
+  // A device name, or a hidden file (a dot-file such as ".bashrc" must not
+  // replace the user's own).
+  if (IsDeviceName(out) || out[0] == '.') PrefixUnderscore(out, size);
   const char* mail = naming.mailFileName != nullptr ? naming.mailFileName : "";
-  mail += BaseNameStart(mail, StringLength(mail), kBreakAtSlash | kBreakAtStart);
+  mail += BaseNameStart(mail, StringLength(mail), true);
   const int mailLength = StringLength(mail);
   if (mailLength > 0 && mailLength == StringLength(out) && CompareNoCase(out, mail, mailLength)) {
     PrefixUnderscore(out, size);
   }
   return StringLength(out);
-}
-
-bool JoinPartPath(const char* dir, char separator, const char* name, char* out, int max) {
-  out[0] = '\0';
-  const int dirLength = StringLength(dir);
-  const bool addSeparator = dirLength > 0 && dir[dirLength - 1] != separator;
-  if (dirLength + (addSeparator ? 1 : 0) + StringLength(name) > max) return false;
-  BoundedCopy(out, dir, max);
-  if (addSeparator) {
-    out[dirLength] = separator;
-    out[dirLength + 1] = '\0';
-  }
-  BoundedAppend(out, name, max - StringLength(out));
-  return true;
 }
 
 bool AppendSavedName(char* list, int capacity, const char* name, char separator) {

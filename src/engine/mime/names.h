@@ -19,8 +19,9 @@ struct PartNaming {
 //   0x81, 0x8D, 0x8E, 0x8F, 0x90, 0x9D, 0x9E becomes '_';
 // - an empty name, or one of dots and blanks only, becomes "noname";
 // - each dot or blank at the end becomes '_';
-// - a device name (IsDeviceName) and a name equal to the mail file's (letters
-//   in any case) get a leading '_'.
+// - a device name (IsDeviceName), a name that starts with a dot (a hidden
+//   file) and a name equal to the mail file's (letters in any case) get a
+//   leading '_'.
 // Returns the length written.
 int MakePartFileName(const char* name, const PartNaming& naming, char* out, int size);
 
@@ -29,12 +30,6 @@ int MakePartFileName(const char* name, const PartNaming& naming, char* out, int 
 // LPT1-9 (also with the superscript digits 1, 2 and 3 of ISO-8859-1), blanks
 // before the dot ignored.
 bool IsDeviceName(const char* name);
-
-// `dir`, the separator unless `dir` is empty or already ends in it, and
-// `name` into `out`, which holds `max` characters and the NUL. An empty
-// directory is the current one. False, with `out` empty, when the path does
-// not fit.
-bool JoinPartPath(const char* dir, char separator, const char* name, char* out, int max);
 
 // Appends `name` to the list of saved names in `list` (`capacity` bytes, NUL
 // included), after `separator` when the list is not empty. A name that does

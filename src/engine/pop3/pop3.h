@@ -44,6 +44,11 @@ int CheckMailboxCall(const ChannelContext& c, int number);
 // step with `failCode` (-51 for the POP3 commands but UIDL, -52 for UIDL)
 // and the send's result as socket code.
 int SendPop3Command(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int nextState, int failCode);
+// As SendPop3Command for a line that carries a secret (PASS, APOP): the log
+// shows its first `shown` characters and "*****" in place of the rest. The
+// bytes sent are the same.
+int SendPop3Secret(ChannelContext& c, uint32_t now, const char* line, int shown, int32_t firstDelay, int nextState,
+                   int failCode);
 
 // The first delay after a command that servers answer only after checking a
 // password (APOP, PASS).

@@ -7,6 +7,7 @@
 #include "engine/frame/collect.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
+#include "engine/pop3/pop3.h"
 #include "net/connections.h"
 #include "net/lineio.h"
 #include "platform/platform.h"
@@ -51,18 +52,32 @@ int CollectPiece(ChannelContext& c, uint32_t now) {
   return EndCollect(c, 0);
 }
 
+// The reply has its whole MaxWait after the first delay, however short
+// MaxWait is set.
+int AfterCommandSent(ChannelContext& c, uint32_t now, int sent, int32_t firstDelay, int nextState, int failCode) {
+  if (sent < 0) return FailStep(c, sent, failCode);
+  SetTimers(c, now, firstDelay, firstDelay + gSettings.MaxWait);
+  c.link.NextState = nextState;
+  return kStepDone;
+}
+
 }  // namespace
 
 int SendPop3Command(ChannelContext& c, uint32_t now, const char* line, int32_t firstDelay, int nextState,
                     int failCode) {
   DiscardUnread(c);
-  int rc = WexlSendLine(ChannelSlot(c), line);
-  if (rc < 0) return FailStep(c, rc, failCode);
-  // The reply has its whole MaxWait after the first delay, however short
-  // MaxWait is set.
-  SetTimers(c, now, firstDelay, firstDelay + gSettings.MaxWait);
-  c.link.NextState = nextState;
-  return kStepDone;
+  return AfterCommandSent(c, now, WexlSendLine(ChannelSlot(c), line), firstDelay, nextState, failCode);
+}
+
+int SendPop3Secret(ChannelContext& c, uint32_t now, const char* line, int shown, int32_t firstDelay, int nextState,
+                   int failCode) {
+  // The line and its CR LF go as one masked send.
+  char whole[sizeof c.link.CommandBuffer + 2];
+  const int length = BoundedCopy(whole, line, static_cast<int>(sizeof whole) - 3);
+  memcpy(whole + length, "\r\n", 3);
+  DiscardUnread(c);
+  const int sent = WexlSendMasked(ChannelSlot(c), whole, length + 2, shown);
+  return AfterCommandSent(c, now, sent, firstDelay, nextState, failCode);
 }
 
 // The next piece has MaxWait from the end of this one's read, which may

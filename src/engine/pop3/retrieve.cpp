@@ -7,23 +7,22 @@
 #include "api/blocks.h"
 #include "api/log.h"
 #include "codec/count.h"
+#include "codec/paths.h"
 #include "codec/strings.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
 #include "engine/mime/channel.h"
-#include "engine/pop3/mail_path.h"
 #include "api/decoder_state.h"
 #include "engine/pop3/pop3.h"
 #include "engine/pop3/text.h"
 #include "files/file_out.h"
+#include "kov32.h"
 #include "net/connections.h"
 #include "net/lineio.h"
 #include "platform/platform.h"
 
 namespace {
 
-// The result of a download whose mail file does not take a line.
-constexpr int kMailWriteFailed = -1;
 // Width of the file name and directory fields.
 constexpr int kPathField = 128;
 // The largest mail-lines buffer: its block (two bytes more) stays within
@@ -77,7 +76,7 @@ int RawLineStep(ChannelContext& c, uint32_t now, int) {
   if (int rc = TakePiece(c, now, p)) return rc;
   c.diag.TextBytesIn = SaturatingAdd(c.diag.TextBytesIn, p.length);
   int written = WriteOutFile(c, OutFile::kMail, p.text, p.length);
-  if (written < 0) return FailStep(c, 0, kMailWriteFailed);
+  if (written < 0) return FailStep(c, 0, kCannotWriteFile);
   c.diag.TextBytesOut = SaturatingAdd(c.diag.TextBytesOut, written);
   if (Refused(p)) return FailStep(c, 0, kPop3Error);
   return AfterMessagePiece(c, p);
@@ -95,7 +94,7 @@ int MessageLineStep(ChannelContext& c, uint32_t now, int) {
   }
   if (p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, p);
   Unstuff(p);
-  if (int rc = FilterMessageLine(c, p.text, p.length)) return FailStep(c, 0, rc);
+  if (FilterMessageLine(c, p.text, p.length) < 0) return FailStep(c, 0, kCannotWriteFile);
   AwaitNextPiece(c);
   return kStepDone;
 }
@@ -124,7 +123,7 @@ int TopLineStep(ChannelContext& c, uint32_t now, int) {
 int MessageEndStep(ChannelContext& c, uint32_t, int) {
   WexlDrain(ChannelSlot(c));
   LogText(c, "[CLOSE]\r\n");
-  if (FinishMessageFiles(c) < 0) return FailStep(c, 0, kMailWriteFailed);
+  if (FinishMessageFiles(c) < 0) return FailStep(c, 0, kCannotWriteFile);
   c.link.NextState = Done;
   return kStepDone;
 }
@@ -145,7 +144,7 @@ char* MailLinesBuffer(int channel, int size) {
 // Whether the call's texts fit their fields and the mail file's path.
 bool PathsFit(ChannelContext& c, const char* name, const char* dir, const char* attachDir) {
   return StringLength(name) <= kPathField && StringLength(dir) <= kPathField && StringLength(attachDir) <= kPathField &&
-         JoinMailPath(dir, name, platform::PathSeparator(), c.pop.MailFilePath, kPathField + 1) >= 0;
+         JoinPath(dir, name, platform::PathSeparator(), c.pop.MailFilePath, kPathField + 1) >= 0;
 }
 
 }  // namespace

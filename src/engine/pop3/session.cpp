@@ -10,11 +10,12 @@
 #include "engine/frame/collect.h"
 #include "engine/frame/digests.h"
 #include "engine/frame/operation.h"
-#include "engine/pop3/pop3.h"
-#include "engine/pop3/text.h"
 #include "engine/frame/readers.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
+#include "engine/pop3/pop3.h"
+#include "engine/pop3/text.h"
+#include "kov32.h"
 #include "net/connections.h"
 
 namespace {
@@ -47,12 +48,15 @@ int GreetingStep(ChannelContext& c, uint32_t now, int) {
   return kStepDone;
 }
 
-// APOP user digest: the MD5 of the whole time stamp and the password.
+// APOP user digest: the MD5 of the whole time stamp and the password. The
+// log shows "APOP user *****": with the time stamp of the logged greeting,
+// the digest would let anyone who reads the log try passwords offline.
 int ApopStep(ChannelContext& c, uint32_t now, int) {
   if (c.login.AuthText[0] == '\0') return FailStep(c, 0, kApopTimestampMissing);
   ApopDigest(c);
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "APOP %s", c.login.AuthText);
-  return SendPop3Command(c, now, c.link.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
+  const int shown = 5 + StringLength(c.login.UserName) + 1;  // "APOP ", the user name and a blank
+  return SendPop3Secret(c, now, c.link.CommandBuffer, shown, LoginReplyDelay(), Pop3LoginReply, kReadError);
 }
 
 int UserStep(ChannelContext& c, uint32_t now, int) {
@@ -67,9 +71,11 @@ int UserReplyStep(ChannelContext& c, uint32_t now, int) {
   return kStepDone;
 }
 
+// The log shows "PASS *****".
 int PassStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "PASS %s", c.login.Pop3Password);
-  return SendPop3Command(c, now, c.link.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
+  const int shown = 5;  // "PASS "
+  return SendPop3Secret(c, now, c.link.CommandBuffer, shown, LoginReplyDelay(), Pop3LoginReply, kReadError);
 }
 
 int LoginReplyStep(ChannelContext& c, uint32_t, int) {

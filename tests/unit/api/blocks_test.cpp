@@ -17,7 +17,7 @@ class Blocks : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(kovAttach(4), 1);
     logPath = dir.File("chan.log");
-    Channel(2).diag.LogHandle = platform::FileCreate(logPath.c_str());
+    Channel(2).diag.LogHandle = platform::FileCreate(logPath.c_str(), platform::LinkRule::kFollow);
     ASSERT_GE(Channel(2).diag.LogHandle, 2);
   }
   void TearDown() override {

@@ -115,8 +115,8 @@ TEST_F(Library, ReleaseWritesItsLineLastAndFreesAllBlocks) {
   ASSERT_EQ(kovAttach(3), 1);
   const std::string path1 = dir.File("one.log");
   const std::string path2 = dir.File("two.log");
-  Channel(1).diag.LogHandle = platform::FileCreate(path1.c_str());
-  Channel(2).diag.LogHandle = platform::FileCreate(path2.c_str());
+  Channel(1).diag.LogHandle = platform::FileCreate(path1.c_str(), platform::LinkRule::kFollow);
+  Channel(2).diag.LogHandle = platform::FileCreate(path2.c_str(), platform::LinkRule::kFollow);
   ASSERT_GE(Channel(1).diag.LogHandle, 2);
   ASSERT_GE(Channel(2).diag.LogHandle, 2);
   platform::FileWrite(Channel(1).diag.LogHandle, "first\r\n", 7);

@@ -116,38 +116,4 @@ TEST(Strings, FindNoCaseLongNeedleAtTheEnd) {
   EXPECT_EQ(FoundAt(text.c_str(), (needle + 'b').c_str()), -1);
 }
 
-// Base names under each rule: attachment entries (a break in the first
-// place stays part of the name; '/' as the platform says), part names taken
-// from a header ('\\' and ':' only) and the mail file's name (every break).
-TEST(Strings, BaseNameStartTable) {
-  const unsigned slash = kBreakAtSlash, all = kBreakAtSlash | kBreakAtStart;
-  const struct {
-    const char* path;
-    unsigned rule;
-    const char* base;
-  } cases[] = {
-      {"C:\\mail\\pic.jpg", 0, "pic.jpg"},
-      {"C:pic.jpg", 0, "pic.jpg"},
-      {"pic.jpg", 0, "pic.jpg"},
-      {"\\pic.jpg", 0, "\\pic.jpg"},  // a break in the first place does not count
-      {":x", 0, ":x"},
-      {"dir\\", 0, ""},
-      {"", 0, ""},
-      {"a/b\\c", 0, "c"},
-      {"dir/pic.jpg", 0, "dir/pic.jpg"},
-      {"dir/pic.jpg", slash, "pic.jpg"},
-      {"/pic.jpg", slash, "/pic.jpg"},
-      {"/pic.jpg", all, "pic.jpg"},
-      {"\\x", all, "x"},
-      {"dir\\mail.txt", all, "mail.txt"},
-      {"a:b/c", all, "c"},
-  };
-  for (const auto& t : cases) {
-    const int length = static_cast<int>(strlen(t.path));
-    EXPECT_STREQ(t.path + BaseNameStart(t.path, length, t.rule), t.base) << t.path << " rule " << t.rule;
-  }
-  EXPECT_EQ(BaseNameStart("C:\\dir\\x.txt", 6, 0), 3);  // only the first `length` bytes count
-  EXPECT_EQ(BaseNameStart(nullptr, 4, all), 0);
-}
-
 }  // namespace

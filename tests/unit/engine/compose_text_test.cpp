@@ -158,7 +158,7 @@ class ComposeFile : public ComposeText {
  protected:
   int Open(const std::string& bytes) {
     const std::string path = dir_.File("text.txt");
-    int h = platform::FileCreate(path.c_str());
+    int h = platform::FileCreate(path.c_str(), platform::LinkRule::kFollow);
     EXPECT_EQ(platform::FileWrite(h, bytes.data(), static_cast<uint32_t>(bytes.size())),
               static_cast<int>(bytes.size()));
     platform::FileClose(h);

@@ -133,8 +133,7 @@ TEST_P(Hostile, ReleaseClosesWhatIsStillOpen) {
   ASSERT_EQ(kovAttach(4), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, Hostile, ::testing::Values(DriveMode::kAutomatic, DriveMode::kManual),
-                         DriveModeName);
+INSTANTIATE_TEST_SUITE_P(Modes, Hostile, ::testing::Values(DriveMode::kAutomatic, DriveMode::kManual), DriveModeName);
 
 using Careless = AttachedLibrary;
 
@@ -151,8 +150,8 @@ TEST_F(Careless, EndingAnOperationClosesItsFiles) {
   for (const Case& t : cases) {
     SCOPED_TRACE(t.how);
     ChannelContext& c = Channel(1);
-    c.files.FileHandle = platform::FileCreate(dir.File("part").c_str());
-    c.files.MailFileHandle = platform::FileCreate(dir.File("mail").c_str());
+    c.files.FileHandle = platform::FileCreate(dir.File("part").c_str(), platform::LinkRule::kFollow);
+    c.files.MailFileHandle = platform::FileCreate(dir.File("mail").c_str(), platform::LinkRule::kFollow);
     ASSERT_GE(c.files.FileHandle, 2);
     ASSERT_GE(c.files.MailFileHandle, 2);
     t.end(c);

@@ -1,6 +1,6 @@
 // The decoder on a channel with real files: only complete parts are noted,
-// listed and counted, failed writes fail the download, and nothing carries
-// over from one message to the next.
+// listed, counted and kept, failed writes fail the download, and nothing
+// carries over from one message to the next.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -35,7 +35,7 @@ class MimeChannel : public ::testing::Test {
     BoundedCopy(c_->decoder.AttachDir, dir_.Path().c_str(), 128);
     BoundedCopy(c_->pop.MailFileName, "mail.txt", 128);
     c_->decoder.SaveUnnamedParts = 1;
-    c_->diag.LogHandle = platform::FileCreate(dir_.File("log.txt").c_str());
+    c_->diag.LogHandle = platform::FileCreate(dir_.File("log.txt").c_str(), platform::LinkRule::kFollow);
   }
   void TearDown() override {
     CloseOutFile(*c_, OutFile::kMail);
@@ -72,7 +72,7 @@ TEST_F(MimeChannel, OnlyCompletePartsCountAndNothingCarriesOver) {
   EXPECT_EQ(CloseAttachment(*c_, false), 0);
   EXPECT_STREQ(c_->decoder.SavedAttachList, "first.bin");
   EXPECT_EQ(c_->decoder.AttachmentsSaved, 1);
-  EXPECT_EQ(ReadFile(dir_.File("cut.bin")), "cut");  // a partial file may stay
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("cut.bin")));  // an unfinished part is removed
   EXPECT_EQ(Mail("one.txt"),
             Crlf("Subject: s\nMIME-Version: 1.0\n\n[Attachment saved to \"" + dir_.File("first.bin") + "\"]\n"));
 
@@ -83,8 +83,22 @@ TEST_F(MimeChannel, OnlyCompletePartsCountAndNothingCarriesOver) {
   EXPECT_EQ(c_->decoder.AttachmentsSaved, 1);
   EXPECT_EQ(c_->decoder.AttachmentCounter, 2);
   EXPECT_EQ(ReadFile(dir_.File("noname")), "second");
-  EXPECT_EQ(ReadFile(dir_.File("cut.bin")), "cut");
+  EXPECT_EQ(ReadFile(dir_.File("first.bin")), "first");
   EXPECT_EQ(c_->diag.AttachBytesIn, 10 + 6 + 10);  // the lines decoded; the download resets it
+}
+
+// A later name header of the same part replaces the file the earlier one
+// began: that file is not left behind, empty.
+TEST_F(MimeChannel, ALaterNameLeavesNoEarlierFile) {
+  Start("one.txt");
+  ASSERT_EQ(Feed(kHeader + "--b\nContent-Type: application/octet-stream; name=\"early.bin\"\n"
+                           "Content-Disposition: attachment; filename=\"late.bin\"\n"
+                           "Content-Transfer-Encoding: base64\n\nbGF0ZQ==\n--b--\n"),
+            0);
+  EXPECT_EQ(CloseAttachment(*c_, true), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("early.bin")));
+  EXPECT_EQ(ReadFile(dir_.File("late.bin")), "late");
+  EXPECT_STREQ(c_->decoder.SavedAttachList, "late.bin");
 }
 
 TEST_F(MimeChannel, FailedWritesFailTheDownload) {

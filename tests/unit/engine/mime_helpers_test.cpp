@@ -90,7 +90,12 @@ TEST(MimeNames, NamesCannotEscapeOrCollide) {
       {"", "noname"},
       {" . ", "noname"},
       {"a. ", "a__"},
-      {"../../etc/x", ".._.._etc_x"},
+      {"../../etc/x", "_.._.._etc_x"},  // as a decoded word gives it: no break left
+      {".bashrc", "_.bashrc"},          // a hidden file never replaces the user's
+      {".ssh\\authorized_keys", "_.ssh_authorized_keys"},
+      {"...x", "_...x"},
+      {". x", "_. x"},
+      {"x.", "x_"},
       {"CON.txt", "_CON.txt"},
       {"nul", "_nul"},
       {"Lpt9", "_Lpt9"},
@@ -107,21 +112,13 @@ TEST(MimeNames, NamesCannotEscapeOrCollide) {
   EXPECT_EQ(Name("a.txt", {7, true, 2, "m"}), "7.att");
   EXPECT_EQ(Name("a.txt", {0, true, 2, "m"}), "3-a.txt");
   EXPECT_EQ(Name("mail.txt", {0, false, 0, "dir\\mail.txt"}), "_mail.txt");
+  EXPECT_EQ(Name(".m", {0, false, 0, "dir/.m"}), "_.m");
+  EXPECT_EQ(Name(".x", {0, true, 2, "m"}), "3-.x");  // numbered names start with a digit
   EXPECT_EQ(Name(std::string(200, 'n').c_str()), std::string(159, 'n'));
   EXPECT_EQ(Name("x", {0, false, 0, "/x"}), "_x");
 }
 
-TEST(MimeNames, PathsAndTheSavedList) {
-  char path[129];
-  EXPECT_TRUE(JoinPartPath("", '/', "x", path, 128));
-  EXPECT_STREQ(path, "x");
-  EXPECT_TRUE(JoinPartPath("d/", '/', "x", path, 128));
-  EXPECT_STREQ(path, "d/x");
-  EXPECT_TRUE(JoinPartPath("d", '\\', "x", path, 128));
-  EXPECT_STREQ(path, "d\\x");
-  EXPECT_TRUE(JoinPartPath(std::string(126, 'd').c_str(), '/', "x", path, 128));
-  EXPECT_FALSE(JoinPartPath(std::string(127, 'd').c_str(), '/', "x", path, 128));
-  EXPECT_STREQ(path, "");
+TEST(MimeNames, TheSavedList) {
   char list[8] = "";
   EXPECT_TRUE(AppendSavedName(list, sizeof list, "abc", ','));
   EXPECT_TRUE(AppendSavedName(list, sizeof list, "de", ';'));

@@ -1,10 +1,9 @@
 // The pure POP3 text readings: reply numbers, the APOP time stamp, the lines
-// that end a response, and the mail file's path.
+// that end a response.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "engine/pop3/mail_path.h"
 #include "engine/pop3/text.h"
 
 namespace {
@@ -72,35 +71,6 @@ TEST(Pop3Text, LinesThatEndAResponse) {
     EXPECT_EQ(EndsMessage(c.line, length), c.message) << c.line;
     EXPECT_EQ(EndsList(c.line, length), c.list) << c.line;
   }
-}
-
-TEST(MailPath, JoinsOnlyWhatFitsWhole) {
-  const std::string dir120(120, 'd');
-  struct Case {
-    std::string dir;
-    std::string name;
-    char separator;
-    std::string path;  // empty: does not fit
-  } cases[] = {
-      {"/tmp/mail", "m.eml", '/', "/tmp/mail/m.eml"},
-      {"/tmp/mail/", "m.eml", '/', "/tmp/mail/m.eml"},
-      {"C:\\mail", "m.eml", '\\', "C:\\mail\\m.eml"},
-      {"C:\\mail\\", "m.eml", '\\', "C:\\mail\\m.eml"},
-      {"", "m.eml", '\\', "\\m.eml"},  // the root of the current drive
-      {"/tmp/mail/", "", '/', "/tmp/mail/"},
-      {dir120, "1234567", '/', dir120 + "/1234567"},  // 128 characters
-      {dir120, "12345678", '/', ""},
-      {dir120 + "/", "12345678", '/', ""},
-  };
-  for (const Case& c : cases) {
-    char out[129] = "junk";
-    const int n = JoinMailPath(c.dir.c_str(), c.name.c_str(), c.separator, out, sizeof out);
-    EXPECT_EQ(n, c.path.empty() ? -1 : static_cast<int>(c.path.size())) << c.dir << " + " << c.name;
-    EXPECT_EQ(std::string(out), c.path);
-  }
-  char small[4] = "abc";
-  EXPECT_EQ(JoinMailPath(nullptr, "x", '/', small, sizeof small), -1);
-  EXPECT_EQ(small[0], '\0');
 }
 
 }  // namespace

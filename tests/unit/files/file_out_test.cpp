@@ -4,12 +4,15 @@
 // file would.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/frame/step_io.h"
 #include "files/file_out.h"
+#include "codec/strings.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 
@@ -54,7 +57,8 @@ TEST(FileOut, WritesArriveWholeAndInOrder) {
   }
 }
 
-// Every way a download ends puts what was written on disk.
+// Every way a download ends puts what was written of the mail file on disk;
+// a part still being written did not complete and is removed.
 TEST(FileOut, PendingBytesReachTheFileWhereverTheDownloadEnds) {
   struct Case {
     const char* what;
@@ -76,12 +80,69 @@ TEST(FileOut, PendingBytesReachTheFileWhereverTheDownloadEnds) {
     EXPECT_EQ(ReadFile(dir.File("mail")), "mail text\r\n") << t.what;
     EXPECT_EQ(ch.c.files.MailFileHandle > 0, t.stillOpen) << t.what;
     CloseChannelFiles(ch.c);
-    EXPECT_EQ(ReadFile(dir.File("part")), "part") << t.what;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("part"))) << t.what;
     EXPECT_EQ(ch.c.files.MailFileHandle, 0);
     EXPECT_EQ(ch.c.files.FileHandle, 0);
     EXPECT_EQ(ch.c.files.MailFileBuffer.Block, 0u);
     EXPECT_EQ(ch.c.files.HandleBuffer.Block, 0u);
   }
+}
+
+// A part file stays only when it is finished: closed with everything
+// written. Discarded, or its last bytes refused, it is removed; a file read
+// for sending is only closed; a file put in the part's place stays.
+TEST(FileOut, OnlyAFinishedPartStays) {
+  struct Case {
+    const char* what;
+    void (*end)(ChannelContext& c, const std::string& path);
+    const char* left;  // the file's content afterwards; null: no file
+  } cases[] = {
+      {"closed", [](ChannelContext& c, const std::string&) { EXPECT_EQ(CloseOutFile(c, OutFile::kPart), 0); }, "part"},
+      {"discarded", [](ChannelContext& c, const std::string&) { DiscardPartFile(c); }, nullptr},
+#ifndef _WIN32  // Windows opens no second handle on a file being written, nor removes it
+      {"last bytes refused",
+       [](ChannelContext& c, const std::string&) {
+         // Another descriptor on the same file, read-only: the flush fails.
+         int reader = platform::FileOpenRead(c.decoder.AttachPath);
+         ASSERT_GE(reader, 2);
+         std::swap(c.files.FileHandle, reader);
+         EXPECT_EQ(CloseOutFile(c, OutFile::kPart), -1);
+         platform::FileClose(reader);
+       },
+       nullptr},
+      {"replaced meanwhile",
+       [](ChannelContext& c, const std::string& path) {
+         std::filesystem::remove(path);
+         std::ofstream(path) << "other";
+         DiscardPartFile(c);
+       },
+       "other"},
+#endif
+  };
+  for (const Case& t : cases) {
+    TempDir dir;
+    Channel ch;
+    const std::string path = dir.File("part");
+    ASSERT_TRUE(CreateOutFile(ch.c, OutFile::kPart, path.c_str()));
+    EXPECT_STREQ(ch.c.decoder.AttachPath, path.c_str());
+    EXPECT_EQ(WriteOutFile(ch.c, OutFile::kPart, "part", 4), 4);
+    t.end(ch.c, path);
+    EXPECT_EQ(ch.c.files.FileHandle, 0) << t.what;
+    EXPECT_EQ(std::filesystem::exists(path), t.left != nullptr) << t.what;
+    if (t.left != nullptr) {
+      EXPECT_EQ(ReadFile(path), t.left) << t.what;
+    }
+  }
+  // A file being read for sending.
+  TempDir dir;
+  Channel ch;
+  std::ofstream(dir.File("in")) << "input";
+  ch.c.files.FileHandle = platform::FileOpenRead(dir.File("in").c_str());
+  HoldFileBuffer(ch.c.files.HandleBuffer, false);
+  BoundedCopy(ch.c.decoder.AttachPath, dir.File("in").c_str(), 128);
+  DiscardPartFile(ch.c);
+  EXPECT_EQ(ch.c.files.FileHandle, 0);
+  EXPECT_EQ(ReadFile(dir.File("in")), "input");
 }
 
 // The file's handle goes away under the buffer: the bytes that wait cannot be
@@ -132,7 +193,7 @@ TEST(FileBuffer, ReadsAsTheFileWould) {
   for (int chunk : {57, 2048, kFileBufferSize, kFileBufferSize + 3}) {
     TempDir dir;
     {
-      int h = platform::FileCreate(dir.File("in").c_str());
+      int h = platform::FileCreate(dir.File("in").c_str(), platform::LinkRule::kFollow);
       ASSERT_EQ(platform::FileWrite(h, content.data(), static_cast<uint32_t>(content.size())),
                 static_cast<int>(content.size()));
       platform::FileClose(h);

@@ -53,7 +53,8 @@ long long ElapsedMs(Call call) {
 // gives what was written.
 class TraceFile {
  public:
-  explicit TraceFile(int slot) : slot_(slot), handle_(platform::FileCreate(dir_.File("trace.log").c_str())) {
+  explicit TraceFile(int slot)
+      : slot_(slot), handle_(platform::FileCreate(dir_.File("trace.log").c_str(), platform::LinkRule::kFollow)) {
     EXPECT_GE(handle_, 2);
     WexlSetOption(slot_, kOptionTrace, handle_);
   }
