@@ -44,6 +44,14 @@ int StepUntil(int channel, const std::function<bool()>& until) {
   }
 }
 
+// A server that greets, takes HELO, MAIL, RCPT and DATA, and then reads
+// nothing more.
+void StopReadingAfterData(LoopbackServer& server) {
+  server.Send("220 hi\r\n").ReadLine().Send("250 ok\r\n");
+  for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n"}) server.ReadLine().Send(reply);
+  server.Pause(10000);
+}
+
 int StartSmtp(int channel, LoopbackServer& server) {
   server.Start();
   kovIntegerParam(channel, KOV_SMTP_PORT, server.Port());
@@ -86,12 +94,9 @@ TEST_F(Stepping, WaitInfoNamesWhatTheOperationWaitsFor) {
 TEST_F(Stepping, WaitInfoAsksForRoomWhenThePeerDoesNotRead) {
   gSettings.MinWait = 1;
   gSettings.MaxWait = gSettings.SendWait = 3000;
-  const std::string big(8 << 20, 'x');
-  WriteFile(dir.File("big.bin"), big);
+  WriteFile(dir.File("big.bin"), std::string(8 << 20, 'x'));
   LoopbackServer server;
-  server.Send("220 hi\r\n").ReadLine().Send("250 ok\r\n");
-  for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n"}) server.ReadLine().Send(reply);
-  server.Pause(10000);  // reads nothing more
+  StopReadingAfterData(server);
   ASSERT_EQ(StartSmtp(0, server), 0);
   std::vector<int> states;
   ASSERT_EQ(DriveByHand(0, states), 0);
@@ -140,12 +145,9 @@ TEST_F(Stepping, ALateReplyCostsFewCallsAndNoBlockedCall) {
 TEST_F(Stepping, AFailedConnectionClosesAtOnce) {
   gSettings.MinWait = 1;
   gSettings.MaxWait = gSettings.SendWait = 500;
-  const std::string big(16 << 20, 'x');
-  WriteFile(dir.File("big.bin"), big);
+  WriteFile(dir.File("big.bin"), std::string(16 << 20, 'x'));
   LoopbackServer server;
-  server.Send("220 hi\r\n").ReadLine().Send("250 ok\r\n");
-  for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n"}) server.ReadLine().Send(reply);
-  server.Pause(10000);
+  StopReadingAfterData(server);
   server.Start();
   kovIntegerParam(0, KOV_SMTP_PORT, server.Port());
   ASSERT_EQ(kovSmtpConnect(0, "127.0.0.1", "<a@b.c>", nullptr), 0);
