@@ -66,6 +66,9 @@ bool SetProcessInteger(int index, int v) {
     case KOV_NAME_SEP:
       s.NameSep = static_cast<char>(v);
       return true;
+    case KOV_PACING:
+      s.Pacing = v != 0 ? 1 : 0;
+      return true;
     default:
       return false;
   }

@@ -102,18 +102,18 @@ int ReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLim
   if (WexlWaitReadable(slot, firstLimitMs) != 1) return 0;
   int held = WexlGetLine(slot, buffer, capacity);
   if (held <= 0 || held == capacity - 1 || buffer[held - 1] == '\n') return held;
-  // The line goes on: the clock of its overall limit runs from here.
-  const uint32_t start = platform::TickCount();
+  // The line goes on: the clock of its overall limit (if any) runs from here.
+  const uint32_t start = totalLimitMs > 0 ? platform::CoarseTickCount() : 0;
   const uint32_t total = static_cast<uint32_t>(totalLimitMs);
   while (held < capacity - 1 && buffer[held - 1] != '\n') {
     int wait = nextLimitMs > 0 ? nextLimitMs : 0;
     if (totalLimitMs > 0) {
-      const uint32_t elapsed = platform::TickCount() - start;
+      const uint32_t elapsed = platform::CoarseTickCount() - start;
       if (elapsed >= total) return kWexlLineTooSlow;
       if (static_cast<uint32_t>(wait) > total - elapsed) wait = static_cast<int>(total - elapsed);
     }
     if (WexlWaitReadable(slot, wait) != 1) {
-      if (totalLimitMs > 0 && platform::TickCount() - start >= total) return kWexlLineTooSlow;
+      if (totalLimitMs > 0 && platform::CoarseTickCount() - start >= total) return kWexlLineTooSlow;
       break;
     }
     // A piece that does not come (closed, failed) ends the line with what is

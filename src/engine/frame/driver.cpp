@@ -148,12 +148,11 @@ const char* StateName(int state) {
   }
 }
 
-int DriverStep(ChannelContext& c, bool fromLoop) {
+int DriverStep(ChannelContext& c, bool fromLoop, uint32_t now) {
   c.link.CommandBuffer[0] = '\0';
   // A reply still arriving keeps what came of it; its reader judges its limits.
   if (!c.link.ReplyPending) c.link.ReplyBuffer[0] = '\0';
   c.link.WaitFor = kWaitNothing;
-  const uint32_t now = platform::TickCount();
   const uint32_t elapsed = now - c.link.TimerStart;
   if (elapsed < c.link.NotBefore) return CallAgain(fromLoop);
   if (c.link.Deadline != 0 && elapsed > c.link.Deadline && !c.link.ReplyPending) return FailStep(c, 0, kTimedOut);

@@ -19,11 +19,13 @@ struct OperationRules {
   bool clearTimersManual;  // also clear the timers when the application drives (AutoCall 0)
 };
 
-// One step of the channel's operation: kovDriver's work. `fromLoop` tells
-// that the automatic loop calls, which waits in the system between steps and
-// lets the output of one line after another gather; otherwise the step
-// returns to the application with its output handed over.
-int DriverStep(ChannelContext& c, bool fromLoop);
+// One step of the channel's operation: kovDriver's work, at `now` (the
+// clock read once by the caller: once per kovDriver call, once per turn of
+// the automatic loop). `fromLoop` tells that the automatic loop calls, which
+// waits in the system between steps and lets the output of one line after
+// another gather; otherwise the step returns to the application with its
+// output handed to the system where a wait follows.
+int DriverStep(ChannelContext& c, bool fromLoop, uint32_t now);
 
 // What the channel's operation waits for after a step said so, for the
 // automatic loop and for an application's event loop: the socket's slot (or

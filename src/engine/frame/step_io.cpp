@@ -26,7 +26,8 @@ void CloseSocket(ChannelContext& c, bool orderly) {
   if (orderly) {
     // Whatever the peer has not taken within the channel's time limit is dropped.
     const int32_t seconds = (gSettings.MaxWait + 999) / 1000;
-    WexlCloseWithin(ChannelSlot(c), static_cast<uint16_t>(seconds < 1 ? 1 : seconds > 500 ? 500 : seconds));
+    const uint16_t linger = static_cast<uint16_t>(seconds < 1 ? 1 : seconds > 500 ? 500 : seconds);
+    WexlCloseWithin(ChannelSlot(c), linger, gSettings.Pacing != 0);
   } else {
     WexlCloseNow(ChannelSlot(c));
   }
@@ -80,7 +81,8 @@ int FailReply(ChannelContext& c, int readerResult) {
 
 void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit) {
   c.link.TimerStart = now;
-  c.link.NotBefore = firstDelay > 0 ? static_cast<uint32_t>(firstDelay) : 0;
+  // Without pacing no step waits for its time: only the limit stays.
+  c.link.NotBefore = firstDelay > 0 && gSettings.Pacing != 0 ? static_cast<uint32_t>(firstDelay) : 0;
   c.link.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
 }
 

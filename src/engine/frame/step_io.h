@@ -20,7 +20,7 @@ inline int ChannelSlot(const ChannelContext& c) { return c.link.HoldsSlot ? stat
 void CloseChannelSocket(ChannelContext& c);
 // The same after the server answered QUIT: the close may linger for output
 // still on its way, but no longer than the channel's time limit, and pauses
-// as every orderly close does.
+// as every orderly close does (unless pacing is off).
 void CloseChannelAfterQuit(ChannelContext& c);
 // Closes the attachment and mail files an operation may still hold open,
 // writing out what their buffers still hold first.
@@ -42,8 +42,9 @@ int FailStep(ChannelContext& c, int sockCode, int kovCode);
 int FailReply(ChannelContext& c, int readerResult);
 
 // Starts the step timers at `now`: the next step runs no sooner than
-// `firstDelay` ms and fails after `limit` ms (at least 1; both measured as
-// elapsed time, so the tick counter may wrap).
+// `firstDelay` ms (with pacing on; with KOV_PACING 0 at once) and fails after
+// `limit` ms (at least 1; both measured as elapsed time, so the tick counter
+// may wrap).
 void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit);
 
 // The first delay after a command that servers take a moment longer to

@@ -50,8 +50,9 @@ int SendPop3Command(ChannelContext& c, uint32_t now, const char* line, int32_t f
 inline int32_t LoginReplyDelay() { return gSettings.MinWait + 200; }
 
 // The steps that read a response line themselves, after its last piece:
-// the next piece is due within MaxWait.
-void AwaitNextPiece(ChannelContext& c);
+// the next piece is due within MaxWait of `now`, the step's time (the
+// piece was taken in the step, without waiting).
+void AwaitNextPiece(ChannelContext& c, uint32_t now);
 
 // Adds `n` bytes to a counter, which stops at INT32_MAX.
 inline void AddCount(int32_t& counter, int n) { counter = n > INT32_MAX - counter ? INT32_MAX : counter + n; }

@@ -9,7 +9,6 @@
 #include "engine/frame/step_table.h"
 #include "net/connections.h"
 #include "net/lineio.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -64,9 +63,7 @@ int SendPop3Command(ChannelContext& c, uint32_t now, const char* line, int32_t f
   return kStepDone;
 }
 
-// The next piece has MaxWait from the end of this one's read, which may
-// itself have taken a while: a piece dribbled in one byte at a time.
-void AwaitNextPiece(ChannelContext& c) { SetTimers(c, platform::TickCount(), 0, gSettings.MaxWait); }
+void AwaitNextPiece(ChannelContext& c, uint32_t now) { SetTimers(c, now, 0, gSettings.MaxWait); }
 
 void BeginResponse(ChannelContext& c) {
   c.pop.PieceMidLine = 0;
