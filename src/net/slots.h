@@ -54,6 +54,10 @@ struct SocketSlot {
   unsigned char RingData[kRingSize];
   int32_t RingHead;
   int32_t RingTail;
+  // Bytes the ring holds in place, without a copy: AheadData[AheadHead..
+  // AheadHead + RingLent), ahead of everything else in the read-ahead
+  // buffer. Only an otherwise empty ring lends; at most 255 bytes.
+  int32_t RingLent;
   // Received bytes the ring had no room for: AheadData[AheadHead..AheadTail).
   unsigned char AheadData[kReadAheadSize];
   int32_t AheadHead;
