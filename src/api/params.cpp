@@ -128,9 +128,9 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
 
 // Closes the channel's log and opens a new one; the socket trace follows.
 int OpenLog(ChannelContext& c, const char* path) {
-  if (c.diag.LogHandle != 0) platform::FileClose(c.diag.LogHandle);
+  ReplaceLog(c, 0);
   int handle = platform::FileCreate(path);
-  c.diag.LogHandle = handle > 0 ? handle : 0;
+  ReplaceLog(c, handle);
   AttachTrace(c);
   return handle > 0 ? handle : -1;
 }
@@ -191,7 +191,7 @@ int SaveMailLines(const ChannelContext& c, const char* path) {
   return written < 0 ? 0 : written;
 }
 
-int LogUserText(const ChannelContext& c, const char* text) {
+int LogUserText(ChannelContext& c, const char* text) {
   if (c.diag.LogHandle == 0) return 0;
   LogText(c, text);
   LogText(c, "\r\n");

@@ -58,11 +58,22 @@ WaitPlan PlanWait(const ChannelContext& c, uint32_t now) {
   return plan;
 }
 
+int DriverCall(ChannelContext& c) {
+  HoldLog(c);
+  const int rc = DriverStep(c, false, platform::TickCount());
+  FlushLog(c);
+  return rc;
+}
+
 int DriveToCompletion(ChannelContext& c) {
+  HoldLog(c);
   for (;;) {
     const uint32_t now = platform::TickCount();
     int rc = DriverStep(c, true, now);
-    if (rc <= 0) return rc;
+    if (rc <= 0) {
+      FlushLog(c);
+      return rc;
+    }
     WaitBeforeNextStep(c, now);
   }
 }

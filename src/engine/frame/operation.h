@@ -27,6 +27,10 @@ struct OperationRules {
 // output handed to the system where a wait follows.
 int DriverStep(ChannelContext& c, bool fromLoop, uint32_t now);
 
+// kovDriver's call: one step at the time it starts, its log records
+// written out before it returns.
+int DriverCall(ChannelContext& c);
+
 // What the channel's operation waits for after a step said so, for the
 // automatic loop and for an application's event loop: the socket's slot (or
 // -1: none to wait on), whether to wait until it is readable or writable, and
@@ -44,8 +48,9 @@ WaitPlan PlanWait(const ChannelContext& c, uint32_t now);
 // most (0: call kovDriver now, -1: no limit).
 void DescribeWait(const ChannelContext& c, int& socket, int& events, int& timeoutMs);
 
-// Runs the steps until the operation ends (automatic driving); the result is
-// the last step's result (0 or negative).
+// Runs the steps until the operation ends (automatic driving), the log
+// records gathered and written out at the end; the result is the last
+// step's result (0 or negative).
 int DriveToCompletion(ChannelContext& c);
 
 // Whether the export may start: kind and entry line in the rules' order. 0,

@@ -46,12 +46,16 @@ void CloseChannelFiles(ChannelContext& c) {
   CloseOutFile(c, OutFile::kMail);
 }
 
-void AttachTrace(const ChannelContext& c) {
-  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, c.diag.LogHandle);
+void AttachTrace(ChannelContext& c) {
+  if (!c.link.HoldsSlot) return;
+  WexlSetOption(ChannelSlot(c), kOptionTrace, c.diag.LogHandle);
+  WexlSetTraceWriter(ChannelSlot(c), c.diag.LogHandle != 0 ? WriteLog : nullptr, &c);
 }
 
 void DetachTrace(const ChannelContext& c) {
-  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
+  if (!c.link.HoldsSlot) return;
+  WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
+  WexlSetTraceWriter(ChannelSlot(c), nullptr, nullptr);
 }
 
 int FailStep(ChannelContext& c, int sockCode, int kovCode) {

@@ -29,7 +29,7 @@ void CloseChannelFiles(ChannelContext& c);
 // The socket trace follows the channel: the channel's log is the trace file of
 // the socket slot its connection occupies, and of no other slot. AttachTrace
 // hands the channel's current log (or none) to that slot, DetachTrace takes it off.
-void AttachTrace(const ChannelContext& c);
+void AttachTrace(ChannelContext& c);
 void DetachTrace(const ChannelContext& c);
 
 // Logs the failure and its texts; for a negative kovCode also ends the
