@@ -105,11 +105,66 @@ int NextLineChar(ChannelContext& c, LineBuild& b, int& keep) {
   }
 }
 
+// The bytes from MsgBufPos that NextByte would hand out one by one without
+// refilling the buffer: the line builders take them as one run, with the
+// same result and the same reads. None while a look-ahead character waits.
+int ReadyRun(const ChannelContext& c, int limit) {
+  if (c.smtp.PushbackChar != 0) return 0;
+  const int n = c.smtp.MsgBufEnd - c.smtp.MsgBufPos - (c.smtp.MsgBufEof ? 0 : limit);
+  return n > 0 ? n : 0;
+}
+
+const unsigned char* RunStart(const ChannelContext& c) {
+  return reinterpret_cast<const unsigned char*>(c.smtp.MsgBuffer) + c.smtp.MsgBufPos;
+}
+
+// The first `taken` bytes of the run are used.
+void TakeRun(ChannelContext& c, LineBuild& b, int taken) {
+  c.smtp.MsgBufPos += taken;
+  b.consumed += taken;
+}
+
+// The run reached a NUL byte after `taken` bytes: the text ends there, as
+// NextByte ends it. 0: the line has ended.
+int EndAtNul(ChannelContext& c, LineBuild& b, int taken) {
+  b.consumed += taken;
+  c.smtp.MsgBufEof = 1;
+  c.smtp.MsgBufPos = c.smtp.MsgBufEnd;
+  b.atEnd = true;
+  return 0;
+}
+
+// Plain text over a run: 1 when the run is used up with the line going on,
+// 0 when the line ended.
+int PlainRun(ChannelContext& c, LineBuild& b, int n, int limit) {
+  const unsigned char* p = RunStart(c);
+  for (int i = 0; i < n; ++i) {
+    const unsigned char ch = p[i];
+    if (ch == '\r') continue;
+    if (ch == 0) return EndAtNul(c, b, i);
+    if (ch == '\n') {
+      TakeRun(c, b, i + 1);
+      return 0;
+    }
+    b.line[b.count++] = PlainChar(ch);
+    if ((b.count >= gSettings.WrapColumn && ch == ' ') || b.count >= limit) {
+      TakeRun(c, b, i + 1);
+      return 0;
+    }
+  }
+  TakeRun(c, b, n);
+  return 1;
+}
+
 // Plain text: a line ends after a space from WrapColumn on, or at LineLimit.
 int BuildPlain(ChannelContext& c, LineBuild& b) {
   const int limit = ClampedLineLimit();
   int keep = -1;
   for (;;) {
+    if (const int n = ReadyRun(c, limit)) {
+      if (PlainRun(c, b, n, limit) == 0) return 0;
+      continue;
+    }
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
     b.line[b.count++] = PlainChar(ch);
@@ -117,56 +172,138 @@ int BuildPlain(ChannelContext& c, LineBuild& b) {
   }
 }
 
+// Where an HTML line may end: after its last blank or tab so far (the line's
+// length then and the source position after it, -1 before any).
+struct BlankMark {
+  int end;
+  int pos;
+};
+
+// Appends an HTML character, or ends the full line: 1 when appended, 0 when
+// the line ended at its last blank (the text after it read again) or, without
+// one, before `ch` (which waits in PushbackChar). `pos` is the source
+// position after `ch`.
+int PutHtmlChar(ChannelContext& c, LineBuild& b, BlankMark& mark, int ch, int pos) {
+  const int max = b.line[0] == '.' ? kMaxLineOctets - 1 : kMaxLineOctets;
+  if (b.count >= max) {
+    if (mark.pos >= 0) {
+      b.count = mark.end;
+      c.smtp.MsgBufPos = mark.pos;
+    } else {
+      c.smtp.PushbackChar = static_cast<char>(ch);
+    }
+    return 0;
+  }
+  const char out = PlainChar(ch);
+  b.line[b.count++] = out;
+  if (out == ' ' || out == '\t') mark = BlankMark{b.count, pos};
+  return 1;
+}
+
+// HTML over a run: 1 when the run is used up with the line going on, 0 when
+// the line ended.
+int HtmlRun(ChannelContext& c, LineBuild& b, BlankMark& mark, int n) {
+  const unsigned char* p = RunStart(c);
+  const int at = c.smtp.MsgBufPos;
+  for (int i = 0; i < n; ++i) {
+    const unsigned char ch = p[i];
+    if (ch == '\r') continue;
+    if (ch == 0) return EndAtNul(c, b, i);
+    if (ch == '\n') {
+      TakeRun(c, b, i + 1);
+      return 0;
+    }
+    if (PutHtmlChar(c, b, mark, ch, at + i + 1) == 0) {
+      b.consumed += i + 1;
+      // Ended at its blank, PutHtmlChar moved back to the mark; else `ch` waits.
+      if (mark.pos < 0) c.smtp.MsgBufPos = at + i + 1;
+      return 0;
+    }
+  }
+  TakeRun(c, b, n);
+  return 1;
+}
+
 // HTML: lines are kept whole up to 998 octets (dot-stuffing included); a
 // longer one ends after its last blank or tab, whose source position is
 // remembered so that the text after it is read again for the next line;
 // without one it ends at the limit and the character waits in PushbackChar.
 int BuildHtml(ChannelContext& c, LineBuild& b) {
-  int mark = -1;
-  int blankEnd = 0;
+  const int limit = ClampedLineLimit();
+  BlankMark mark{0, -1};
   for (;;) {
-    const int ch = NextLineChar(c, b, mark);
+    if (const int n = ReadyRun(c, limit)) {
+      if (HtmlRun(c, b, mark, n) == 0) return 0;
+      continue;
+    }
+    const int ch = NextLineChar(c, b, mark.pos);
     if (ch <= 0) return ch;
-    const int max = b.line[0] == '.' ? kMaxLineOctets - 1 : kMaxLineOctets;
-    if (b.count >= max) {
-      if (mark >= 0) {
-        b.count = blankEnd;
-        c.smtp.MsgBufPos = mark;
-      } else {
-        c.smtp.PushbackChar = static_cast<char>(ch);
-      }
-      return 0;
-    }
-    const char out = PlainChar(ch);
-    b.line[b.count++] = out;
-    if (out == ' ' || out == '\t') {
-      blankEnd = b.count;
-      mark = c.smtp.MsgBufPos;
-    }
+    if (PutHtmlChar(c, b, mark, ch, c.smtp.MsgBufPos) == 0) return 0;
   }
 }
 
-// Quoted-printable: '=' and every byte outside 32..126 as "=XX"; a soft
-// break ends a line at LineLimit, or one before it unless a '.' follows, so
-// that no line starts with a period the break put there.
-int BuildQuoted(ChannelContext& c, LineBuild& b) {
+// '=' and every byte outside 32..126 as "=XX".
+void PutQuoted(LineBuild& b, unsigned ch) {
   static const char kHex[] = "0123456789ABCDEF";
+  if (ch >= 32 && ch <= 126 && ch != '=') {
+    b.line[b.count++] = static_cast<char>(ch);
+    return;
+  }
+  b.line[b.count++] = '=';
+  b.line[b.count++] = kHex[ch >> 4];
+  b.line[b.count++] = kHex[ch & 15];
+}
+
+// Whether a soft break ends the line before the character `next`.
+bool SoftBreak(const LineBuild& b, int limit, int next) {
+  return b.count >= limit || (b.count == limit - 1 && next != '.');
+}
+
+// Quoted-printable over a run, each character's follower looked at where it
+// lies: 1 when the run is used up (but its last byte) with the line going
+// on, 0 when the line ended.
+int QuotedRun(ChannelContext& c, LineBuild& b, int n, int limit) {
+  const unsigned char* p = RunStart(c);
+  int i = 0;
+  while (i + 1 < n) {
+    const unsigned char ch = p[i];
+    if (ch == 0) return EndAtNul(c, b, i);
+    ++i;
+    if (ch == '\r') continue;
+    if (ch == '\n') {
+      TakeRun(c, b, i);
+      return 0;
+    }
+    PutQuoted(b, ch);
+    if (SoftBreak(b, limit, p[i])) {
+      b.line[b.count++] = '=';
+      TakeRun(c, b, i);
+      return 0;
+    }
+  }
+  TakeRun(c, b, i);
+  return 1;
+}
+
+// Quoted-printable: a soft break ends a line at LineLimit, or one before it
+// unless a '.' follows, so that no line starts with a period the break put
+// there.
+int BuildQuoted(ChannelContext& c, LineBuild& b) {
   const int limit = ClampedLineLimit();
   int keep = -1;
   for (;;) {
+    const int n = ReadyRun(c, limit);
+    if (n >= 2) {
+      if (QuotedRun(c, b, n, limit) == 0) return 0;
+      continue;
+    }
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
-    if (ch >= 32 && ch <= 126 && ch != '=') {
-      b.line[b.count++] = static_cast<char>(ch);
-    } else {
-      b.line[b.count++] = '=';
-      b.line[b.count++] = kHex[ch >> 4];
-      b.line[b.count++] = kHex[ch & 15];
-    }
+    PutQuoted(b, static_cast<unsigned>(ch));
     const int next = NextByte(c, keep);
     if (next < 0) return next;
     c.smtp.PushbackChar = static_cast<char>(next);
-    if (b.count >= limit || (b.count == limit - 1 && next != '.')) {
+    if (SoftBreak(b, limit, next)) {
       b.line[b.count++] = '=';
       return 0;
     }
