@@ -1,9 +1,10 @@
 // The library's side of the send and download benchmarks (bench/send_bench.py,
 // bench/pop3_bench.py): one client run through the public API against a
 // loopback server, timed around the call that moves the data. Prints one
-// line of figures: "bytes B seconds S cpu C syscalls N result R", where CPU
-// is user + system time of this process during the call and N the system
-// calls the platform layer made for sockets and sleeps.
+// line of figures: "bytes B seconds S cpu C syscalls N clocks K result R",
+// where CPU is user + system time of this process during the call, N the
+// system calls the platform layer made for sockets, sleeps and files, and K
+// its clock reads. Runs with KOV_PACING 0 (no fixed pauses).
 //
 //   kov_client send PORT FILE          kovSendEmail, FILE as the attachment
 //   kov_client small PORT COUNT SIZE   COUNT messages of SIZE text bytes, one connection
@@ -17,7 +18,6 @@
 #include <string>
 
 #include "kov32.h"
-#include "net/connections.h"
 #include "platform/syscall_count.h"
 
 #ifndef KOV_COUNT_SYSCALLS
@@ -37,11 +37,13 @@ struct Figures {
   std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
   double cpu = CpuSeconds();
   uint64_t calls = platform::SyscallCount();
+  uint64_t clocks = platform::ClockReadCount();
 
   void Print(long long bytes, int result) const {
     std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - wall;
-    printf("bytes %lld seconds %.6f cpu %.6f syscalls %llu result %d\n", bytes, seconds.count(), CpuSeconds() - cpu,
-           static_cast<unsigned long long>(platform::SyscallCount() - calls), result);
+    printf("bytes %lld seconds %.6f cpu %.6f syscalls %llu clocks %llu result %d\n", bytes, seconds.count(),
+           CpuSeconds() - cpu, static_cast<unsigned long long>(platform::SyscallCount() - calls),
+           static_cast<unsigned long long>(platform::ClockReadCount() - clocks), result);
   }
 };
 
@@ -105,7 +107,7 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (kovAttach(1) != 1) return 1;
   kovIntegerParam(0, KOV_DELAY, 0);
-  WexlSetClosePause(0);
+  kovIntegerParam(0, KOV_PACING, 0);
   int rc = -1;
   if (mode == "send" && argc == 4) {
     rc = Send(atoi(argv[2]), argv[3]);

@@ -108,6 +108,12 @@
 /* channel, low byte: nonzero sends attachments inline as text instead of
  * base64; default 0 */
 #define KOV_TEXT_ATTACH 60
+/* process, flag (beyond the classic set): 0 drops every fixed pause (the
+ * KOV_DELAY pauses after commands and between message lines, the longer
+ * pauses before the greeting, EHLO/HELO, AUTH and login replies are read,
+ * and the pause after a closed connection); time limits keep their meaning.
+ * Default 1: the pauses as always */
+#define KOV_PACING 100
 
 /* String parameters (kovStringParam). Texts are copied, cut to their limit;
  * the result is the number of characters stored unless said otherwise. */

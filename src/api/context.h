@@ -176,6 +176,11 @@ struct Diagnostics {
   int32_t AttachBytesIn;
   int32_t TextBytesOut;
   int32_t AttachBytesOut;
+  // While the library works inside a call (LogHeld 1), log records gather in
+  // LogBuffer (held while the log is open) and reach the file before the
+  // call returns.
+  FileBuffer LogBuffer;
+  uint8_t LogHeld;
 };
 
 struct ChannelContext {

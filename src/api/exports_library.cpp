@@ -67,7 +67,7 @@ extern "C" KOV_API int KOV_CALL kovDebug(int channel, int selector, char* buffer
 
 extern "C" KOV_API int KOV_CALL kovDriver(int channel) {
   if (int rc = CheckChannel(channel)) return rc;
-  return DriverStep(Channel(channel), false);
+  return DriverCall(Channel(channel));
 }
 
 extern "C" KOV_API int KOV_CALL kovWaitInfo(int channel, int* socket, int* events, int* timeoutMs) {

@@ -30,9 +30,8 @@ void ReleaseChannel(ChannelContext& c, int n) {
   if (c.link.HoldsSlot) CloseChannelSocket(c);
   if (c.diag.LogHandle != 0) {
     LogFormat(c, "*** Releasing channel %d ***\r\n", n);
-    platform::FileClose(c.diag.LogHandle);
     DetachTrace(c);
-    c.diag.LogHandle = 0;
+    ReplaceLog(c, 0);
   }
   FreeMemory(n, 1, kSlotsPerChannel - 1);
 }

@@ -66,6 +66,9 @@ bool SetProcessInteger(int index, int v) {
     case KOV_NAME_SEP:
       s.NameSep = static_cast<char>(v);
       return true;
+    case KOV_PACING:
+      s.Pacing = v != 0 ? 1 : 0;
+      return true;
     default:
       return false;
   }
@@ -125,11 +128,11 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
 
 // Closes the channel's log and opens a new one; the socket trace follows.
 int OpenLog(ChannelContext& c, const char* path) {
-  if (c.diag.LogHandle != 0) platform::FileClose(c.diag.LogHandle);
+  ReplaceLog(c, 0);
   // Anything but a regular file is refused: a FIFO nobody reads would hold
   // every later log line, and with it the channel.
   int handle = platform::FileCreate(path, platform::LinkRule::kFollow);
-  c.diag.LogHandle = handle > 0 ? handle : 0;
+  ReplaceLog(c, handle > 0 ? handle : 0);
   AttachTrace(c);
   return handle > 0 ? handle : -1;
 }
@@ -190,7 +193,7 @@ int SaveMailLines(const ChannelContext& c, const char* path) {
   return written == static_cast<int>(length) && closed == 0 ? written : kCannotWriteFile;
 }
 
-int LogUserText(const ChannelContext& c, const char* text) {
+int LogUserText(ChannelContext& c, const char* text) {
   if (c.diag.LogHandle == 0) return 0;
   LogText(c, text);
   LogText(c, "\r\n");

@@ -77,13 +77,13 @@ int CloseSlot(SocketSlot& s, uint16_t lingerSeconds, uint32_t pauseMs) {
 
 }  // namespace
 
-int WexlClose(int slot) { return WexlCloseWithin(slot, kLingerTime); }
+int WexlClose(int slot) { return WexlCloseWithin(slot, kLingerTime, true); }
 
-int WexlCloseWithin(int slot, uint16_t lingerSeconds) {
+int WexlCloseWithin(int slot, uint16_t lingerSeconds, bool pause) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
   if (!HasSocket(*s)) return kWexlOk;
-  return CloseSlot(*s, lingerSeconds > 0 ? lingerSeconds : 1, closePauseMs);
+  return CloseSlot(*s, lingerSeconds > 0 ? lingerSeconds : 1, pause ? closePauseMs : 0);
 }
 
 int WexlCloseNow(int slot) {

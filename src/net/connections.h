@@ -50,8 +50,8 @@ int WexlConnect(int slot, const char* server, uint16_t port);
 // same).
 int WexlClose(int slot);
 // As WexlClose, with the close lingering at most `lingerSeconds` (at least 1)
-// for output the peer has not taken yet.
-int WexlCloseWithin(int slot, uint16_t lingerSeconds);
+// for output the peer has not taken yet, and the pause only when `pause`.
+int WexlCloseWithin(int slot, uint16_t lingerSeconds, bool pause);
 // Closes the slot's socket without lingering and without a pause, and frees
 // the slot: the close returns at once and the system delivers what is still
 // on its way in the background (or gives up on a peer that does not read).

@@ -18,6 +18,14 @@ int Fail(SocketSlot& s) {
   return s.SendError;
 }
 
+// PushOutput, telling whether anything still waits: the failure, 1000 when
+// nothing does, 0 when bytes still wait.
+int PushRest(SocketSlot& s) {
+  int rc = PushOutput(s);
+  if (rc < 0) return rc;
+  return OutputCount(s) == 0 ? kWexlOk : 0;
+}
+
 }  // namespace
 
 void ClearOutput(SocketSlot& s) {
@@ -44,19 +52,18 @@ int PushOutput(SocketSlot& s) {
 }
 
 int FlushOutput(SocketSlot& s, uint32_t limitMs) {
-  const uint32_t start = platform::TickCount();
+  int rc = PushRest(s);
+  if (rc != 0 || limitMs == 0) return rc;
+  // Only a flush that has to wait reads the clock.
+  const uint32_t start = platform::CoarseTickCount();
   for (;;) {
-    int rc = PushOutput(s);
-    if (rc < 0) return rc;
-    if (OutputCount(s) == 0) return kWexlOk;
-    const uint32_t elapsed = platform::TickCount() - start;
+    const uint32_t elapsed = platform::CoarseTickCount() - start;
     if (elapsed >= limitMs) return 0;
-    if (!platform::SocketReady(s.Socket, platform::kWritable, limitMs - elapsed)) {
-      // Out of time, or a socket that cannot become writable: a last try.
-      rc = PushOutput(s);
-      if (rc < 0) return rc;
-      return OutputCount(s) == 0 ? kWexlOk : 0;
-    }
+    // Out of time, or a socket that cannot become writable: the push after
+    // the wait is the last try.
+    const bool ready = platform::SocketReady(s.Socket, platform::kWritable, limitMs - elapsed);
+    rc = PushRest(s);
+    if (rc != 0 || !ready) return rc;
   }
 }
 

@@ -38,19 +38,31 @@ int ReceiveAhead(SocketSlot& s, int slot) {
   return n;
 }
 
+// What a peek of `length` bytes (at least 1) finds in the ring, the ring
+// refilled first when it is empty: the bytes it may copy (at most
+// `length`), 0, or -1 for a connection that is closed or unusable.
+int LoadRing(SocketSlot& s, int slot, int length) {
+  PushOutput(s);  // a failure stays in SendError: the socket is then unusable
+  if (length > kMostPerReceive) length = kMostPerReceive;
+  if (RingCount(s) == 0) {
+    if (s.AheadHead == s.AheadTail && ReceiveAhead(s, slot) < 0) return kWexlLost;
+    FillRingFromAhead(s, length);  // as a receive of `length` bytes would
+  }
+  const int n = RingCount(s);
+  return n < length ? n : length;
+}
+
 }  // namespace
 
 int WexlPeek(int slot, char* buffer, int length) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
-  PushOutput(*s);  // a failure stays in SendError: the socket is then unusable
-  if (buffer == nullptr || length < 1) return 0;
-  if (length > kMostPerReceive) length = kMostPerReceive;
-  if (RingCount(*s) == 0) {
-    if (s->AheadHead == s->AheadTail && ReceiveAhead(*s, slot) < 0) return kWexlLost;
-    FillRingFromAhead(*s, length);  // as a receive of `length` bytes would
+  if (buffer == nullptr || length < 1) {
+    PushOutput(*s);
+    return 0;
   }
-  return RingPeek(slot, buffer, length);
+  const int n = LoadRing(*s, slot, length);
+  return n <= 0 ? n : RingPeek(slot, buffer, n);
 }
 
 int WexlTake(int slot, char* buffer, int length) {
@@ -77,52 +89,94 @@ int WexlTake(int slot, char* buffer, int length) {
   return n + got;
 }
 
+namespace {
+
+// Takes from the ring what it holds of the current line, up to and including
+// the first LF (whatever bytes come before it, a NUL included, so that the
+// next line is never glued to this one), at most `most` bytes: one copy, from
+// where the bytes lie. The bytes taken, untraced and not terminated.
+int TakeLinePiece(SocketSlot& s, int slot, char* buffer, int most) {
+  int span = 0;
+  const char* head = RingSpan(s, &span);
+  if (span < most) {
+    // A ring of its own that wraps: the line is looked for in a copy.
+    most = RingPeek(slot, buffer, most);
+    head = buffer;
+  }
+  const void* lf = memchr(head, '\n', static_cast<size_t>(most));
+  const int want = lf == nullptr ? most : static_cast<int>(static_cast<const char*>(lf) - head) + 1;
+  if (head != buffer) memcpy(buffer, head, static_cast<size_t>(want));
+  return RingSkip(s, want);
+}
+
+// WexlGetLine without its trace record: what a peek of capacity - 1 bytes
+// shows, up to its first LF.
+int GetLinePiece(SocketSlot& s, int slot, char* buffer, int capacity) {
+  if (capacity < 2) {
+    PushOutput(s);
+    return 0;
+  }
+  const int n = LoadRing(s, slot, capacity - 1);
+  return n <= 0 ? n : TakeLinePiece(s, slot, buffer, n);
+}
+
+}  // namespace
+
 int WexlGetLine(int slot, char* buffer, int capacity) {
-  if (WexlSlot(slot) == nullptr) return kWexlBadSlot;
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
   if (buffer == nullptr || capacity < 1) return kWexlBadLength;
-  int peeked = WexlPeek(slot, buffer, capacity - 1);
-  if (peeked <= 0) return peeked;
-  // The line ends at the first LF, whatever bytes come before it (a NUL
-  // included), so that the next line is never glued to this one.
-  const void* lf = memchr(buffer, '\n', static_cast<size_t>(peeked));
-  int want = lf == nullptr ? peeked : static_cast<int>(static_cast<const char*>(lf) - buffer) + 1;
-  int taken = WexlTake(slot, buffer, want);
+  const int taken = GetLinePiece(*s, slot, buffer, capacity);
   if (taken <= 0) return taken;
+  TraceRecord(*s, "R: ", buffer, taken);
   buffer[taken] = '\0';
   return taken;
 }
 
 namespace {
 
-// WexlReadLine, and with a `totalLimitMs` above 0 also the overall limit of
-// WexlReadLineWithin, measured from the moment the first piece was taken.
-int ReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs, int totalLimitMs) {
-  if (WexlSlot(slot) == nullptr) return kWexlBadSlot;
-  if (buffer == nullptr || capacity < 1) return kWexlBadLength;
-  if (WexlWaitReadable(slot, firstLimitMs) != 1) return 0;
-  int held = WexlGetLine(slot, buffer, capacity);
-  if (held <= 0 || held == capacity - 1 || buffer[held - 1] == '\n') return held;
-  // The line goes on: the clock of its overall limit runs from here.
-  const uint32_t start = platform::TickCount();
+// Adds the pieces that follow the first `held` bytes of a line until its LF
+// or a full buffer, each within nextLimitMs, all within totalLimitMs (above
+// 0) of now: `held` grows; the result is `held` or -1011.
+int GatherLine(SocketSlot& s, int slot, char* buffer, int capacity, int& held, int nextLimitMs, int totalLimitMs) {
+  if (held == capacity - 1 || buffer[held - 1] == '\n') return held;
+  // The line goes on: the clock of its overall limit (if any) runs from here.
+  const uint32_t start = totalLimitMs > 0 ? platform::CoarseTickCount() : 0;
   const uint32_t total = static_cast<uint32_t>(totalLimitMs);
   while (held < capacity - 1 && buffer[held - 1] != '\n') {
     int wait = nextLimitMs > 0 ? nextLimitMs : 0;
     if (totalLimitMs > 0) {
-      const uint32_t elapsed = platform::TickCount() - start;
+      const uint32_t elapsed = platform::CoarseTickCount() - start;
       if (elapsed >= total) return kWexlLineTooSlow;
       if (static_cast<uint32_t>(wait) > total - elapsed) wait = static_cast<int>(total - elapsed);
     }
     if (WexlWaitReadable(slot, wait) != 1) {
-      if (totalLimitMs > 0 && platform::TickCount() - start >= total) return kWexlLineTooSlow;
+      if (totalLimitMs > 0 && platform::CoarseTickCount() - start >= total) return kWexlLineTooSlow;
       break;
     }
     // A piece that does not come (closed, failed) ends the line with what is
     // held; the next read reports the closed connection.
-    int piece = WexlGetLine(slot, buffer + held, capacity - held);
+    int piece = GetLinePiece(s, slot, buffer + held, capacity - held);
     if (piece <= 0) break;
     held += piece;
   }
   return held;
+}
+
+// WexlReadLine, and with a `totalLimitMs` above 0 also the overall limit of
+// WexlReadLineWithin, measured from the moment the first piece was taken.
+// The line is traced as one record, however many ring loads it took.
+int ReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs, int totalLimitMs) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  if (buffer == nullptr || capacity < 1) return kWexlBadLength;
+  if (WexlWaitReadable(slot, firstLimitMs) != 1) return 0;
+  int held = GetLinePiece(*s, slot, buffer, capacity);
+  if (held <= 0) return held;
+  const int result = GatherLine(*s, slot, buffer, capacity, held, nextLimitMs, totalLimitMs);
+  TraceRecord(*s, "R: ", buffer, held);
+  buffer[held] = '\0';
+  return result;
 }
 
 }  // namespace

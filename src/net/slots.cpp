@@ -32,6 +32,8 @@ int WexlStartup(int requestedSlots, int sleepInterval) {
     s.HostName[0] = '\0';
     // No log of an earlier attach may receive the trace of a new connection.
     s.TraceHandle = 0;
+    s.TraceTo = nullptr;
+    s.TraceOwner = nullptr;
     s.SendWaitLimit = 0;
     s.OpenFlag = 0;
   }
@@ -73,6 +75,14 @@ void WexlStoreSocket(SocketSlot& s, int32_t socket) {
   platform::LockEnter(slotLock);
   s.Socket = socket;
   platform::LockLeave(slotLock);
+}
+
+int WexlSetTraceWriter(int slot, TraceWriter writer, void* owner) {
+  SocketSlot* s = WexlSlot(slot);
+  if (s == nullptr) return kWexlBadSlot;
+  s->TraceTo = writer;
+  s->TraceOwner = writer != nullptr ? owner : nullptr;
+  return kWexlOk;
 }
 
 int WexlSetOption(int slot, int option, int value) {

@@ -39,6 +39,10 @@ enum WexlOption { kOptionTrace = 1001, kOptionSendWait = 1002 };
 constexpr int kSocketFree = 0;
 constexpr int kSocketClaimed = 1;
 
+// A writer of the trace's owner (the channel's buffered log), which the
+// records go through instead of straight to TraceHandle.
+using TraceWriter = void (*)(void* owner, const char* bytes, int length);
+
 struct PeerAddressRecord {
   uint16_t Family;
   uint16_t Port;     // network byte order
@@ -54,6 +58,10 @@ struct SocketSlot {
   unsigned char RingData[kRingSize];
   int32_t RingHead;
   int32_t RingTail;
+  // Bytes the ring holds in place, without a copy: AheadData[AheadHead..
+  // AheadHead + RingLent), ahead of everything else in the read-ahead
+  // buffer. Only an otherwise empty ring lends; at most 255 bytes.
+  int32_t RingLent;
   // Received bytes the ring had no room for: AheadData[AheadHead..AheadTail).
   unsigned char AheadData[kReadAheadSize];
   int32_t AheadHead;
@@ -71,6 +79,8 @@ struct SocketSlot {
   // or read on this connection can look successful.
   int32_t SendError;
   int32_t TraceHandle;  // 0 = no trace
+  TraceWriter TraceTo;  // null: records go straight to TraceHandle
+  void* TraceOwner;
   int32_t SleepInterval;
   char HostName[128];
   uint32_t RemoteIP;  // host byte order
@@ -82,6 +92,10 @@ struct SocketSlot {
 int WexlStartup(int requestedSlots, int sleepInterval);
 void WexlShutdown();
 int WexlSetOption(int slot, int option, int value);
+// Sends the slot's trace records through `writer` with `owner` (null: to
+// TraceHandle directly); records are written only while TraceHandle is set.
+// 1000 or -1003.
+int WexlSetTraceWriter(int slot, TraceWriter writer, void* owner);
 int WexlIsOpen(int slot);
 int WexlResetBuffer(int slot);
 int WexlDescription(char* buffer, int size);

@@ -11,6 +11,10 @@ constexpr int kOneWriteRecord = 1024;
 
 void TraceText(const SocketSlot& s, const char* text, int length) {
   if (s.TraceHandle == 0 || length < 1) return;
+  if (s.TraceTo != nullptr) {
+    s.TraceTo(s.TraceOwner, text, length);
+    return;
+  }
   platform::FileWrite(s.TraceHandle, text, static_cast<uint32_t>(length));
 }
 

@@ -15,9 +15,13 @@ uint32_t Limit(int limitMs) { return limitMs > 0 ? static_cast<uint32_t>(limitMs
 // Hands the waiting output over within limitMs; the part of the limit left.
 uint32_t FlushFirst(SocketSlot& s, uint32_t limitMs) {
   if (OutputCount(s) == 0) return limitMs;
-  const uint32_t start = platform::TickCount();
+  if (limitMs == 0) {
+    FlushOutput(s, 0);  // a failure stays in SendError
+    return 0;
+  }
+  const uint32_t start = platform::CoarseTickCount();
   FlushOutput(s, limitMs);  // a failure stays in SendError
-  const uint32_t spent = platform::TickCount() - start;
+  const uint32_t spent = platform::CoarseTickCount() - start;
   return spent < limitMs ? limitMs - spent : 0;
 }
 

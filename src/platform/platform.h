@@ -14,8 +14,12 @@ namespace platform {
 
 // Milliseconds since an arbitrary start, wrapping at 2^32. Compare unsigned.
 uint32_t TickCount();
-// Adds `bias` (wrapping) to every later TickCount(), so that tests can place
-// the counter just before its wrap; 0 at start, process-wide.
+// The same counter read from a cheaper, coarser clock (a few ms of
+// resolution): for the socket layer's waits, which need no finer time.
+uint32_t CoarseTickCount();
+// Adds `bias` (wrapping) to every later TickCount() and CoarseTickCount(), so
+// that tests can place the counter just before its wrap; 0 at start,
+// process-wide.
 void SetTickBias(uint32_t bias);
 // Sleep for the given milliseconds; 0 yields the processor.
 void SleepMs(uint32_t ms);

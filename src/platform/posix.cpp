@@ -30,12 +30,17 @@ int KeepAboveOne(int fd) {
 
 static std::atomic<uint32_t> tickBias{0};
 
-uint32_t TickCount() {
+static uint32_t ReadClock(clockid_t clock) {
+  KOV_COUNT_CLOCK_READ();
   timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
+  clock_gettime(clock, &ts);
   uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(ms) + tickBias.load(std::memory_order_relaxed);
 }
+
+uint32_t TickCount() { return ReadClock(CLOCK_MONOTONIC); }
+
+uint32_t CoarseTickCount() { return ReadClock(CLOCK_MONOTONIC_COARSE); }
 
 void SetTickBias(uint32_t bias) { tickBias.store(bias, std::memory_order_relaxed); }
 
@@ -86,6 +91,7 @@ int FileCreate(const char* path, LinkRule links) {
 }
 
 int FileRead(int handle, void* buffer, uint32_t count) {
+  KOV_COUNT_SYSCALL();
   ssize_t n;
   do {
     n = read(handle, buffer, count);
@@ -97,6 +103,7 @@ int FileWrite(int handle, const void* buffer, uint32_t count) {
   const char* p = static_cast<const char*>(buffer);
   uint32_t done = 0;
   while (done < count) {
+    KOV_COUNT_SYSCALL();
     ssize_t n = write(handle, p + done, count - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return -1;

@@ -13,7 +13,12 @@ namespace platform {
 
 static std::atomic<uint32_t> tickBias{0};
 
-uint32_t TickCount() { return GetTickCount() + tickBias.load(std::memory_order_relaxed); }
+uint32_t TickCount() {
+  KOV_COUNT_CLOCK_READ();
+  return GetTickCount() + tickBias.load(std::memory_order_relaxed);
+}
+// GetTickCount is the coarse clock already.
+uint32_t CoarseTickCount() { return TickCount(); }
 void SetTickBias(uint32_t bias) { tickBias.store(bias, std::memory_order_relaxed); }
 
 void SleepMs(uint32_t ms) {

@@ -118,6 +118,7 @@ LoopbackServer& LoopbackServer::SendRepeated(const std::string& bytes, size_t ti
   return Add(Kind::kSend, bytes, times, 0);
 }
 LoopbackServer& LoopbackServer::ReadLine() { return Add(Kind::kReadLine, "", 0, 0); }
+LoopbackServer& LoopbackServer::ReadUntil(const std::string& line) { return Add(Kind::kReadUntil, line, 0, 0); }
 LoopbackServer& LoopbackServer::ReadBytes(size_t count) { return Add(Kind::kReadBytes, "", count, 0); }
 LoopbackServer& LoopbackServer::Swallow(size_t count) { return Add(Kind::kSwallow, "", count, 0); }
 LoopbackServer& LoopbackServer::Pause(int ms) { return Add(Kind::kPause, "", 0, ms); }
@@ -180,6 +181,18 @@ bool LoopbackServer::Run(const Step& step) {
           if (lf != std::string::npos) {
             scanned_ = lf + 1;
             return true;
+          }
+        }
+        if (!ReceiveMore(true)) return false;
+      }
+    case Kind::kReadUntil:
+      for (const std::string wanted = step.bytes + "\r\n";;) {
+        {
+          std::lock_guard<std::mutex> hold(mutex_);
+          for (size_t lf; (lf = received_.find('\n', scanned_)) != std::string::npos;) {
+            const bool match = received_.compare(scanned_, lf + 1 - scanned_, wanted) == 0;
+            scanned_ = lf + 1;
+            if (match) return true;
           }
         }
         if (!ReceiveMore(true)) return false;

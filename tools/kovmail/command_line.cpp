@@ -39,6 +39,7 @@ void AddConnectionOptions(CLI::App& command, ConnectionOptions& options, const c
   command.add_option("--timeout", options.timeoutSeconds, "Seconds to wait for a connect or a reply")
       ->check(CLI::Range(1, 86400));
   command.add_flag("-q,--quiet", options.quiet, "No progress line");
+  command.add_flag("--pace", options.pace, "Keep the library's fixed pauses after commands and closes");
   command.footer("The password comes from the environment variable KOVMAIL_PASSWORD, or is asked for without echo.");
 }
 

@@ -25,6 +25,7 @@ struct ConnectionOptions {
   std::string logFile;
   int timeoutSeconds = 0;  // 0: the library's limits
   bool quiet = false;
+  bool pace = false;  // keep the library's fixed pauses (off: KOV_PACING 0)
 };
 
 struct SendOptions {

@@ -73,12 +73,13 @@ int OutputReady(const ChannelContext& c, const StateStep& row) {
   return rc < 0 ? rc : rc == kWexlOk ? 1 : 0;
 }
 
-// Whether what the step sent goes to the system before kovDriver returns:
-// always when it returns to the application, when the operation ends or
-// waits, when a pause follows, and before a reply is awaited. Only the
-// automatic loop going straight on to the next line lets it gather.
-bool OutputMustGo(const ChannelContext& c, bool fromLoop, uint32_t now) {
-  if (!fromLoop || c.link.WaitFor != kWaitNothing || c.link.NextState == Done) return true;
+// Whether what the step sent goes to the system now: when the operation
+// ends or waits (for the peer, for room), when a pause follows, and before a
+// reply is awaited. A step followed at once by the next one lets the output
+// gather, whether the automatic loop or the application calls next: after a
+// step that made progress the caller is told to call again without waiting.
+bool OutputMustGo(const ChannelContext& c, uint32_t now) {
+  if (c.link.WaitFor != kWaitNothing || c.link.NextState == Done) return true;
   if (now - c.link.TimerStart < c.link.NotBefore) return true;
   const StateStep* next = FindStep(c.link.NextState);
   return next == nullptr || AwaitsReply(next->await);
@@ -87,8 +88,8 @@ bool OutputMustGo(const ChannelContext& c, bool fromLoop, uint32_t now) {
 // After a step: its output handed over where it must go now (a failure fails
 // the step as its send would have, -52), and the files written out when the
 // operation ends (-1 when that fails). 0, or the failure's result.
-int AfterStep(ChannelContext& c, bool fromLoop, uint32_t now) {
-  if (c.link.HoldsSlot && OutputMustGo(c, fromLoop, now)) {
+int AfterStep(ChannelContext& c, uint32_t now) {
+  if (c.link.HoldsSlot && OutputMustGo(c, now)) {
     int rc = WexlFlush(ChannelSlot(c), 0);
     if (rc < 0) return FailStep(c, rc, kWriteError);
   }
@@ -106,7 +107,7 @@ int Waiting(ChannelContext& c, WaitKind what) {
 }
 
 // Runs the row's step, with the reply it awaits read first.
-int RunRow(ChannelContext& c, const StateStep& row, uint32_t now, bool fromLoop) {
+int RunRow(ChannelContext& c, const StateStep& row, uint32_t now) {
   int reply = 0;
   if (AwaitsReply(row.await)) {
     if (!c.link.ReplyPending && WexlWaitReadable(ChannelSlot(c), 0) != 1) return Waiting(c, kWaitReadable);
@@ -118,7 +119,7 @@ int RunRow(ChannelContext& c, const StateStep& row, uint32_t now, bool fromLoop)
   if (rc < 0) return rc;
   // No free socket slot: the caller hears -7 and the state stays, so that a later call tries again.
   if (rc == kStepNotYet && c.link.WaitFor == kWaitSlot) return kInvalidSocket;
-  if (int failed = AfterStep(c, fromLoop, now)) return failed;
+  if (int failed = AfterStep(c, now)) return failed;
   const int next = EndStep(c);
   return rc == kStepNotYet ? KOV_MORE : next;
 }
@@ -149,12 +150,11 @@ const char* StateName(int state) {
   }
 }
 
-int DriverStep(ChannelContext& c, bool fromLoop) {
+int DriverStep(ChannelContext& c, bool fromLoop, uint32_t now) {
   c.link.CommandBuffer[0] = '\0';
   // A reply still arriving keeps what came of it; its reader judges its limits.
   if (!c.link.ReplyPending) c.link.ReplyBuffer[0] = '\0';
   c.link.WaitFor = kWaitNothing;
-  const uint32_t now = platform::TickCount();
   const uint32_t elapsed = now - c.link.TimerStart;
   if (elapsed < c.link.NotBefore) return CallAgain(fromLoop);
   if (c.link.Deadline != 0 && elapsed > c.link.Deadline && !c.link.ReplyPending) return FailStep(c, 0, kTimedOut);
@@ -184,5 +184,5 @@ int DriverStep(ChannelContext& c, bool fromLoop) {
     LogFormat(c, "ERROR! Unknown state %d\r\n", c.link.ThisState);
     return FailStep(c, 0, kBadStatusFlag);
   }
-  return RunRow(c, *row, now, fromLoop);
+  return RunRow(c, *row, now);
 }

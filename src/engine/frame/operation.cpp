@@ -31,8 +31,10 @@ uint32_t TimeLeft(const ChannelContext& c, uint32_t now) {
   return c.link.Deadline >= elapsed ? c.link.Deadline - elapsed + 1 : 0;
 }
 
-void WaitBeforeNextStep(const ChannelContext& c) {
-  const WaitPlan plan = PlanWait(c, platform::TickCount());
+// Waits as the step that ran at `now` asked; a step that made progress asks
+// for no wait at all.
+void WaitBeforeNextStep(const ChannelContext& c, uint32_t now) {
+  const WaitPlan plan = PlanWait(c, now);
   const uint32_t limit = plan.limitMs == kNoWaitLimit ? kUnboundedWaitSlice : plan.limitMs;
   if (plan.kind != 0) {
     WexlWaitReady(plan.slot, plan.kind, limit);
@@ -56,11 +58,23 @@ WaitPlan PlanWait(const ChannelContext& c, uint32_t now) {
   return plan;
 }
 
+int DriverCall(ChannelContext& c) {
+  HoldLog(c);
+  const int rc = DriverStep(c, false, platform::TickCount());
+  FlushLog(c);
+  return rc;
+}
+
 int DriveToCompletion(ChannelContext& c) {
+  HoldLog(c);
   for (;;) {
-    int rc = DriverStep(c, true);
-    if (rc <= 0) return rc;
-    WaitBeforeNextStep(c);
+    const uint32_t now = platform::TickCount();
+    int rc = DriverStep(c, true, now);
+    if (rc <= 0) {
+      FlushLog(c);
+      return rc;
+    }
+    WaitBeforeNextStep(c, now);
   }
 }
 

@@ -19,11 +19,17 @@ struct OperationRules {
   bool clearTimersManual;  // also clear the timers when the application drives (AutoCall 0)
 };
 
-// One step of the channel's operation: kovDriver's work. `fromLoop` tells
-// that the automatic loop calls, which waits in the system between steps and
-// lets the output of one line after another gather; otherwise the step
-// returns to the application with its output handed over.
-int DriverStep(ChannelContext& c, bool fromLoop);
+// One step of the channel's operation: kovDriver's work, at `now` (the
+// clock read once by the caller: once per kovDriver call, once per turn of
+// the automatic loop). `fromLoop` tells that the automatic loop calls, which
+// waits in the system between steps and lets the output of one line after
+// another gather; otherwise the step returns to the application with its
+// output handed to the system where a wait follows.
+int DriverStep(ChannelContext& c, bool fromLoop, uint32_t now);
+
+// kovDriver's call: one step at the time it starts, its log records
+// written out before it returns.
+int DriverCall(ChannelContext& c);
 
 // What the channel's operation waits for after a step said so, for the
 // automatic loop and for an application's event loop: the socket's slot (or
@@ -42,8 +48,9 @@ WaitPlan PlanWait(const ChannelContext& c, uint32_t now);
 // most (0: call kovDriver now, -1: no limit).
 void DescribeWait(const ChannelContext& c, int& socket, int& events, int& timeoutMs);
 
-// Runs the steps until the operation ends (automatic driving); the result is
-// the last step's result (0 or negative).
+// Runs the steps until the operation ends (automatic driving), the log
+// records gathered and written out at the end; the result is the last
+// step's result (0 or negative).
 int DriveToCompletion(ChannelContext& c);
 
 // Whether the export may start: kind and entry line in the rules' order. 0,

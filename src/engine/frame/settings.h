@@ -24,6 +24,8 @@ struct Settings {
   char AddressSep = ',';
   char AttachSep = ',';
   char NameSep = '|';
+  // 0: no fixed pause before a step (KOV_PACING); the timers' limits stay.
+  uint8_t Pacing = 1;
   char UserContentType[128 + 2] = {};
   char UserTransferEncoding[128 + 2] = {};
   char AttachContentType[128 + 2] = {};

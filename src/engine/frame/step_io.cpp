@@ -30,7 +30,8 @@ void CloseSocket(ChannelContext& c, bool orderly) {
   if (orderly) {
     // Whatever the peer has not taken within the channel's time limit is dropped.
     const int32_t seconds = (gSettings.MaxWait + 999) / 1000;
-    WexlCloseWithin(ChannelSlot(c), static_cast<uint16_t>(seconds < 1 ? 1 : seconds > 500 ? 500 : seconds));
+    const uint16_t linger = static_cast<uint16_t>(seconds < 1 ? 1 : seconds > 500 ? 500 : seconds);
+    WexlCloseWithin(ChannelSlot(c), linger, gSettings.Pacing != 0);
   } else {
     WexlCloseNow(ChannelSlot(c));
   }
@@ -50,12 +51,16 @@ void CloseChannelFiles(ChannelContext& c) {
   CloseOutFile(c, OutFile::kMail);
 }
 
-void AttachTrace(const ChannelContext& c) {
-  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, c.diag.LogHandle);
+void AttachTrace(ChannelContext& c) {
+  if (!c.link.HoldsSlot) return;
+  WexlSetOption(ChannelSlot(c), kOptionTrace, c.diag.LogHandle);
+  WexlSetTraceWriter(ChannelSlot(c), c.diag.LogHandle != 0 ? WriteLog : nullptr, &c);
 }
 
 void DetachTrace(const ChannelContext& c) {
-  if (c.link.HoldsSlot) WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
+  if (!c.link.HoldsSlot) return;
+  WexlSetOption(ChannelSlot(c), kOptionTrace, 0);
+  WexlSetTraceWriter(ChannelSlot(c), nullptr, nullptr);
 }
 
 void LogFailure(ChannelContext& c, int sockCode, int kovCode) {
@@ -88,7 +93,8 @@ int FailReply(ChannelContext& c, int readerResult) {
 
 void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit) {
   c.link.TimerStart = now;
-  c.link.NotBefore = firstDelay > 0 ? static_cast<uint32_t>(firstDelay) : 0;
+  // Without pacing no step waits for its time: only the limit stays.
+  c.link.NotBefore = firstDelay > 0 && gSettings.Pacing != 0 ? static_cast<uint32_t>(firstDelay) : 0;
   c.link.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
 }
 

@@ -20,7 +20,7 @@ inline int ChannelSlot(const ChannelContext& c) { return c.link.HoldsSlot ? stat
 void CloseChannelSocket(ChannelContext& c);
 // The same after the server answered QUIT: the close may linger for output
 // still on its way, but no longer than the channel's time limit, and pauses
-// as every orderly close does.
+// as every orderly close does (unless pacing is off).
 void CloseChannelAfterQuit(ChannelContext& c);
 // Closes the files an operation may still hold open: a part file still being
 // written is removed (it did not complete); the mail file gets what its
@@ -30,7 +30,7 @@ void CloseChannelFiles(ChannelContext& c);
 // The socket trace follows the channel: the channel's log is the trace file of
 // the socket slot its connection occupies, and of no other slot. AttachTrace
 // hands the channel's current log (or none) to that slot, DetachTrace takes it off.
-void AttachTrace(const ChannelContext& c);
+void AttachTrace(ChannelContext& c);
 void DetachTrace(const ChannelContext& c);
 
 // Logs the failure and its texts; for a negative kovCode also ends the
@@ -45,8 +45,9 @@ void LogFailure(ChannelContext& c, int sockCode, int kovCode);
 int FailReply(ChannelContext& c, int readerResult);
 
 // Starts the step timers at `now`: the next step runs no sooner than
-// `firstDelay` ms and fails after `limit` ms (at least 1; both measured as
-// elapsed time, so the tick counter may wrap).
+// `firstDelay` ms (with pacing on; with KOV_PACING 0 at once) and fails after
+// `limit` ms (at least 1; both measured as elapsed time, so the tick counter
+// may wrap).
 void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit);
 
 // The first delay after a command that servers take a moment longer to

@@ -77,7 +77,7 @@ int UidlLineStep(ChannelContext& c, uint32_t now, int) {
     c.link.NextState = Done;
     return kStepDone;
   }
-  AwaitNextPiece(c);
+  AwaitNextPiece(c, now);
   return kStepDone;
 }
 

@@ -55,8 +55,9 @@ int SendPop3Secret(ChannelContext& c, uint32_t now, const char* line, int shown,
 inline int32_t LoginReplyDelay() { return gSettings.MinWait + 200; }
 
 // The steps that read a response line themselves, after its last piece:
-// the next piece is due within MaxWait.
-void AwaitNextPiece(ChannelContext& c);
+// the next piece is due within MaxWait of `now`, the step's time (the
+// piece was taken in the step, without waiting).
+void AwaitNextPiece(ChannelContext& c, uint32_t now);
 
 // One piece of a multi-line response, as it arrived: a whole line, or part of
 // a line longer than the read area (or of one that stalled).

@@ -10,7 +10,6 @@
 #include "engine/pop3/pop3.h"
 #include "net/connections.h"
 #include "net/lineio.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -80,9 +79,7 @@ int SendPop3Secret(ChannelContext& c, uint32_t now, const char* line, int shown,
   return AfterCommandSent(c, now, sent, firstDelay, nextState, failCode);
 }
 
-// The next piece has MaxWait from the end of this one's read, which may
-// itself have taken a while: a piece dribbled in one byte at a time.
-void AwaitNextPiece(ChannelContext& c) { SetTimers(c, platform::TickCount(), 0, gSettings.MaxWait); }
+void AwaitNextPiece(ChannelContext& c, uint32_t now) { SetTimers(c, now, 0, gSettings.MaxWait); }
 
 void BeginResponse(ChannelContext& c) {
   c.pop.PieceMidLine = 0;

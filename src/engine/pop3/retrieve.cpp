@@ -40,11 +40,11 @@ int FinishMessageFiles(ChannelContext& c) {
 
 // The final line ends the message; after any other piece the next one is
 // due within MaxWait.
-int AfterMessagePiece(ChannelContext& c, const Piece& p) {
+int AfterMessagePiece(ChannelContext& c, uint32_t now, const Piece& p) {
   if (!p.status && p.lineStart && EndsMessage(p.text, p.length)) {
     c.link.NextState = Pop3MessageEnd;
   } else {
-    AwaitNextPiece(c);
+    AwaitNextPiece(c, now);
   }
   return kStepDone;
 }
@@ -79,7 +79,7 @@ int RawLineStep(ChannelContext& c, uint32_t now, int) {
   if (written < 0) return FailStep(c, 0, kCannotWriteFile);
   c.diag.TextBytesOut = SaturatingAdd(c.diag.TextBytesOut, written);
   if (Refused(p)) return FailStep(c, 0, kPop3Error);
-  return AfterMessagePiece(c, p);
+  return AfterMessagePiece(c, now, p);
 }
 
 // Decoded mode: the status line stays out of the mail file; the message's
@@ -89,13 +89,13 @@ int MessageLineStep(ChannelContext& c, uint32_t now, int) {
   if (int rc = TakePiece(c, now, p)) return rc;
   if (Refused(p)) return FailStep(c, 0, kPop3Error);
   if (p.status) {
-    AwaitNextPiece(c);
+    AwaitNextPiece(c, now);
     return kStepDone;
   }
-  if (p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, p);
+  if (p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, now, p);
   Unstuff(p);
   if (FilterMessageLine(c, p.text, p.length) < 0) return FailStep(c, 0, kCannotWriteFile);
-  AwaitNextPiece(c);
+  AwaitNextPiece(c, now);
   return kStepDone;
 }
 
@@ -111,12 +111,12 @@ int SendTopStep(ChannelContext& c, uint32_t now, int) {
 int TopLineStep(ChannelContext& c, uint32_t now, int) {
   Piece p;
   if (int rc = TakePiece(c, now, p)) return rc;
-  if (!p.status && p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, p);
+  if (!p.status && p.lineStart && EndsMessage(p.text, p.length)) return AfterMessagePiece(c, now, p);
   Unstuff(p);
   c.diag.TextBytesIn = SaturatingAdd(c.diag.TextBytesIn, p.length);
   CopyToUserBuffer(c, p.text, p.length);
   if (Refused(p)) return FailStep(c, 0, kPop3Error);
-  AwaitNextPiece(c);
+  AwaitNextPiece(c, now);
   return kStepDone;
 }
 

@@ -103,6 +103,20 @@ TEST_F(LineIo, ReadAheadBytesAreReadableUntilTheBufferIsReset) {
   EXPECT_EQ(WexlWaitReadable(slot, 0), 0);
 }
 
+// However many ring loads a line takes, the trace shows it as one record;
+// a line cut by a full buffer shows as the piece that was handed out.
+TEST_F(LineIo, ALineOverSeveralRingLoadsIsOneTraceRecord) {
+  const std::string longLine = std::string(600, 'x') + "\r\n";
+  LoopbackServer server;
+  server.Send(longLine + "next\r\n" + std::string(40, 'z') + "\r\n");
+  int slot = Connect(server);
+  TraceFile trace(slot);
+  EXPECT_EQ(Line(slot, 1024, 2000, 2000), longLine);
+  EXPECT_EQ(Line(slot, 1024, 2000, 2000), "next\r\n");
+  EXPECT_EQ(Line(slot, 21, 2000, 2000), std::string(20, 'z'));
+  EXPECT_EQ(trace.Text(), "R: " + longLine + "R: next\r\nR: " + std::string(20, 'z'));
+}
+
 TEST_F(LineIo, ALineLongerThanTheBufferComesInPieces) {
   LoopbackServer server;
   server.Send("0123456789abcdefgh\r\n");
