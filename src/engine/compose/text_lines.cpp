@@ -17,8 +17,8 @@ constexpr int kBufferFill = 2048;
 // 995 unread bytes beside it, a refill always has room.
 constexpr int kMaxKeep = 1024;
 
-int ClampedLineLimit() {
-  const int32_t limit = gSettings.LineLimit;
+int ClampedLineLimit(const ChannelContext& c) {
+  const int32_t limit = c.settings.LineLimit;
   return limit < 1 ? 1 : (limit > 995 ? 995 : limit);
 }
 
@@ -57,7 +57,7 @@ int Refill(ChannelContext& c, int& keep) {
 
 // GetMsgChar with a position in the buffer that a refill must keep.
 int NextByte(ChannelContext& c, int& keep) {
-  if (!c.smtp.MsgBufEof && c.smtp.MsgBufEnd - c.smtp.MsgBufPos <= ClampedLineLimit()) {
+  if (!c.smtp.MsgBufEof && c.smtp.MsgBufEnd - c.smtp.MsgBufPos <= ClampedLineLimit(c)) {
     if (int rc = Refill(c, keep)) return rc;
   }
   if (c.smtp.MsgBufPos >= c.smtp.MsgBufEnd) return 0;
@@ -80,7 +80,9 @@ int TakeChar(ChannelContext& c, int& keep) {
   return NextByte(c, keep);
 }
 
-char PlainChar(int ch) { return gSettings.Allow8Bit || (ch >= 32 && ch <= 126) ? static_cast<char>(ch) : '~'; }
+char PlainChar(const ChannelContext& c, int ch) {
+  return c.settings.Allow8Bit || (ch >= 32 && ch <= 126) ? static_cast<char>(ch) : '~';
+}
 
 // The state of one line being built.
 struct LineBuild {
@@ -107,13 +109,13 @@ int NextLineChar(ChannelContext& c, LineBuild& b, int& keep) {
 
 // Plain text: a line ends after a space from WrapColumn on, or at LineLimit.
 int BuildPlain(ChannelContext& c, LineBuild& b) {
-  const int limit = ClampedLineLimit();
+  const int limit = ClampedLineLimit(c);
   int keep = -1;
   for (;;) {
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
-    b.line[b.count++] = PlainChar(ch);
-    if ((b.count >= gSettings.WrapColumn && ch == ' ') || b.count >= limit) return 0;
+    b.line[b.count++] = PlainChar(c, ch);
+    if ((b.count >= c.settings.WrapColumn && ch == ' ') || b.count >= limit) return 0;
   }
 }
 
@@ -137,7 +139,7 @@ int BuildHtml(ChannelContext& c, LineBuild& b) {
       }
       return 0;
     }
-    const char out = PlainChar(ch);
+    const char out = PlainChar(c, ch);
     b.line[b.count++] = out;
     if (out == ' ' || out == '\t') {
       blankEnd = b.count;
@@ -151,7 +153,7 @@ int BuildHtml(ChannelContext& c, LineBuild& b) {
 // that no line starts with a period the break put there.
 int BuildQuoted(ChannelContext& c, LineBuild& b) {
   static const char kHex[] = "0123456789ABCDEF";
-  const int limit = ClampedLineLimit();
+  const int limit = ClampedLineLimit(c);
   int keep = -1;
   for (;;) {
     const int ch = NextLineChar(c, b, keep);

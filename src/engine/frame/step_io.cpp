@@ -25,7 +25,7 @@ void CloseSocket(ChannelContext& c, bool orderly) {
   DetachTrace(c);
   if (orderly) {
     // Whatever the peer has not taken within the channel's time limit is dropped.
-    const int32_t seconds = (gSettings.MaxWait + 999) / 1000;
+    const int32_t seconds = (c.settings.MaxWait + 999) / 1000;
     WexlCloseWithin(ChannelSlot(c), static_cast<uint16_t>(seconds < 1 ? 1 : seconds > 500 ? 500 : seconds));
   } else {
     WexlCloseNow(ChannelSlot(c));
@@ -91,7 +91,7 @@ int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t f
   // A command is answered: it goes out now, and a refusal fails this step.
   if (rc >= 0) rc = WexlFlush(slot, 0);
   if (rc < 0) return FailStep(c, rc, failCode);
-  SetTimers(c, now, firstDelay, gSettings.MaxWait);
+  SetTimers(c, now, firstDelay, c.settings.MaxWait);
   c.link.NextState = replyState;
   return kStepDone;
 }
@@ -99,6 +99,6 @@ int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t f
 int SendMessageLine(ChannelContext& c, uint32_t now, const char* line) {
   int rc = WexlSendLine(ChannelSlot(c), line);
   if (rc < 0) return FailStep(c, rc, kWriteError);
-  SetTimers(c, now, gSettings.LineWait, gSettings.SendWait);
+  SetTimers(c, now, c.settings.LineWait, c.settings.SendWait);
   return kStepDone;
 }

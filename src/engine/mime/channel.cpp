@@ -42,9 +42,9 @@ int ClosePartFile(ChannelContext& c, const MimeAction& a) {
   if (!a.saved) return 0;
   char note[kMimePathMax + 64];
   const int length = FormatSaveNote(note, sizeof note, a.data);
-  if (!gSettings.HideSaveNotes && WriteMail(c, note, length) < 0) return -1;
+  if (!c.settings.HideSaveNotes && WriteMail(c, note, length) < 0) return -1;
   LogText(c, note);
-  AppendSavedName(c.decoder.SavedAttachList, 1024, a.data + a.nameStart, gSettings.AttachSep);
+  AppendSavedName(c.decoder.SavedAttachList, 1024, a.data + a.nameStart, c.settings.AttachSep);
   Count(c.decoder.AttachmentsSaved, 1);
   Count(c.decoder.AttachmentCounter, 1);
   if (c.decoder.AttachFileNumber > 0) Count(c.decoder.AttachFileNumber, 1);

@@ -35,8 +35,8 @@ int CollectPiece(ChannelContext& c, uint32_t now) {
     return got == kWexlClosed ? FailStep(c, kWexlClosed, kReadError) : FailStep(c, got, got);
   }
   if (got == 0 && held < kPieceArea - 1) {
-    const uint32_t whole = c.link.ReplyFirstAt + 4 * static_cast<uint32_t>(gSettings.ReadWait);
-    const uint32_t pause = c.link.ReplyLastAt + static_cast<uint32_t>(gSettings.ReadWait);
+    const uint32_t whole = c.link.ReplyFirstAt + 4 * static_cast<uint32_t>(c.settings.ReadWait);
+    const uint32_t pause = c.link.ReplyLastAt + static_cast<uint32_t>(c.settings.ReadWait);
     if (static_cast<int32_t>(now - whole) >= 0) return FailStep(c, 0, kTimedOut);
     if (held == 0) {
       // Nothing came after all: the step's own deadline governs the wait.
@@ -59,14 +59,14 @@ int SendPop3Command(ChannelContext& c, uint32_t now, const char* line, int32_t f
   if (rc < 0) return FailStep(c, rc, failCode);
   // The reply has its whole MaxWait after the first delay, however short
   // MaxWait is set.
-  SetTimers(c, now, firstDelay, firstDelay + gSettings.MaxWait);
+  SetTimers(c, now, firstDelay, firstDelay + c.settings.MaxWait);
   c.link.NextState = nextState;
   return kStepDone;
 }
 
 // The next piece has MaxWait from the end of this one's read, which may
 // itself have taken a while: a piece dribbled in one byte at a time.
-void AwaitNextPiece(ChannelContext& c) { SetTimers(c, platform::TickCount(), 0, gSettings.MaxWait); }
+void AwaitNextPiece(ChannelContext& c) { SetTimers(c, platform::TickCount(), 0, c.settings.MaxWait); }
 
 void BeginResponse(ChannelContext& c) {
   c.pop.PieceMidLine = 0;

@@ -62,8 +62,8 @@ int SendRetrStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "RETR %d", c.pop.MessageNumber);
   BeginResponse(c);
   const bool raw = c.pop.DecodeMode == 1;
-  return SendPop3Command(c, now, c.link.CommandBuffer, raw ? 0 : gSettings.MinWait, raw ? Pop3RawLine : Pop3MessageLine,
-                         kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, raw ? 0 : c.settings.MinWait,
+                         raw ? Pop3RawLine : Pop3MessageLine, kReadError);
 }
 
 // Raw mode: every byte as received, the status line and the final "." line
@@ -100,7 +100,7 @@ int SendTopStep(ChannelContext& c, uint32_t now, int) {
   LogText(c, "[Saving to buffer]\r\n");
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "TOP %d %d", c.pop.MessageNumber, c.pop.TopLines);
   BeginResponse(c);
-  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3TopLine, kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, c.settings.MinWait, Pop3TopLine, kReadError);
 }
 
 // The buffer takes the response as sent, status line and line ends

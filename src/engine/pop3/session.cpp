@@ -42,7 +42,7 @@ int GreetingStep(ChannelContext& c, uint32_t now, int) {
   if (reply == kReplyPending) return NotYet(c, kWaitReadable);
   if (reply < 0) return FailReply(c, reply);
   ApopTimestamp(c.link.ReplyBuffer, c.login.AuthText, kTimestampField + 1);
-  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
+  SetTimers(c, now, c.settings.MinWait, c.settings.MaxWait);
   c.link.NextState = c.pop.UseApop ? Pop3SendApop : Pop3SendUser;
   return kStepDone;
 }
@@ -52,24 +52,24 @@ int ApopStep(ChannelContext& c, uint32_t now, int) {
   if (c.login.AuthText[0] == '\0') return FailStep(c, 0, kApopTimestampMissing);
   ApopDigest(c);
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "APOP %s", c.login.AuthText);
-  return SendPop3Command(c, now, c.link.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, LoginReplyDelay(c), Pop3LoginReply, kReadError);
 }
 
 int UserStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "USER %s", c.login.UserName);
-  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3UserReply, kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, c.settings.MinWait, Pop3UserReply, kReadError);
 }
 
 // The wait for room to send PASS is bounded too.
 int UserReplyStep(ChannelContext& c, uint32_t now, int) {
-  SetTimers(c, now, 0, gSettings.MaxWait);
+  SetTimers(c, now, 0, c.settings.MaxWait);
   c.link.NextState = Pop3SendPass;
   return kStepDone;
 }
 
 int PassStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "PASS %s", c.login.Pop3Password);
-  return SendPop3Command(c, now, c.link.CommandBuffer, LoginReplyDelay(), Pop3LoginReply, kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, LoginReplyDelay(c), Pop3LoginReply, kReadError);
 }
 
 int LoginReplyStep(ChannelContext& c, uint32_t, int) {
