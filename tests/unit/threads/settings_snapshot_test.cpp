@@ -71,6 +71,8 @@ TEST_F(SettingsSnapshot, ASendUnderWayKeepsTheValuesItStartedWith) {
   kovIntegerParam(1, KOV_LINE_LENGTH, 30);
   kovIntegerParam(1, KOV_NO_TO_HEADER, 1);
   kovIntegerParam(1, KOV_8BIT_TEXT, 1);
+  // A call refused for its arguments starts nothing: the send goes on with its own values.
+  ASSERT_EQ(kovSendEmail(0, nullptr, nullptr, nullptr, "Refused", kText, nullptr), KOV_E_NO_RECIPIENT);
   ASSERT_EQ(DriveByHand(0, states), 0);
   // The next send goes by the new values.
   ASSERT_EQ(kovSendEmail(0, "<a@x.y>;<b@x.y>", nullptr, nullptr, "Two", kText, nullptr), 0);
