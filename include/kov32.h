@@ -22,16 +22,24 @@
  * from any thread, and different channels from different threads at once.
  * The library creates no threads: an operation runs in the calling thread,
  * inside the call (automatic mode) or inside the application's kovDriver
- * calls (KOV_AUTO_CALL 0). The process-wide parameters below are plain values
- * without a lock: set them before other threads start work. */
+ * calls (KOV_AUTO_CALL 0). The process-wide parameters below may be set
+ * through any channel at any time, also while other threads' operations run:
+ * setting one takes the library's lock, and every operation copies the
+ * process-wide values it uses (the MIME boundary too) under the same lock
+ * when it starts and keeps that copy to its end, all its kovDriver calls
+ * included. A change thus counts from the next operation on and never
+ * splits a message between old and new values. The memory check
+ * (KOV_DEBUG_CHECK_MEMORY) holds the lock of the memory-block table while it
+ * walks it, so it may run while other threads' channels allocate. */
 
 /* kovDriver's "call again": the operation goes on; call kovDriver again. */
 #define KOV_MORE 9999
 
 /* Integer parameters (kovIntegerParam). "Process" parameters hold for every
- * channel, although they are set through one; the others belong to the
- * channel named in the call. Times are milliseconds, kept within 0 to
- * 86400000 (one day); negative times count as 0. */
+ * channel, from its next operation on, although they are set through one;
+ * the others belong to the channel named in the call. Times are
+ * milliseconds, kept within 0 to 86400000 (one day); negative times count as
+ * 0. */
 /* process, ms: pause after a command before its reply is read, and between
  * the lines of a message sent; default 25 and 0 (both take the value) */
 #define KOV_DELAY 1

@@ -3,8 +3,9 @@
 # does nothing when every package is already there.
 set -euo pipefail
 
+# clang with its sanitizer run-time libraries builds the ThreadSanitizer tree.
 packages=(cmake g++ make pkgconf googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
+  clang libclang-rt-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
 
 missing=()
 for p in "${packages[@]}"; do

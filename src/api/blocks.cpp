@@ -16,6 +16,9 @@ struct BlockEntry {
 };
 
 BlockEntry blockTable[kBlockCount];
+// Held while an entry changes and while the memory check walks the table:
+// each channel changes only its own entries, but the check reads them all.
+platform::LastingLock blockLock;
 
 constexpr unsigned char kLeadGuard = 'U';
 constexpr unsigned char kTailGuard = 'z';
@@ -61,10 +64,12 @@ ChannelContext* RecordOf(int channel) {
 uint16_t BlockId(int channel, int slot) { return static_cast<uint16_t>(channel * kSlotsPerChannel + slot); }
 
 void ResetBlockTable() {
+  platform::LockHold hold(blockLock.lock);
   for (int i = 0; i < kBlockCount; ++i) blockTable[i] = BlockEntry{nullptr, 0, 0, static_cast<int16_t>(i)};
 }
 
 int AllocBlock(uint16_t id, int32_t size) {
+  platform::LockHold hold(blockLock.lock);
   if (int rc = CheckEntry(id)) return rc;
   BlockEntry& e = blockTable[id];
   if (e.handle != 0) return kBlockInUse;
@@ -99,6 +104,7 @@ int CheckBlock(uint16_t id) {
 }
 
 int FreeBlock(uint16_t id) {
+  platform::LockHold hold(blockLock.lock);
   if (int rc = CheckEntry(id)) return rc;
   BlockEntry& e = blockTable[id];
   if (e.handle == 0 || e.storage == nullptr) return kBlockNotAllocated;
@@ -120,6 +126,16 @@ int BlockSize(uint16_t id) {
   if (int rc = CheckEntry(id)) return rc;
   if (blockTable[id].handle == 0) return kBlockNotAllocated;
   return blockTable[id].size;
+}
+
+int DamagedBlocks(uint16_t* ids) {
+  platform::LockHold hold(blockLock.lock);
+  int count = 0;
+  for (int id = 0; id < kBlockCount; ++id) {
+    if (IsAllocated(static_cast<uint16_t>(id)) == 1 && CheckBlock(static_cast<uint16_t>(id)) == kBlockGuardDamaged)
+      ids[count++] = static_cast<uint16_t>(id);
+  }
+  return count;
 }
 
 void LogMemoryError(const char* message, int channel, int slot, int code) {

@@ -1,6 +1,7 @@
 // Numbered memory blocks: ten slots per channel, each block framed by two
 // guard bytes ('U' before, 'z' after the caller's area) so that writes past
-// either end are found when the block is checked or freed.
+// either end are found when the block is checked or freed. Entries change
+// under the block table's lock (allocation, freeing, the reset at attach).
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,11 @@ int CheckBlock(uint16_t id);                // 1, -100, -105, -104, -106
 int FreeBlock(uint16_t id);                 // 1, -100, -105, -104
 int IsAllocated(uint16_t id);               // 1, 0, -100, -105
 int BlockSize(uint16_t id);                 // size, -100, -105, -104
+// The ids of the allocated blocks whose guard bytes were overwritten, in
+// ascending order, into `ids` (room for kBlockCount); their count. The walk
+// holds the block table's lock, so channels that allocate or free on other
+// threads meanwhile are seen before or after their change, never halfway.
+int DamagedBlocks(uint16_t* ids);
 
 // Channel-level operations; failures are logged to the channel's log.
 char* AllocateMemory(int channel, int slot, int32_t size);

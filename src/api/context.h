@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "api/decoder_state.h"
+#include "api/settings_values.h"
 #include "files/file_buffer.h"
 
 constexpr int kMaxChannels = 128;
@@ -192,6 +193,10 @@ struct ChannelContext {
   DecoderState decoder;
   OpenFiles files;
   Diagnostics diag;
+  // The process-wide settings and MIME boundary as the channel's operation
+  // took them when it started: every step reads these, never the library's
+  // copy, which other threads may change meanwhile.
+  OperationSettings settings;
 };
 
 // Gives a freshly zero-filled record the values every channel starts with.

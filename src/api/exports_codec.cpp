@@ -17,7 +17,7 @@ static_assert(SameCode(kAddressBadChar, kBadAddressChar) && SameCode(kAddressEmp
               "the address check reports the library's codes");
 
 extern "C" KOV_API int KOV_CALL kovVerifyFormat(const char* address) {
-  return VerifyAddress(address, gSettings.AddressSep);
+  return VerifyAddress(address, SettingsNow().AddressSep);
 }
 
 extern "C" KOV_API int KOV_CALL kovExtractText(const char* buffer, const char* text, char* out, int size) {

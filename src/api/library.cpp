@@ -5,6 +5,7 @@
 
 #include "api/blocks.h"
 #include "api/errors.h"
+#include "api/library_lock.h"
 #include "api/log.h"
 #include "engine/frame/settings.h"
 #include "engine/frame/step_io.h"
@@ -15,7 +16,7 @@ namespace {
 
 int channelCount = 0;
 ChannelContext* channelTable[kMaxChannels];
-platform::Lock libraryLock;
+platform::LastingLock libraryLock;
 
 // Gives back everything a partly done attach took.
 void UndoAttach(int created) {
@@ -49,22 +50,17 @@ int CheckChannel(int channel) {
 ChannelContext& Channel(int channel) { return *channelTable[channel]; }
 ChannelContext* ChannelRecord(int channel) { return channelTable[channel]; }
 
+platform::Lock& LibraryLock() { return libraryLock.lock; }
+
 int AttachChannels(int channels) {
-  platform::LockInit(libraryLock);
-  platform::LockEnter(libraryLock);
+  platform::LockHold hold(libraryLock.lock);
   int rc = WexlStartup(128, gSettings.PollSleep);
-  if (rc < 0) {
-    platform::LockLeave(libraryLock);
-    platform::LockDelete(libraryLock);
-    return rc;
-  }
+  if (rc < 0) return rc;
   ResetBlockTable();
   for (int n = 0; n < channels; ++n) {
     auto* record = reinterpret_cast<ChannelContext*>(AllocateMemory(n, kRecordSlot, sizeof(ChannelContext)));
     if (record == nullptr) {
       UndoAttach(n);
-      platform::LockLeave(libraryLock);
-      platform::LockDelete(libraryLock);
       return kNoMemory;
     }
     channelTable[n] = record;
@@ -73,27 +69,23 @@ int AttachChannels(int channels) {
   channelCount = channels;
   snprintf(Boundary, sizeof Boundary,
            "=====_KOV%ld_=====", static_cast<long>(static_cast<int32_t>(platform::TickCount())));
-  platform::LockLeave(libraryLock);
-  if (channels == 0) {
-    // Nothing was created: the library stays not attached and keeps no lock.
-    platform::LockDelete(libraryLock);
-    WexlShutdown();
-  }
+  // Nothing was created: the library stays not attached.
+  if (channels == 0) WexlShutdown();
   return 1;
 }
 
 void ReleaseChannels() {
   const int count = channelCount;
-  platform::LockEnter(libraryLock);
-  for (int n = count - 1; n >= 0; --n) {
-    if (channelTable[n] != nullptr) ReleaseChannel(*channelTable[n], n);
+  {
+    platform::LockHold hold(libraryLock.lock);
+    for (int n = count - 1; n >= 0; --n) {
+      if (channelTable[n] != nullptr) ReleaseChannel(*channelTable[n], n);
+    }
+    for (int n = count - 1; n >= 0; --n) {
+      FreeMemory(n, kRecordSlot, kRecordSlot);
+      channelTable[n] = nullptr;
+    }
+    channelCount = 0;
   }
-  for (int n = count - 1; n >= 0; --n) {
-    FreeMemory(n, kRecordSlot, kRecordSlot);
-    channelTable[n] = nullptr;
-  }
-  channelCount = 0;
-  platform::LockLeave(libraryLock);
-  platform::LockDelete(libraryLock);
   WexlShutdown();
 }

@@ -5,11 +5,12 @@
 #pragma once
 
 #include "api/context.h"
+#include "codec/printf_check.h"
 
 void LogText(ChannelContext& c, const char* text);
 
 // Formats one line (the format carries its own CR LF) and writes it.
-void LogFormat(ChannelContext& c, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+void LogFormat(ChannelContext& c, const char* format, ...) KOV_PRINTF_CHECK(2, 3);
 
 // "*** name" : the entry line of an exported function.
 void LogEntry(ChannelContext& c, const char* name);

@@ -1,12 +1,13 @@
 // What kovIntegerParam and kovStringParam set: per-channel and process-wide
-// settings, the log file, extra header lines, the alternative text and buffer
-// saving.
+// settings (the latter under the library lock), the log file, extra header
+// lines, the alternative text and buffer saving.
 #include <cstdint>
 #include <cstring>
 
 #include "api/blocks.h"
 #include "api/errors.h"
 #include "api/library.h"
+#include "api/library_lock.h"
 #include "api/log.h"
 #include "codec/address.h"
 #include "codec/strings.h"
@@ -23,8 +24,10 @@ int32_t Wait(int v) { return v < 0 ? 0 : (v > kMaxWaitMs ? kMaxWaitMs : v); }
 // The wrap column of a line length, 18 characters shorter, without overflow.
 int32_t WrapColumnOf(int v) { return v < INT32_MIN + 18 ? INT32_MIN : v - 18; }
 
-// Process-wide integer settings; true when the index is one of them.
+// Process-wide integer settings, changed under the library lock; true when
+// the index is one of them.
 bool SetProcessInteger(int index, int v) {
+  platform::LockHold hold(LibraryLock());
   Settings& s = gSettings;
   switch (index) {
     case KOV_DELAY:
@@ -124,6 +127,12 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
     default:
       return false;
   }
+}
+
+// A process-wide text, changed under the library lock.
+int SetProcessText(char* field, const char* text) {
+  platform::LockHold hold(LibraryLock());
+  return BoundedCopy(field, text, 128);
 }
 
 // Closes the channel's log and opens a new one; the socket trace follows.
@@ -240,9 +249,9 @@ int SetStringParam(ChannelContext& c, int index, const char* text) {
     case KOV_FROM:
       return BoundedCopy(c.smtp.FromAddress, text, 128);
     case KOV_BODY_CONTENT:
-      return BoundedCopy(s.UserContentType, text, 128);
+      return SetProcessText(s.UserContentType, text);
     case KOV_BODY_ENCODING:
-      return BoundedCopy(s.UserTransferEncoding, text, 128);
+      return SetProcessText(s.UserTransferEncoding, text);
     case KOV_ADD_HEADER:
       return AddHeader(c, text);
     case KOV_AUTH_PASSWORD:
@@ -252,7 +261,7 @@ int SetStringParam(ChannelContext& c, int index, const char* text) {
     case KOV_ALT_TEXT:
       return SetAltText(c, text);
     case KOV_ATTACH_CONTENT:
-      return BoundedCopy(s.AttachContentType, text, 128);
+      return SetProcessText(s.AttachContentType, text);
     default:
       return -1;
   }

@@ -69,6 +69,25 @@ void LockEnter(Lock& lock);
 void LockLeave(Lock& lock);
 void LockDelete(Lock& lock);
 
+// Holds a lock from its construction to the end of its scope.
+class LockHold {
+ public:
+  explicit LockHold(Lock& lock) : lock_(lock) { LockEnter(lock_); }
+  ~LockHold() { LockLeave(lock_); }
+  LockHold(const LockHold&) = delete;
+  LockHold& operator=(const LockHold&) = delete;
+
+ private:
+  Lock& lock_;
+};
+
+// A lock for state that lives as long as the loaded library: ready when the
+// library is loaded, before any call can need it, and never deleted.
+struct LastingLock {
+  LastingLock() { LockInit(lock); }
+  Lock lock;
+};
+
 // The local clock as the date header needs it. `biasMinutes` is the standard
 // zone's offset with UTC = local + bias (60 for one hour west of UTC);
 // `daylight` tells whether daylight-saving time is in effect now.

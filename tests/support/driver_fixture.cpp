@@ -8,8 +8,11 @@
 #include "platform/platform.h"
 #include "support/event_wait.h"
 
-// The connect states alone, started the way the entry points start them.
-const OperationRules kConnectOnly = {"test", 0, OperationRules::kNoKind, 0, false, true};
+int StartStates(ChannelContext& c, int firstState) {
+  static const OperationRules kStatesOnly = {"test", 0, OperationRules::kNoKind, 0, false, true};
+  TakeSettings(c);
+  return StartOperation(c, kStatesOnly, firstState);
+}
 
 void DriverTest::SetUp() {
   AttachedLibrary::SetUp();
@@ -36,7 +39,7 @@ int DriverTest::Connect(int channel, LoopbackServer& server, char kind) {
   c.link.ChannelKind = kind;
   BoundedCopy(c.link.ServerName, "127.0.0.1", 128);
   c.link.ConnectPort = static_cast<int16_t>(server.Port());
-  return Finish(channel, StartOperation(c, kConnectOnly, LocalHost));
+  return Finish(channel, StartStates(c, LocalHost));
 }
 
 int DriverTest::Finish(int channel, int entryResult) {

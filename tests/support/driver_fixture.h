@@ -10,9 +10,11 @@
 #include "support/library_fixture.h"
 #include "support/loopback_server.h"
 
-struct OperationRules;
-// Rules that start the connect states alone (no entry line).
-extern const OperationRules kConnectOnly;
+struct ChannelContext;
+// Starts the driver's states at `firstState` as an entry point starts its
+// operation (the process-wide settings of now taken, timers cleared, driven
+// to its end in automatic mode), without an entry line or argument checks.
+int StartStates(ChannelContext& c, int firstState);
 
 enum class DriveMode { kAutomatic, kManual, kSlowServer };
 

@@ -117,8 +117,8 @@ LoopbackServer& LoopbackServer::SendSlowly(const std::string& bytes, int gapMs) 
 LoopbackServer& LoopbackServer::SendRepeated(const std::string& bytes, size_t times) {
   return Add(Kind::kSend, bytes, times, 0);
 }
-LoopbackServer& LoopbackServer::ReadLine() { return Add(Kind::kReadLine, "", 0, 0); }
-LoopbackServer& LoopbackServer::ReadUntil(const std::string& line) { return Add(Kind::kReadUntil, line, 0, 0); }
+LoopbackServer& LoopbackServer::ReadLine() { return ReadThrough("\n"); }
+LoopbackServer& LoopbackServer::ReadThrough(const std::string& end) { return Add(Kind::kReadThrough, end, 0, 0); }
 LoopbackServer& LoopbackServer::ReadBytes(size_t count) { return Add(Kind::kReadBytes, "", count, 0); }
 LoopbackServer& LoopbackServer::Swallow(size_t count) { return Add(Kind::kSwallow, "", count, 0); }
 LoopbackServer& LoopbackServer::Pause(int ms) { return Add(Kind::kPause, "", 0, ms); }
@@ -173,26 +173,14 @@ bool LoopbackServer::Run(const Step& step) {
         SleepFor(step.ms);
       }
       return true;
-    case Kind::kReadLine:
+    case Kind::kReadThrough:
       for (;;) {
         {
           std::lock_guard<std::mutex> hold(mutex_);
-          size_t lf = received_.find('\n', scanned_);
-          if (lf != std::string::npos) {
-            scanned_ = lf + 1;
+          size_t at = received_.find(step.bytes, scanned_);
+          if (at != std::string::npos) {
+            scanned_ = at + step.bytes.size();
             return true;
-          }
-        }
-        if (!ReceiveMore(true)) return false;
-      }
-    case Kind::kReadUntil:
-      for (const std::string wanted = step.bytes + "\r\n";;) {
-        {
-          std::lock_guard<std::mutex> hold(mutex_);
-          for (size_t lf; (lf = received_.find('\n', scanned_)) != std::string::npos;) {
-            const bool match = received_.compare(scanned_, lf + 1 - scanned_, wanted) == 0;
-            scanned_ = lf + 1;
-            if (match) return true;
           }
         }
         if (!ReceiveMore(true)) return false;

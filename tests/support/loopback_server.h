@@ -31,9 +31,9 @@ class LoopbackServer {
   LoopbackServer& SendRepeated(const std::string& bytes, size_t times);
   // Waits until the client has sent one more line (through its LF).
   LoopbackServer& ReadLine();
-  // Waits until the client has sent a line (CR LF ended) that is `line`,
-  // passing over the lines before it.
-  LoopbackServer& ReadUntil(const std::string& line);
+  // Waits until the client has sent `end` (a message's "\r\n.\r\n"), whatever
+  // comes before it.
+  LoopbackServer& ReadThrough(const std::string& end);
   // Waits until the client has sent `count` more bytes.
   LoopbackServer& ReadBytes(size_t count);
   // Receives `count` bytes without recording them (for bulk transfers).
@@ -59,7 +59,7 @@ class LoopbackServer {
   size_t Swallowed() const { return swallowed_; }
 
  private:
-  enum class Kind { kSend, kSendSlowly, kReadLine, kReadUntil, kReadBytes, kSwallow, kPause, kHold, kClose, kReset };
+  enum class Kind { kSend, kSendSlowly, kReadThrough, kReadBytes, kSwallow, kPause, kHold, kClose, kReset };
   struct Step {
     Kind kind;
     std::string bytes;

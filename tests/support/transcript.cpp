@@ -51,7 +51,7 @@ int RawConnect(const CallContext& call) {
   c.link.ChannelKind = kind[0];
   BoundedCopy(c.link.ServerName, call.Text(1), 128);
   c.link.ConnectPort = static_cast<int16_t>(call.port);
-  return StartOperation(c, kConnectOnly, LocalHost);
+  return StartStates(c, LocalHost);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace {
 constexpr int kHeaderRoom = static_cast<int>(sizeof(LinkState::CommandBuffer)) - 1;
 
 // The entry being sent is the text at AttachList, cut at its separator.
-const char* ShownNameOf(const ChannelContext& c) { return ShownName(c.smtp.AttachList, gSettings.NameSep); }
+const char* ShownNameOf(const ChannelContext& c) { return ShownName(c.smtp.AttachList, c.settings.NameSep); }
 
 // A header that cannot be built within the line limits (a shown name of
 // thousands of characters) is never sent cut: the send fails.
@@ -45,13 +45,13 @@ int EndOfFile(ChannelContext& c) {
 }
 
 int BoundaryStep(ChannelContext& c, uint32_t now, int) {
-  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "\r\n\r\n--%s", Boundary);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "\r\n\r\n--%s", c.settings.Boundary);
   return SendHeader(c, now, 0, AttachType);
 }
 
 int TypeStep(ChannelContext& c, uint32_t now, int) {
   char* entry = c.smtp.AttachList;
-  char* sep = gSettings.AttachSep != '\0' ? const_cast<char*>(FindChar(entry, gSettings.AttachSep)) : nullptr;
+  char* sep = c.settings.AttachSep != '\0' ? const_cast<char*>(FindChar(entry, c.settings.AttachSep)) : nullptr;
   if (sep != nullptr) {
     *sep = '\0';
     c.smtp.NextAttach = sep + 1;
@@ -62,7 +62,7 @@ int TypeStep(ChannelContext& c, uint32_t now, int) {
   const char* image = c.smtp.DetectImageTypes ? ImageType(name) : nullptr;
   c.smtp.InlineImage = image != nullptr ? 1 : 0;
   if (image != nullptr) ++c.smtp.ContentIdCount;
-  const AttachmentLook look = {c.smtp.TextAttachments != 0, gSettings.AttachContentType};
+  const AttachmentLook look = {c.smtp.TextAttachments != 0, c.settings.AttachContentType};
   int length = BuildAttachTypeHeader(c.link.CommandBuffer, kHeaderRoom, name, image, c.smtp.ContentIdCount, look);
   return SendHeader(c, now, length, AttachEncoding);
 }
@@ -76,16 +76,16 @@ int DispositionStep(ChannelContext& c, uint32_t now, int) {
   bool inlinePart = c.smtp.InlineImage != 0 || c.smtp.TextAttachments != 0;
   int length = BuildDispositionHeader(c.link.CommandBuffer, kHeaderRoom, ShownNameOf(c), inlinePart);
   int rc = SendHeader(c, now, length, AttachOpen);
-  if (rc == kStepDone) SetTimers(c, now, 0, gSettings.SendWait);
+  if (rc == kStepDone) SetTimers(c, now, 0, c.settings.SendWait);
   return rc;
 }
 
 int OpenStep(ChannelContext& c, uint32_t, int) {
   // The path ends at the name separator; the entry is restored after the open.
-  char* sep = gSettings.NameSep != '\0' ? const_cast<char*>(FindChar(c.smtp.AttachList, gSettings.NameSep)) : nullptr;
+  char* sep = c.settings.NameSep != '\0' ? const_cast<char*>(FindChar(c.smtp.AttachList, c.settings.NameSep)) : nullptr;
   if (sep != nullptr) *sep = '\0';
   int handle = OpenInputFile(c, c.smtp.AttachList);
-  if (sep != nullptr) *sep = gSettings.NameSep;
+  if (sep != nullptr) *sep = c.settings.NameSep;
   if (handle < 0) return FailStep(c, handle, kCannotOpenFile);
   if (c.smtp.TextAttachments) {
     GetMsgChar(c, true);
@@ -110,7 +110,7 @@ int Base64LineStep(ChannelContext& c, uint32_t now, int) {
   c.diag.AttachBytesOut = SaturatingAdd(c.diag.AttachBytesOut, length + 2);
   int rc = WexlSend(ChannelSlot(c), c.link.CommandBuffer, length + 2);
   if (rc < 0) return FailStep(c, rc, kWriteError);
-  SetTimers(c, now, gSettings.LineWait, gSettings.SendWait);
+  SetTimers(c, now, c.settings.LineWait, c.settings.SendWait);
   return kStepDone;
 }
 

@@ -36,15 +36,15 @@ int SendPartHeader(ChannelContext& c, uint32_t now, const char* text, bool empty
 }
 
 int TextPartStartStep(ChannelContext& c, uint32_t now, int) {
-  if (int rc = SendFormatted(c, now, "--%s", Boundary)) return rc;
+  if (int rc = SendFormatted(c, now, "--%s", c.settings.Boundary)) return rc;
   if (c.smtp.AltText == nullptr) {
     c.link.NextState = TextPartType;
     return kStepDone;
   }
-  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "Content-Type: multipart/alternative; boundary=\"%sALT===\"\r\n",
-           Boundary);
+  snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer,
+           "Content-Type: multipart/alternative; boundary=\"%sALT===\"\r\n", c.settings.Boundary);
   if (int rc = SendMessageLine(c, now, c.link.CommandBuffer)) return rc;
-  if (int rc = SendFormatted(c, now, "--%sALT===", Boundary)) return rc;
+  if (int rc = SendFormatted(c, now, "--%sALT===", c.settings.Boundary)) return rc;
   c.link.NextState = AltPartType;
   return kStepDone;
 }
@@ -68,21 +68,21 @@ int AltPartTextStep(ChannelContext& c, uint32_t now, int) {
 }
 
 int AltPartEndStep(ChannelContext& c, uint32_t now, int) {
-  if (int rc = SendFormatted(c, now, "--%sALT===", Boundary)) return rc;
+  if (int rc = SendFormatted(c, now, "--%sALT===", c.settings.Boundary)) return rc;
   c.link.NextState = TextPartType;
   return kStepDone;
 }
 
 int TextPartTypeStep(ChannelContext& c, uint32_t now, int) {
-  const TextPartLabel label = MainTextLabel(c.smtp.BodyType, gSettings.UserContentType);
+  const TextPartLabel label = MainTextLabel(c.smtp.BodyType, c.settings.UserContentType);
   if (int rc = SendPartHeader(c, now, label.contentType, !label.encodingFollows)) return rc;
   c.link.NextState = label.encodingFollows ? TextPartEncoding : TextOpen;
   return kStepDone;
 }
 
 int TextPartEncodingStep(ChannelContext& c, uint32_t now, int) {
-  const char* line = gSettings.UserTransferEncoding[0] != '\0' ? gSettings.UserTransferEncoding
-                                                               : "Content-Transfer-Encoding: quoted-printable";
+  const char* line = c.settings.UserTransferEncoding[0] != '\0' ? c.settings.UserTransferEncoding
+                                                                : "Content-Transfer-Encoding: quoted-printable";
   if (int rc = SendPartHeader(c, now, line, true)) return rc;
   c.link.NextState = TextOpen;
   return kStepDone;
@@ -118,7 +118,7 @@ int TextFromFileStep(ChannelContext& c, uint32_t, int) {
 int EndOfText(ChannelContext& c, uint32_t now) {
   if (c.link.ThisState == TextLineFromFile) CloseFileHandle(c);
   if (c.smtp.AltText != nullptr) {
-    if (int rc = SendFormatted(c, now, "--%sALT===--\r\n", Boundary)) return rc;
+    if (int rc = SendFormatted(c, now, "--%sALT===--\r\n", c.settings.Boundary)) return rc;
   }
   c.link.NextState = c.smtp.AttachList != nullptr ? AttachBoundary : EndOfData;
   return kStepDone;

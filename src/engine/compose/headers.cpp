@@ -68,9 +68,9 @@ int DateStep(ChannelContext& c, uint32_t, int) {
 // HideTo set the recipients get their RCPT TO but the header is left out.
 int ToStep(ChannelContext& c, uint32_t now, int) {
   c.link.NextState = HeaderFrom;
-  if (gSettings.HideTo != 0 || c.smtp.ToList == nullptr) return kStepDone;
-  int rc = SendHeader(c, HeaderValue("To: ", c.smtp.ToList, gSettings.AddressSep));
-  if (rc == kStepDone) SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
+  if (c.settings.HideTo != 0 || c.smtp.ToList == nullptr) return kStepDone;
+  int rc = SendHeader(c, HeaderValue("To: ", c.smtp.ToList, c.settings.AddressSep));
+  if (rc == kStepDone) SetTimers(c, now, c.settings.MinWait, c.settings.MaxWait);
   return rc;
 }
 
@@ -96,14 +96,15 @@ int SubjectStep(ChannelContext& c, uint32_t, int) {
 
 // The BCC list never appears in a header.
 int CcStep(ChannelContext& c, uint32_t, int) {
-  return SendAndMoveOn(c, HeaderValue("CC: ", c.smtp.CcList, gSettings.AddressSep));
+  return SendAndMoveOn(c, HeaderValue("CC: ", c.smtp.CcList, c.settings.AddressSep));
 }
 
 int MimeStep(ChannelContext& c, uint32_t, int) { return SendFixed(c, "MIME-Version: 1.0", HeaderContentType); }
 
 // One header in two lines when an alternative text goes along with HTML.
 int ContentTypeStep(ChannelContext& c, uint32_t, int) {
-  MessageContentType(c.smtp.BodyType == 2, c.smtp.AltText != nullptr, Boundary, c.link.CommandBuffer, sizeof c.link.CommandBuffer);
+  MessageContentType(c.smtp.BodyType == 2, c.smtp.AltText != nullptr, c.settings.Boundary, c.link.CommandBuffer,
+                     sizeof c.link.CommandBuffer);
   return SendFixed(c, c.link.CommandBuffer, HeaderEnd);
 }
 

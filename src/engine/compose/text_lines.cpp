@@ -19,8 +19,8 @@ constexpr int kBufferFill = 2048;
 // 995 unread bytes beside it, a refill always has room.
 constexpr int kMaxKeep = 1024;
 
-int ClampedLineLimit() {
-  const int32_t limit = gSettings.LineLimit;
+int ClampedLineLimit(const ChannelContext& c) {
+  const int32_t limit = c.settings.LineLimit;
   return limit < 1 ? 1 : (limit > 995 ? 995 : limit);
 }
 
@@ -59,7 +59,7 @@ int Refill(ChannelContext& c, int& keep) {
 
 // GetMsgChar with a position in the buffer that a refill must keep.
 int NextByte(ChannelContext& c, int& keep) {
-  if (!c.smtp.MsgBufEof && c.smtp.MsgBufEnd - c.smtp.MsgBufPos <= ClampedLineLimit()) {
+  if (!c.smtp.MsgBufEof && c.smtp.MsgBufEnd - c.smtp.MsgBufPos <= ClampedLineLimit(c)) {
     if (int rc = Refill(c, keep)) return rc;
   }
   if (c.smtp.MsgBufPos >= c.smtp.MsgBufEnd) return 0;
@@ -82,7 +82,7 @@ int TakeChar(ChannelContext& c, int& keep) {
   return NextByte(c, keep);
 }
 
-bool Keep8Bit() { return gSettings.Allow8Bit != 0; }
+bool Keep8Bit(const ChannelContext& c) { return c.settings.Allow8Bit != 0; }
 
 // The state of one line being built.
 struct LineBuild {
@@ -109,13 +109,13 @@ int NextLineChar(ChannelContext& c, LineBuild& b, int& keep) {
 
 // Plain text: a line ends after a space from WrapColumn on, or at LineLimit.
 int BuildPlain(ChannelContext& c, LineBuild& b) {
-  const int limit = ClampedLineLimit();
+  const int limit = ClampedLineLimit(c);
   int keep = -1;
   for (;;) {
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
-    b.line[b.count++] = TextChar(ch, Keep8Bit());
-    if ((b.count >= gSettings.WrapColumn && ch == ' ') || b.count >= limit) return 0;
+    b.line[b.count++] = TextChar(ch, Keep8Bit(c));
+    if ((b.count >= c.settings.WrapColumn && ch == ' ') || b.count >= limit) return 0;
   }
 }
 
@@ -124,7 +124,7 @@ int BuildPlain(ChannelContext& c, LineBuild& b) {
 // remembered so that the text after it is read again for the next line;
 // without one it ends at the limit and the character waits in PushbackChar.
 int BuildHtml(ChannelContext& c, LineBuild& b) {
-  TextLineCut cut{b.line, kMaxLineOctets, Keep8Bit(), 0, 0};
+  TextLineCut cut{b.line, kMaxLineOctets, Keep8Bit(c), 0, 0};
   int mark = -1;
   for (;;) {
     const int ch = NextLineChar(c, b, mark);
@@ -150,7 +150,7 @@ int BuildHtml(ChannelContext& c, LineBuild& b) {
 // break ends a line at LineLimit, or one before it unless a '.' follows, so
 // that no line starts with a period the break put there.
 int BuildQuoted(ChannelContext& c, LineBuild& b) {
-  const int limit = ClampedLineLimit();
+  const int limit = ClampedLineLimit(c);
   int keep = -1;
   for (;;) {
     const int ch = NextLineChar(c, b, keep);

@@ -41,7 +41,7 @@ int OpenSocketStep(ChannelContext& c, uint32_t now, int) {
   // The connect does not block: the next state waits for it within ConnectWait.
   int rc = WexlConnect(slot, c.link.ServerName, static_cast<uint16_t>(c.link.ConnectPort));
   if (rc < 0) return FailStep(c, rc, kConnectError);
-  SetTimers(c, now, gSettings.MinWait, gSettings.ConnectWait);
+  SetTimers(c, now, c.settings.MinWait, c.settings.ConnectWait);
   c.link.NextState = AwaitConnected;
   return kStepDone;
 }
@@ -50,7 +50,7 @@ int AwaitConnectedStep(ChannelContext& c, uint32_t now, int) {
   int slot = ChannelSlot(c);
   if (WexlReady(slot, kWexlException) == 1) return FailStep(c, 0, kConnectError);
   if (WexlReady(slot, kWexlWritable) != 1) return NotYet(c, kWaitWritable);
-  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
+  SetTimers(c, now, c.settings.MinWait, c.settings.MaxWait);
   c.link.NextState = c.link.AfterConnectState;
   return kStepDone;
 }

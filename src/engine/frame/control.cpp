@@ -28,7 +28,7 @@ bool InsideMessage(const ChannelContext& c) {
 
 int CommandStep(ChannelContext& c, uint32_t now, int) {
   BoundedCopy(c.link.CommandBuffer, c.link.UserCommand, kCommandField);
-  return SendCommandLine(c, now, c.link.CommandBuffer, gSettings.MinWait,
+  return SendCommandLine(c, now, c.link.CommandBuffer, c.settings.MinWait,
                          c.link.ThisState == SmtpCommand ? SmtpCommandReply : Pop3CommandReply);
 }
 
@@ -40,7 +40,7 @@ int CommandReplyStep(ChannelContext& c, uint32_t, int) {
 }
 
 int QuitStep(ChannelContext& c, uint32_t now, int) {
-  return SendCommandLine(c, now, "QUIT", gSettings.MinWait, QuitReply);
+  return SendCommandLine(c, now, "QUIT", c.settings.MinWait, QuitReply);
 }
 
 // A server that closes the connection after QUIT has done what was asked.

@@ -7,6 +7,7 @@
 #include "api/context.h"
 #include "api/errors.h"
 #include "api/log.h"
+#include "engine/frame/settings.h"
 
 // How an export's checks and start differ from the others'.
 struct OperationRules {
@@ -56,20 +57,29 @@ int DriveToCompletion(ChannelContext& c);
 // Whether the export may start: kind and entry line in the rules' order. 0,
 // or the code the export returns.
 int EnterOperation(ChannelContext& c, const OperationRules& rules);
-// Starts the operation at `firstState` and, in automatic mode, drives it to
-// its end: 0 in manual mode, else the automatic loop's result.
+// Starts the operation at `firstState`, with the settings the record took
+// (TakeSettings), and, in automatic mode, drives it to its end: 0 in manual
+// mode, else the automatic loop's result.
 int StartOperation(ChannelContext& c, const OperationRules& rules, int firstState);
 
 // The whole prelude. `prepare(c)` checks and stores the export's arguments and
 // returns the first state, or 0 / a negative code that the export returns
 // without starting. `finish(c, rc)` gives the export's result after automatic
-// driving.
+// driving. The operation takes the process-wide settings before its
+// arguments are checked, so that checks and steps judge by the same values;
+// a call that does not start gives an operation still running on the channel
+// (stepped) its own settings back.
 template <class Prepare, class Finish>
 int RunOperation(ChannelContext& c, const OperationRules& rules, Prepare prepare, Finish finish) {
   if (int rc = EnterOperation(c, rules)) return rc;
+  const OperationSettings running = c.settings;
+  TakeSettings(c);
   int first = prepare(c);
-  if (first <= 0) return first;
-  if (rules.needsConnection && !c.link.HoldsSlot) return kNotConnected;
+  if (first > 0 && rules.needsConnection && !c.link.HoldsSlot) first = kNotConnected;
+  if (first <= 0) {
+    c.settings = running;
+    return first;
+  }
   int rc = StartOperation(c, rules, first);
   return c.link.AutoCall == 0 ? rc : finish(c, rc);
 }

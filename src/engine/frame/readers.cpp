@@ -31,7 +31,7 @@ int Unfinished(const ChannelContext& c, int reason) { return c.link.ReplyCode >=
 // One line after another as they arrive; a reply whose final line has not
 // come yet stays in the channel for the next call.
 int ReadSmtpReply(ChannelContext& c, uint32_t now) {
-  const uint32_t limit = static_cast<uint32_t>(gSettings.PollSleep) + static_cast<uint32_t>(gSettings.MaxWait);
+  const uint32_t limit = static_cast<uint32_t>(c.settings.PollSleep) + static_cast<uint32_t>(c.settings.MaxWait);
   if (!c.link.ReplyPending) {
     BeginCollect(c, now);
     c.link.ReplyCode = 0;
@@ -96,8 +96,8 @@ int ReadPop3Reply(ChannelContext& c, uint32_t now) {
   // A status line longer than its area would leave its rest to answer the
   // next command.
   if (kReplyArea - c.link.ReplyHeld <= 1) return EndCollect(c, kResponseOverflow);
-  const uint32_t whole = c.link.ReplyFirstAt + 4 * static_cast<uint32_t>(gSettings.ReadWait);
-  const uint32_t stall = c.link.ReplyLastAt + static_cast<uint32_t>(gSettings.MaxWait);
+  const uint32_t whole = c.link.ReplyFirstAt + 4 * static_cast<uint32_t>(c.settings.ReadWait);
+  const uint32_t stall = c.link.ReplyLastAt + static_cast<uint32_t>(c.settings.MaxWait);
   if (static_cast<int32_t>(now - whole) >= 0) return EndCollect(c, kTimedOut);
   if (static_cast<int32_t>(now - stall) >= 0) return EndCollect(c, Stopped(c));
   return CollectLater(c, static_cast<int32_t>(whole - stall) < 0 ? whole : stall);

@@ -1,38 +1,22 @@
 // Process-wide settings: one copy per loaded library, kept across release
-// and attach. Plain values without a lock, set through the parameter calls
-// and read by the steps.
+// and attach, changed through the parameter calls of any channel. An
+// operation does not read them while it runs: it takes a copy when it starts
+// (TakeSettings), under the library lock that every change also holds, so
+// that a change made meanwhile through another channel, from another thread,
+// counts from the next operation on and never splits one message between
+// old and new values.
 #pragma once
 
-#include <cstdint>
-
-// Longest wait a timing parameter keeps (one day), so that sums of waits fit an int32.
-constexpr int32_t kMaxWaitMs = 86400000;
-
-struct Settings {
-  int32_t MinWait = 25;
-  int32_t LineWait = 0;
-  int32_t MaxWait = 25000;
-  int32_t SendWait = 25000;
-  int32_t ReadWait = 25000;
-  int32_t ConnectWait = 60000;
-  int32_t PollSleep = 100;
-  int32_t WrapColumn = 61;
-  int32_t LineLimit = 78;
-  uint8_t Allow8Bit = 0;
-  uint8_t HideSaveNotes = 0;
-  uint8_t HideTo = 0;
-  char AddressSep = ',';
-  char AttachSep = ',';
-  char NameSep = '|';
-  // 0: no fixed pause before a step (KOV_PACING); the timers' limits stay.
-  uint8_t Pacing = 1;
-  char UserContentType[128 + 2] = {};
-  char UserTransferEncoding[128 + 2] = {};
-  char AttachContentType[128 + 2] = {};
-};
+#include "api/context.h"
+#include "api/settings_values.h"
 
 inline Settings gSettings;
 
-// The MIME boundary of composed messages, renewed by every attach.
-constexpr int kBoundarySize = 32;
+// The MIME boundary of composed messages, renewed by every attach (under the library lock).
 inline char Boundary[kBoundarySize] = "=====_KOV000000000_=====";
+
+// The settings and the boundary as they are now, copied under the library lock.
+OperationSettings SettingsNow();
+
+// Gives the channel's record the settings of the operation it starts.
+inline void TakeSettings(ChannelContext& c) { c.settings = SettingsNow(); }

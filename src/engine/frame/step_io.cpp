@@ -29,9 +29,9 @@ void CloseSocket(ChannelContext& c, bool orderly) {
   DetachTrace(c);
   if (orderly) {
     // Whatever the peer has not taken within the channel's time limit is dropped.
-    const int32_t seconds = (gSettings.MaxWait + 999) / 1000;
+    const int32_t seconds = (c.settings.MaxWait + 999) / 1000;
     const uint16_t linger = static_cast<uint16_t>(seconds < 1 ? 1 : seconds > 500 ? 500 : seconds);
-    WexlCloseWithin(ChannelSlot(c), linger, gSettings.Pacing != 0);
+    WexlCloseWithin(ChannelSlot(c), linger, c.settings.Pacing != 0);
   } else {
     WexlCloseNow(ChannelSlot(c));
   }
@@ -94,7 +94,7 @@ int FailReply(ChannelContext& c, int readerResult) {
 void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limit) {
   c.link.TimerStart = now;
   // Without pacing no step waits for its time: only the limit stays.
-  c.link.NotBefore = firstDelay > 0 && gSettings.Pacing != 0 ? static_cast<uint32_t>(firstDelay) : 0;
+  c.link.NotBefore = firstDelay > 0 && c.settings.Pacing != 0 ? static_cast<uint32_t>(firstDelay) : 0;
   c.link.Deadline = limit > 1 ? static_cast<uint32_t>(limit) : 1;
 }
 
@@ -124,7 +124,7 @@ int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t f
   // A command is answered: it goes out now, and a refusal fails this step.
   if (rc >= 0) rc = WexlFlush(slot, 0);
   if (rc < 0) return FailStep(c, rc, failCode);
-  SetTimers(c, now, firstDelay, gSettings.MaxWait);
+  SetTimers(c, now, firstDelay, c.settings.MaxWait);
   c.link.NextState = replyState;
   return kStepDone;
 }
@@ -132,6 +132,6 @@ int SendCommandLine(ChannelContext& c, uint32_t now, const char* line, int32_t f
 int SendMessageLine(ChannelContext& c, uint32_t now, const char* line) {
   int rc = WexlSendLine(ChannelSlot(c), line);
   if (rc < 0) return FailStep(c, rc, kWriteError);
-  SetTimers(c, now, gSettings.LineWait, gSettings.SendWait);
+  SetTimers(c, now, c.settings.LineWait, c.settings.SendWait);
   return kStepDone;
 }

@@ -52,7 +52,7 @@ void SetTimers(ChannelContext& c, uint32_t now, int32_t firstDelay, int32_t limi
 
 // The first delay after a command that servers take a moment longer to
 // answer (EHLO, AUTH): the reply usually needs a round trip and some work.
-inline int32_t SlowReplyDelay() { return 2 * gSettings.MinWait + 200; }
+inline int32_t SlowReplyDelay(const ChannelContext& c) { return 2 * c.settings.MinWait + 200; }
 
 // Before an operation's first command (UnreadCheckDue): throws away the
 // received lines no step has read, as far as they have arrived, and logs

@@ -44,9 +44,9 @@ int ClosePartFile(ChannelContext& c, const MimeAction& a) {
   if (CloseOutFile(c, OutFile::kPart) < 0) return -1;
   char note[kMimePathMax + 64];
   const int length = FormatSaveNote(note, sizeof note, a.data);
-  if (!gSettings.HideSaveNotes && WriteMail(c, note, length) < 0) return -1;
+  if (!c.settings.HideSaveNotes && WriteMail(c, note, length) < 0) return -1;
   LogText(c, note);
-  AppendSavedName(c.decoder.SavedAttachList, 1024, a.data + a.nameStart, gSettings.AttachSep);
+  AppendSavedName(c.decoder.SavedAttachList, 1024, a.data + a.nameStart, c.settings.AttachSep);
   c.decoder.AttachmentsSaved = SaturatingAdd(c.decoder.AttachmentsSaved, 1);
   c.decoder.AttachmentCounter = SaturatingAdd(c.decoder.AttachmentCounter, 1);
   if (c.decoder.AttachFileNumber > 0) c.decoder.AttachFileNumber = SaturatingAdd(c.decoder.AttachFileNumber, 1);

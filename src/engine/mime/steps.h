@@ -2,6 +2,7 @@
 // filter's modes share.
 #pragma once
 
+#include "codec/printf_check.h"
 #include "engine/mime/filter.h"
 
 // One call of the filter: its state, its settings and the actions it adds.
@@ -16,7 +17,7 @@ void ResetOutput(MimeOutput& out);
 MimeAction* Emit(MimeRun& r, MimeOp op, const char* data, int length);
 // A log line, built only when a log is open; a line that does not fit is cut.
 void Log(MimeRun& r, const char* text);
-void Logf(MimeRun& r, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+void Logf(MimeRun& r, const char* format, ...) KOV_PRINTF_CHECK(2, 3);
 // `length` bytes of room in the output's data area.
 char* Reserve(MimeRun& r, int length);
 

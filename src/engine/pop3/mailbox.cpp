@@ -17,7 +17,7 @@ bool Answered(int reply) { return reply == 0 || reply == kPop3Error; }
 
 int StatStep(ChannelContext& c, uint32_t now, int) {
   c.pop.MessageCount = 0;
-  return SendPop3Command(c, now, "STAT", gSettings.MinWait, Pop3StatReply, kReadError);
+  return SendPop3Command(c, now, "STAT", c.settings.MinWait, Pop3StatReply, kReadError);
 }
 
 int StatReplyStep(ChannelContext& c, uint32_t, int reply) {
@@ -30,7 +30,7 @@ int StatReplyStep(ChannelContext& c, uint32_t, int reply) {
 int ListStep(ChannelContext& c, uint32_t now, int) {
   c.pop.MessageSize = 0;
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "LIST %d", c.pop.MessageNumber);
-  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3ListReply, kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, c.settings.MinWait, Pop3ListReply, kReadError);
 }
 
 int ListReplyStep(ChannelContext& c, uint32_t, int reply) {
@@ -42,7 +42,7 @@ int ListReplyStep(ChannelContext& c, uint32_t, int reply) {
 
 int DeleStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "DELE %d", c.pop.MessageNumber);
-  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3DeleReply, kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, c.settings.MinWait, Pop3DeleReply, kReadError);
 }
 
 int DeleReplyStep(ChannelContext& c, uint32_t, int reply) {
@@ -58,7 +58,7 @@ int UidlStep(ChannelContext& c, uint32_t now, int) {
     snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "UIDL %d", c.pop.MessageNumber);
   }
   BeginResponse(c);
-  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3UidlLine, kWriteError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, c.settings.MinWait, Pop3UidlLine, kWriteError);
 }
 
 // Every line goes to the buffer as received, the status line included; the

@@ -52,7 +52,7 @@ int SendPop3Secret(ChannelContext& c, uint32_t now, const char* line, int shown,
 
 // The first delay after a command that servers answer only after checking a
 // password (APOP, PASS).
-inline int32_t LoginReplyDelay() { return gSettings.MinWait + 200; }
+inline int32_t LoginReplyDelay(const ChannelContext& c) { return c.settings.MinWait + 200; }
 
 // The steps that read a response line themselves, after its last piece:
 // the next piece is due within MaxWait of `now`, the step's time (the

@@ -35,8 +35,8 @@ int CollectPiece(ChannelContext& c, uint32_t now) {
     return got == kWexlClosed ? FailStep(c, kWexlClosed, kReadError) : FailStep(c, got, got);
   }
   if (got == 0 && held < kPieceArea - 1) {
-    const uint32_t whole = c.link.ReplyFirstAt + 4 * static_cast<uint32_t>(gSettings.ReadWait);
-    const uint32_t pause = c.link.ReplyLastAt + static_cast<uint32_t>(gSettings.ReadWait);
+    const uint32_t whole = c.link.ReplyFirstAt + 4 * static_cast<uint32_t>(c.settings.ReadWait);
+    const uint32_t pause = c.link.ReplyLastAt + static_cast<uint32_t>(c.settings.ReadWait);
     if (static_cast<int32_t>(now - whole) >= 0) return FailStep(c, 0, kTimedOut);
     if (held == 0) {
       // Nothing came after all: the step's own deadline governs the wait.
@@ -55,7 +55,7 @@ int CollectPiece(ChannelContext& c, uint32_t now) {
 // MaxWait is set.
 int AfterCommandSent(ChannelContext& c, uint32_t now, int sent, int32_t firstDelay, int nextState, int failCode) {
   if (sent < 0) return FailStep(c, sent, failCode);
-  SetTimers(c, now, firstDelay, firstDelay + gSettings.MaxWait);
+  SetTimers(c, now, firstDelay, firstDelay + c.settings.MaxWait);
   c.link.NextState = nextState;
   return kStepDone;
 }
@@ -79,7 +79,7 @@ int SendPop3Secret(ChannelContext& c, uint32_t now, const char* line, int shown,
   return AfterCommandSent(c, now, sent, firstDelay, nextState, failCode);
 }
 
-void AwaitNextPiece(ChannelContext& c, uint32_t now) { SetTimers(c, now, 0, gSettings.MaxWait); }
+void AwaitNextPiece(ChannelContext& c, uint32_t now) { SetTimers(c, now, 0, c.settings.MaxWait); }
 
 void BeginResponse(ChannelContext& c) {
   c.pop.PieceMidLine = 0;

@@ -65,7 +65,7 @@ int SendRetrStep(ChannelContext& c, uint32_t now, int) {
   // KOV_DECODE_MODE 1 asks for the message as received; it keeps that value
   // from one download to the next.
   const bool raw = c.pop.DecodeMode == kMimeRaw;
-  return SendPop3Command(c, now, c.link.CommandBuffer, raw ? 0 : gSettings.MinWait, raw ? Pop3RawLine : Pop3MessageLine,
+  return SendPop3Command(c, now, c.link.CommandBuffer, raw ? 0 : c.settings.MinWait, raw ? Pop3RawLine : Pop3MessageLine,
                          kReadError);
 }
 
@@ -103,7 +103,7 @@ int SendTopStep(ChannelContext& c, uint32_t now, int) {
   LogText(c, "[Saving to buffer]\r\n");
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "TOP %d %d", c.pop.MessageNumber, c.pop.TopLines);
   BeginResponse(c);
-  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3TopLine, kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, c.settings.MinWait, Pop3TopLine, kReadError);
 }
 
 // The buffer takes the response as sent, status line and line ends

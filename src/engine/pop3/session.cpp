@@ -43,7 +43,7 @@ int GreetingStep(ChannelContext& c, uint32_t now, int) {
   if (reply == kReplyPending) return NotYet(c, kWaitReadable);
   if (reply < 0) return FailReply(c, reply);
   ApopTimestamp(c.link.ReplyBuffer, c.login.AuthText, kTimestampField + 1);
-  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
+  SetTimers(c, now, c.settings.MinWait, c.settings.MaxWait);
   c.link.NextState = c.pop.UseApop ? Pop3SendApop : Pop3SendUser;
   return kStepDone;
 }
@@ -56,17 +56,17 @@ int ApopStep(ChannelContext& c, uint32_t now, int) {
   ApopDigest(c);
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "APOP %s", c.login.AuthText);
   const int shown = 5 + StringLength(c.login.UserName) + 1;  // "APOP ", the user name and a blank
-  return SendPop3Secret(c, now, c.link.CommandBuffer, shown, LoginReplyDelay(), Pop3LoginReply, kReadError);
+  return SendPop3Secret(c, now, c.link.CommandBuffer, shown, LoginReplyDelay(c), Pop3LoginReply, kReadError);
 }
 
 int UserStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "USER %s", c.login.UserName);
-  return SendPop3Command(c, now, c.link.CommandBuffer, gSettings.MinWait, Pop3UserReply, kReadError);
+  return SendPop3Command(c, now, c.link.CommandBuffer, c.settings.MinWait, Pop3UserReply, kReadError);
 }
 
 // The wait for room to send PASS is bounded too.
 int UserReplyStep(ChannelContext& c, uint32_t now, int) {
-  SetTimers(c, now, 0, gSettings.MaxWait);
+  SetTimers(c, now, 0, c.settings.MaxWait);
   c.link.NextState = Pop3SendPass;
   return kStepDone;
 }
@@ -75,7 +75,7 @@ int UserReplyStep(ChannelContext& c, uint32_t now, int) {
 int PassStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "PASS %s", c.login.Pop3Password);
   const int shown = 5;  // "PASS "
-  return SendPop3Secret(c, now, c.link.CommandBuffer, shown, LoginReplyDelay(), Pop3LoginReply, kReadError);
+  return SendPop3Secret(c, now, c.link.CommandBuffer, shown, LoginReplyDelay(c), Pop3LoginReply, kReadError);
 }
 
 int LoginReplyStep(ChannelContext& c, uint32_t, int) {

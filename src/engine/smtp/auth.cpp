@@ -49,7 +49,7 @@ int SendEncoded(ChannelContext& c, uint32_t now, const char* text, int length, i
   if (n == 0) return FailStep(c, 0, kWriteError);
   int rc = WexlSendMasked(ChannelSlot(c), c.link.CommandBuffer, n, 0);
   if (rc < 0) return FailStep(c, rc, kWriteError);
-  SetTimers(c, now, firstDelay, gSettings.MaxWait);
+  SetTimers(c, now, firstDelay, c.settings.MaxWait);
   c.link.NextState = nextState;
   return kStepDone;
 }
@@ -86,7 +86,7 @@ int DecodeChallenge(ChannelContext& c) {
 }
 
 int CramStartStep(ChannelContext& c, uint32_t now, int) {
-  return SendCommandLine(c, now, "AUTH CRAM-MD5", 2 * gSettings.MinWait, CramChallenge);
+  return SendCommandLine(c, now, "AUTH CRAM-MD5", 2 * c.settings.MinWait, CramChallenge);
 }
 
 // The challenge comes with a 3xx; any other answer refuses the mechanism.
@@ -102,21 +102,21 @@ int CramChallengeStep(ChannelContext& c, uint32_t, int reply) {
 }
 
 int CramRespondStep(ChannelContext& c, uint32_t now, int) {
-  return SendEncoded(c, now, c.login.AuthText, StringLength(c.login.AuthText), gSettings.MinWait + 200, CramResult);
+  return SendEncoded(c, now, c.login.AuthText, StringLength(c.login.AuthText), c.settings.MinWait + 200, CramResult);
 }
 
 int CramResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "AUTH CRAM-MD5 ok\r\n"); }
 
 int LoginStartStep(ChannelContext& c, uint32_t now, int) {
-  return SendCommandLine(c, now, "AUTH LOGIN", SlowReplyDelay(), LoginUser);
+  return SendCommandLine(c, now, "AUTH LOGIN", SlowReplyDelay(c), LoginUser);
 }
 
 int LoginUserStep(ChannelContext& c, uint32_t now, int reply) {
-  return AnswerLoginPrompt(c, now, reply, c.login.UserName, gSettings.MinWait, LoginPassword);
+  return AnswerLoginPrompt(c, now, reply, c.login.UserName, c.settings.MinWait, LoginPassword);
 }
 
 int LoginPasswordStep(ChannelContext& c, uint32_t now, int reply) {
-  return AnswerLoginPrompt(c, now, reply, c.login.AuthPassword, gSettings.MinWait + 200, LoginResult);
+  return AnswerLoginPrompt(c, now, reply, c.login.AuthPassword, c.settings.MinWait + 200, LoginResult);
 }
 
 int LoginResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "AUTH LOGIN ok\r\n"); }
@@ -134,7 +134,7 @@ int PlainStartStep(ChannelContext& c, uint32_t now, int) {
                         static_cast<int>(sizeof c.link.CommandBuffer) - kCommandLength);
   int rc = WexlSendMasked(ChannelSlot(c), c.link.CommandBuffer, kCommandLength + n, kCommandLength);
   if (rc < 0) return FailStep(c, rc, kWriteError);
-  SetTimers(c, now, 2 * gSettings.MinWait, gSettings.MaxWait);
+  SetTimers(c, now, 2 * c.settings.MinWait, c.settings.MaxWait);
   c.link.NextState = PlainResult;
   return kStepDone;
 }

@@ -42,7 +42,7 @@ int MailFromStep(ChannelContext& c, uint32_t now, int) {
   if (open == nullptr) return FailStep(c, 0, kMissingOpenBracket);
   // Whatever follows the '>' goes along (a size or body declaration).
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "MAIL FROM:%s", open);
-  return SendCommandLine(c, now, c.link.CommandBuffer, gSettings.MinWait, MailFromReply);
+  return SendCommandLine(c, now, c.link.CommandBuffer, c.settings.MinWait, MailFromReply);
 }
 
 int MailFromReplyStep(ChannelContext& c, uint32_t, int reply) {
@@ -59,11 +59,11 @@ int MailFromReplyStep(ChannelContext& c, uint32_t, int reply) {
 // checks again, as the separator may have changed since.
 int NextRecipientStep(ChannelContext& c, uint32_t now, int) {
   ListEntry entry;
-  if (int rc = FindListEntry(c.smtp.RcptCursor, gSettings.AddressSep, entry)) return FailStep(c, 0, rc);
+  if (int rc = FindListEntry(c.smtp.RcptCursor, c.settings.AddressSep, entry)) return FailStep(c, 0, rc);
   c.smtp.CurrentRcpt = const_cast<char*>(entry.open);
   c.smtp.RcptSepPos = const_cast<char*>(entry.sep);
   c.smtp.RcptCursor = const_cast<char*>(entry.next);
-  SetTimers(c, now, 0, gSettings.MaxWait);
+  SetTimers(c, now, 0, c.settings.MaxWait);
   return GoTo(c, RcptTo);
 }
 
@@ -93,7 +93,7 @@ bool CursorOnNextEntry(ChannelContext& c) {
 }
 
 int StartData(ChannelContext& c, uint32_t now) {
-  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
+  SetTimers(c, now, c.settings.MinWait, c.settings.MaxWait);
   return GoTo(c, Data);
 }
 
@@ -113,19 +113,19 @@ int RcptToReplyStep(ChannelContext& c, uint32_t now, int reply) {
 }
 
 int DataStep(ChannelContext& c, uint32_t now, int) {
-  return SendCommandLine(c, now, "DATA", gSettings.MinWait, DataReply);
+  return SendCommandLine(c, now, "DATA", c.settings.MinWait, DataReply);
 }
 
 // Only the go-ahead (3xx) lets the message follow: sent after any other
 // answer, its lines would be read as commands.
 int DataReplyStep(ChannelContext& c, uint32_t now, int reply) {
   if (!HasClass(c, reply, 3)) return Refuse(c, reply);
-  SetTimers(c, now, 2 * gSettings.MinWait, gSettings.MaxWait);
+  SetTimers(c, now, 2 * c.settings.MinWait, c.settings.MaxWait);
   return GoTo(c, c.smtp.BodyType == 2 ? HeaderStart : HeaderMailer);
 }
 
 int ResetStep(ChannelContext& c, uint32_t now, int) {
-  return SendCommandLine(c, now, "RSET", gSettings.MinWait, ResetReply);
+  return SendCommandLine(c, now, "RSET", c.settings.MinWait, ResetReply);
 }
 
 int ResetReplyStep(ChannelContext& c, uint32_t, int) { return GoTo(c, Done); }
@@ -134,11 +134,11 @@ int ResetReplyStep(ChannelContext& c, uint32_t, int) { return GoTo(c, Done); }
 // then the line with the single period.
 int EndOfDataStep(ChannelContext& c, uint32_t now, int) {
   if (IsMultipart(c)) {
-    snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "--%s--\r\n", Boundary);
+    snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "--%s--\r\n", c.settings.Boundary);
     const int rc = WexlSendLine(ChannelSlot(c), c.link.CommandBuffer);
     if (rc < 0) return FailStep(c, rc, kWriteError);
   }
-  return SendCommandLine(c, now, "\r\n.", gSettings.MinWait, EndOfDataReply);
+  return SendCommandLine(c, now, "\r\n.", c.settings.MinWait, EndOfDataReply);
 }
 
 // Only a 2xx means the server took the message; a 4xx leaves it unsent.
@@ -187,7 +187,7 @@ int CheckSendArguments(ChannelContext& c, const char* const texts[6]) {
   for (int list = 0; list < 3; ++list) {
     if (texts[list] == nullptr) continue;
     if (int rc = CheckAngleAddress(c, texts[list], true)) return rc;
-    if (int rc = CheckListEntries(texts[list], gSettings.AddressSep)) return rc;
+    if (int rc = CheckListEntries(texts[list], c.settings.AddressSep)) return rc;
   }
   return 0;
 }

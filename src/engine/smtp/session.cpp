@@ -39,7 +39,7 @@ int SmtpStartStep(ChannelContext& c, uint32_t, int) {
 }
 
 int GreetingStep(ChannelContext& c, uint32_t now, int) {
-  SetTimers(c, now, gSettings.MinWait, gSettings.MaxWait);
+  SetTimers(c, now, c.settings.MinWait, c.settings.MaxWait);
   c.link.NextState = SmtpHello;
   return kStepDone;
 }
@@ -48,7 +48,7 @@ int HelloStep(ChannelContext& c, uint32_t now, int) {
   c.diag.TextBytesOut = c.diag.AttachBytesOut = c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
   BuildHello(c);
   WexlWaitWritable(ChannelSlot(c), kHelloWritableWaitMs);
-  return SendCommandLine(c, now, c.link.CommandBuffer, SlowReplyDelay(), SmtpHelloReply);
+  return SendCommandLine(c, now, c.link.CommandBuffer, SlowReplyDelay(c), SmtpHelloReply);
 }
 
 // Only a 2xx greets back: a 4xx (try again later) leaves no session to work
@@ -74,7 +74,7 @@ int CheckAngleAddress(ChannelContext& c, const char* address, bool listMode) {
   if (address == nullptr || address[0] == '\0') return kEmptyAddress;
   // A line break would turn the address into a second protocol line.
   if (HasLineBreak(address)) return kBadAddressChar;
-  const char separator = listMode ? gSettings.AddressSep : '\0';
+  const char separator = listMode ? c.settings.AddressSep : '\0';
   const char* open = FindBeforeSeparator(address, '<', separator);
   const char* close = FindBeforeSeparator(address, '>', separator);
   if (open == nullptr) {

@@ -19,21 +19,21 @@ int VerifyNextStep(ChannelContext& c, uint32_t now, int) {
     return kStepDone;
   }
   // The entry is used whole, blanks and brackets included.
-  char* separator = const_cast<char*>(FindChar(c.smtp.CurrentRcpt, gSettings.AddressSep));
+  char* separator = const_cast<char*>(FindChar(c.smtp.CurrentRcpt, c.settings.AddressSep));
   if (separator != nullptr) {
     *separator = '\0';
     c.smtp.RcptCursor = separator + 1;
   } else {
     c.smtp.RcptCursor = c.smtp.CurrentRcpt + StringLength(c.smtp.CurrentRcpt);
   }
-  SetTimers(c, now, 0, gSettings.MaxWait);
+  SetTimers(c, now, 0, c.settings.MaxWait);
   c.link.NextState = VerifySend;
   return kStepDone;
 }
 
 int VerifySendStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "VRFY %s", c.smtp.CurrentRcpt != nullptr ? c.smtp.CurrentRcpt : "");
-  return SendCommandLine(c, now, c.link.CommandBuffer, gSettings.MinWait, VerifyReply);
+  return SendCommandLine(c, now, c.link.CommandBuffer, c.settings.MinWait, VerifyReply);
 }
 
 // A refusal (code 500 or more) only answers this name and the list goes on;

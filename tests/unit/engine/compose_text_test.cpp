@@ -10,7 +10,6 @@
 #include "api/errors.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/text_lines.h"
-#include "engine/frame/settings.h"
 #include "engine/frame/step_table.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
@@ -23,11 +22,8 @@ std::string X(int n, char ch = 'x') { return std::string(static_cast<size_t>(n),
 
 class ComposeText : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = gSettings;
-    c_ = std::make_unique<ChannelContext>();
-  }
-  void TearDown() override { gSettings = saved_; }
+  // A record with the settings' defaults, as an operation would take them.
+  void SetUp() override { c_ = std::make_unique<ChannelContext>(); }
 
   // Every line BuildTextLine makes of `text` under the body type.
   Lines Build(const std::string& text, uint32_t bodyType) {
@@ -55,9 +51,6 @@ class ComposeText : public ::testing::Test {
 
   std::unique_ptr<ChannelContext> c_;
   std::string text_;
-
- private:
-  Settings saved_;
 };
 
 struct Case {
@@ -82,7 +75,7 @@ TEST_F(ComposeText, PlainLinesWrapAndReplaceWhatIsNotPrintable) {
 }
 
 TEST_F(ComposeText, EightBitTextKeepsItsBytes) {
-  gSettings.Allow8Bit = 1;
+  c_->settings.Allow8Bit = 1;
   EXPECT_EQ(Build("\xe9\tz\n", 0), (Lines{"\xe9\tz"}));
 }
 
@@ -134,7 +127,7 @@ TEST_F(ComposeText, LineLimitIsClamped) {
       {-5, 1, "ab", {"a=", "b="}},
   };
   for (const Limit& t : cases) {
-    gSettings.LineLimit = t.limit;
+    c_->settings.LineLimit = t.limit;
     EXPECT_EQ(Build(t.text, t.bodyType), t.lines) << t.limit << " " << t.bodyType;
   }
 }
@@ -333,8 +326,8 @@ TEST_F(ComposeDigest, EveryBodyTypeAndLimitBuildsTheSameBytes) {
       {4, 40, 9665071767841897700u, 2747194439836976315u},
   };
   for (const Case& t : cases) {
-    gSettings.LineLimit = t.lineLength;
-    gSettings.WrapColumn = t.lineLength - 18;
+    c_->settings.LineLimit = t.lineLength;
+    c_->settings.WrapColumn = t.lineLength - 18;
     uint64_t memory = 14695981039346656037u;
     uint64_t file = memory;
     for (uint32_t seed = 1; seed <= 24; ++seed) {

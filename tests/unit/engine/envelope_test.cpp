@@ -165,7 +165,7 @@ TEST_P(Envelope, EndOfData) {
     c.smtp.BodyType = t.bodyType;
     static char list[] = "a.bin";
     c.smtp.AttachList = t.attachments ? list : nullptr;
-    EXPECT_EQ(Finish(1, StartOperation(c, kConnectOnly, EndOfData)), t.result);
+    EXPECT_EQ(Finish(1, StartStates(c, EndOfData)), t.result);
     ASSERT_TRUE(server.WaitScript());
     EXPECT_EQ(server.Received(), (t.multipart ? close : "") + "\r\n.\r\n");
     c.smtp.AttachList = nullptr;

@@ -113,7 +113,7 @@ TEST_P(Hostile, AConnectWithoutAFreeSlotTriesAgainLater) {
   ChannelContext& c = Channel(0);
   BoundedCopy(c.link.ServerName, "127.0.0.1", 128);
   c.link.ConnectPort = static_cast<int16_t>(server.Port());
-  EXPECT_EQ(Finish(0, StartOperation(c, kConnectOnly, LocalHost)), -7);
+  EXPECT_EQ(Finish(0, StartStates(c, LocalHost)), -7);
   EXPECT_EQ(c.link.HoldsSlot, 0);
   WexlClose(held.back());
   held.pop_back();

@@ -26,9 +26,9 @@ using Pacing = AttachedLibrary;
 void ScriptSmtp(LoopbackServer& server, bool holdAtEnd = false) {
   server.Send("220 hi\r\n").ReadLine().Send("250 ok\r\n");
   for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n"}) server.ReadLine().Send(reply);
-  server.ReadUntil(".");
+  server.ReadThrough("\r\n.\r\n");
   if (holdAtEnd) server.Hold();
-  server.Send("250 sent\r\n").ReadUntil("QUIT").Send("221 bye\r\n").Hold();
+  server.Send("250 sent\r\n").ReadThrough("QUIT\r\n").Send("221 bye\r\n").Hold();
 }
 
 int ConnectSmtp(int channel, LoopbackServer& server) {
