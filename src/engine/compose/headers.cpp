@@ -2,9 +2,11 @@
 // To, From, Reply-To, Subject with the extra header lines, CC, and for a
 // multipart message MIME-Version and its Content-Type, then the empty line;
 // and the Date line of the present moment.
+#include <atomic>
 #include <iterator>
 
 #include "api/errors.h"
+#include "api/library.h"
 #include "codec/date.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/header_lines.h"
@@ -56,11 +58,22 @@ int StartStep(ChannelContext& c, uint32_t, int) {
 }
 
 int MailerStep(ChannelContext& c, uint32_t, int) {
-  return SendFixed(c, "X-Mailer: Orvandel Kovmail Version 3.4", HeaderDate);
+  MailerLine(kLibraryVersion, c.link.CommandBuffer, sizeof c.link.CommandBuffer);
+  return SendFixed(c, c.link.CommandBuffer, HeaderDate);
 }
 
-int DateStep(ChannelContext& c, uint32_t, int) {
+// Message-IDs made by this process so far.
+std::atomic<uint32_t> gMessageIds{0};
+
+// The Date line, then a Message-ID unless the caller's extra header lines
+// bring their own: many servers refuse a message without one.
+int DateStep(ChannelContext& c, uint32_t now, int) {
   DateHeaderNow(c.link.CommandBuffer, sizeof c.link.CommandBuffer);
+  if (int rc = SendFixed(c, c.link.CommandBuffer, HeaderTo)) return rc;
+  if (HasHeaderNamed(c.smtp.ExtraHeaders, "Message-ID")) return kStepDone;
+  const MessageIdStamp stamp = {static_cast<uint32_t>(platform::UnixSeconds()), platform::ProcessId(), now,
+                                gMessageIds.fetch_add(1) + 1};
+  MessageIdLine(stamp, c.smtp.FromAddress, c.link.CommandBuffer, sizeof c.link.CommandBuffer);
   return SendFixed(c, c.link.CommandBuffer, HeaderTo);
 }
 

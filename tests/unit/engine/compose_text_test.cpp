@@ -76,7 +76,9 @@ TEST_F(ComposeText, PlainLinesWrapAndReplaceWhatIsNotPrintable) {
       {"control and 8-bit bytes", "t\tb\x01\x7f\xe9.", {"t~b~~~."}},
       {"ends after a space from column 61", X(60, 'a') + " bb cc", {X(60, 'a') + " ", "bb cc"}},
       {"hard break at 78", X(100), {X(78), X(22)}},
-      {"a line of exactly 78 leaves an empty one", X(78) + "\ny", {X(78), "", "y"}},
+      {"a line of exactly 78 takes its line end along", X(78) + "\r\ny", {X(78), "y"}},
+      {"so does one wrapped right before it", X(60, 'a') + " \nb", {X(60, 'a') + " ", "b"}},
+      {"an empty line after it stays", X(78) + "\n\ny", {X(78), "", "y"}},
   };
   for (const Case& t : cases) EXPECT_EQ(Build(t.text, 0), t.lines) << t.why;
 }
@@ -90,12 +92,16 @@ TEST_F(ComposeText, QuotedPrintableEncodesAndBreaksSoftly) {
   const Case cases[] = {
       {"8-bit and '='", "caf\xe9 = ok\n", {"caf=E9 =3D ok"}},
       {"tab", "a\tb", {"a=09b"}},
-      {"trailing blanks stay", "end  \n", {"end  "}},
+      {"a trailing blank is escaped", "end  \r\nx \ty \t\n", {"end =20", "x =09y =09"}},
+      {"so is one at the end of the text", "end ", {"end=20"}},
       {"dot-stuffing", ".start\n", {"..start"}},
-      {"soft break one before the limit", X(100), {X(77) + "=", X(23)}},
-      {"a period goes onto the line", X(77) + ".yy", {X(77) + ".=", "yy"}},
-      {"line end at the break column", X(77) + "\n", {X(77) + "=", ""}},
-      {"escape at the limit", X(76) + "\xe9z", {X(76) + "=E9=", "z"}},
+      {"soft break after 75", X(100), {X(75) + "=", X(25)}},
+      {"a period may begin the next line", X(75) + ".yy", {X(75) + "=", "..yy"}},
+      {"exactly 76 before the line end, no empty line", X(76) + "\r\nz", {X(76), "z"}},
+      {"77 before the line end", X(77) + "\n", {X(75) + "=", "xx"}},
+      {"an escape is never split", X(73) + "\xe9z", {X(73) + "=", "=E9z"}},
+      {"a blank at the break stays plain", X(74) + " yz", {X(74) + " =", "yz"}},
+      {"a blank escaped at the width", X(73) + " \n", {X(73) + "=20"}},
   };
   for (const Case& t : cases) EXPECT_EQ(Build(t.text, 1), t.lines) << t.why;
 }
@@ -130,8 +136,8 @@ TEST_F(ComposeText, LineLimitIsClamped) {
     Lines lines;
   } cases[] = {
       {-5, 0, "abc", {"a", "b", "c"}},      {0, 0, "ab", {"a", "b"}},
-      {100000, 0, X(1000), {X(995), X(5)}}, {100000, 1, X(1000), {X(994) + "=", X(6)}},
-      {-5, 1, "ab", {"a=", "b="}},
+      {100000, 0, X(1000), {X(995), X(5)}}, {100000, 1, X(100), {X(75) + "=", X(25)}},
+      {-5, 1, "abcd\xe9", {"abc=", "d=E9"}}, {40, 1, X(50), {X(39) + "=", X(11)}},
   };
   for (const Limit& t : cases) {
     gSettings.LineLimit = t.limit;
