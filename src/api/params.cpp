@@ -250,6 +250,8 @@ int SetStringParam(ChannelContext& c, int index, const char* text) {
       return SetAltText(c, text);
     case KOV_ATTACH_CONTENT:
       return BoundedCopy(s.AttachContentType, text, 128);
+    case KOV_CHARSET:
+      return BoundedCopy(s.Charset, text, 32);
     default:
       return -1;
   }

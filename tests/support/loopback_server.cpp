@@ -121,6 +121,7 @@ LoopbackServer& LoopbackServer::ReadLine() { return Add(Kind::kReadLine, "", 0, 
 LoopbackServer& LoopbackServer::ReadBytes(size_t count) { return Add(Kind::kReadBytes, "", count, 0); }
 LoopbackServer& LoopbackServer::Swallow(size_t count) { return Add(Kind::kSwallow, "", count, 0); }
 LoopbackServer& LoopbackServer::Pause(int ms) { return Add(Kind::kPause, "", 0, ms); }
+LoopbackServer& LoopbackServer::ReadUntil(const std::string& marker) { return Add(Kind::kReadUntil, marker, 0, 0); }
 LoopbackServer& LoopbackServer::Hold() { return Add(Kind::kHold, "", 0, 0); }
 LoopbackServer& LoopbackServer::Close() { return Add(Kind::kClose, "", 0, 0); }
 LoopbackServer& LoopbackServer::Reset() { return Add(Kind::kReset, "", 0, 0); }
@@ -179,6 +180,18 @@ bool LoopbackServer::Run(const Step& step) {
           size_t lf = received_.find('\n', scanned_);
           if (lf != std::string::npos) {
             scanned_ = lf + 1;
+            return true;
+          }
+        }
+        if (!ReceiveMore(true)) return false;
+      }
+    case Kind::kReadUntil:
+      for (;;) {
+        {
+          std::lock_guard<std::mutex> hold(mutex_);
+          size_t at = received_.find(step.bytes, scanned_);
+          if (at != std::string::npos) {
+            scanned_ = at + step.bytes.size();
             return true;
           }
         }

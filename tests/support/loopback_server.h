@@ -31,6 +31,8 @@ class LoopbackServer {
   LoopbackServer& SendRepeated(const std::string& bytes, size_t times);
   // Waits until the client has sent one more line (through its LF).
   LoopbackServer& ReadLine();
+  // Waits until the client has sent `marker` (e.g. the end of a message's data).
+  LoopbackServer& ReadUntil(const std::string& marker);
   // Waits until the client has sent `count` more bytes.
   LoopbackServer& ReadBytes(size_t count);
   // Receives `count` bytes without recording them (for bulk transfers).
@@ -56,7 +58,7 @@ class LoopbackServer {
   size_t Swallowed() const { return swallowed_; }
 
  private:
-  enum class Kind { kSend, kSendSlowly, kReadLine, kReadBytes, kSwallow, kPause, kHold, kClose, kReset };
+  enum class Kind { kSend, kSendSlowly, kReadLine, kReadUntil, kReadBytes, kSwallow, kPause, kHold, kClose, kReset };
   struct Step {
     Kind kind;
     std::string bytes;

@@ -72,3 +72,19 @@ bool HasHeaderNamed(const char* block, const char* name) {
   }
   return false;
 }
+
+const char* UnicodeTextType(uint32_t bodyType, const char* userType) {
+  switch (bodyType) {
+    case 2:
+      return "Content-Type: text/html; charset=UTF-8";
+    case 3:
+      return "Content-Type: text/enriched; charset=UTF-8";
+    case 4:
+      return "Content-Type: text/plain; charset=iso-8859-1";
+    case 9:
+      if (userType != nullptr && userType[0] != '\0') return userType;
+      return "Content-Type: text/plain; charset=UTF-8";
+    default:
+      return "Content-Type: text/plain; charset=UTF-8";
+  }
+}

@@ -33,3 +33,9 @@ int MessageIdLine(const MessageIdStamp& stamp, const char* sender, char* out, in
 // Whether a block of header lines (separated by CR and LF) holds a header
 // named `name` (compared without regard to a-z case).
 bool HasHeaderNamed(const char* block, const char* name);
+
+// The Content-Type line of the main text in Unicode mode, where it is always
+// followed by the quoted-printable transfer encoding: plain text, HTML and
+// enriched text name the charset UTF-8; body type 4 keeps its charset and
+// 9 the caller's type (null or empty: plain text).
+const char* UnicodeTextType(uint32_t bodyType, const char* userType);

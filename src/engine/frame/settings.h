@@ -27,9 +27,18 @@ struct Settings {
   char UserContentType[128 + 2] = {};
   char UserTransferEncoding[128 + 2] = {};
   char AttachContentType[128 + 2] = {};
+  char Charset[32 + 2] = {};  // KOV_CHARSET: "" as before, "UTF-8" Unicode mode
 };
 
 inline Settings gSettings;
+
+// Unicode mode: texts are UTF-8, header texts that are not ASCII go out as
+// encoded words, the message text as quoted-printable UTF-8.
+inline bool UnicodeMode() {
+  const char* s = gSettings.Charset;
+  return (s[0] == 'U' || s[0] == 'u') && (s[1] == 'T' || s[1] == 't') && (s[2] == 'F' || s[2] == 'f') && s[3] == '-' &&
+         s[4] == '8' && s[5] == '\0';
+}
 
 // The MIME boundary of composed messages, renewed by every attach.
 constexpr int kBoundarySize = 32;
