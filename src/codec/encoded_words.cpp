@@ -172,17 +172,16 @@ void PutEntry(Writer& w, const char* entry, int length, bool gap) {
   int nameEnd = lt;
   while (nameEnd > 0 && IsBlank(entry[nameEnd - 1])) --nameEnd;
   const std::string name(entry, static_cast<size_t>(nameEnd));
-  if (!HasEightBit(name.c_str())) {
+  // An entry without '<' is an address alone, which is never encoded.
+  if (lt == length || !HasEightBit(name.c_str())) {
     if (gap) Gap(w, length);
     Put(w, entry, length);
     return;
   }
   const std::string shown = Unquoted(entry, nameEnd);
   PutWords(w, shown.data(), static_cast<int>(shown.size()), gap);
-  if (lt < length) {
-    Gap(w, length - lt);
-    Put(w, entry + lt, length - lt);
-  }
+  Gap(w, length - lt);
+  Put(w, entry + lt, length - lt);
 }
 
 }  // namespace

@@ -63,6 +63,7 @@ TEST(EncodedWords, AddressListsEncodeNamesOnly) {
     const char* out;
   } cases[] = {
       {"Ann <a@x.y>, Bob <b@x.y>", "Ann <a@x.y>, Bob <b@x.y>"},
+      {"jörg@x.y, b@x.y", "jörg@x.y, b@x.y"},
       {"Jörg Schmidt <j@x.y>,<b@x.y>", "=?UTF-8?Q?J=C3=B6rg_Schmidt?= <j@x.y>, <b@x.y>"},
       {"\"Müller, J\\\"r\" <m@x.y>", "=?UTF-8?B?TcO8bGxlciwgSiJy?= <m@x.y>"},
   };
