@@ -167,6 +167,8 @@
 /* process: replaces the Content-Type line of attachments without an image
  * type while not empty, at most 128 characters */
 #define KOV_ATTACH_CONTENT 61
+/* process: character set of texts, at most 32 characters: "" as before, "UTF-8" Unicode mode */
+#define KOV_CHARSET 101
 
 /* Result codes. Every failure is a negative code; kovErrorText gives its
  * text. The library's own codes: */

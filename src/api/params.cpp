@@ -130,9 +130,9 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
 }
 
 // A process-wide text, changed under the library lock.
-int SetProcessText(char* field, const char* text) {
+int SetProcessText(char* field, const char* text, int width = 128) {
   platform::LockHold hold(LibraryLock());
-  return BoundedCopy(field, text, 128);
+  return BoundedCopy(field, text, width);
 }
 
 // Closes the channel's log and opens a new one; the socket trace follows.
@@ -262,6 +262,8 @@ int SetStringParam(ChannelContext& c, int index, const char* text) {
       return SetAltText(c, text);
     case KOV_ATTACH_CONTENT:
       return SetProcessText(s.AttachContentType, text);
+    case KOV_CHARSET:
+      return SetProcessText(s.Charset, text, 32);
     default:
       return -1;
   }

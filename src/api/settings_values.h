@@ -30,6 +30,7 @@ struct Settings {
   char UserContentType[128 + 2] = {};
   char UserTransferEncoding[128 + 2] = {};
   char AttachContentType[128 + 2] = {};
+  char Charset[32 + 2] = {};  // KOV_CHARSET: "" as before, "UTF-8" Unicode mode
 };
 
 // The MIME boundary of composed messages: its room, terminator included.

@@ -56,6 +56,14 @@ int QuoteChar(char ch, char* out) {
   return kQuote.length[u];
 }
 
+int QuoteTextChar(char ch, bool lineEnds, char* out) {
+  if (lineEnds && ch == ' ') {
+    memcpy(out, "=20", 3);
+    return 3;
+  }
+  return QuoteChar(ch, out);
+}
+
 int QuoteBuffer(const char* text, char* out, int size) {
   if (out == nullptr || size <= 0) return 0;
   int n = 0;

@@ -16,6 +16,14 @@ int HexDigitValue(char ch);
 // uppercase hexadecimal digits. `out` needs 3 bytes. Returns 1 or 3.
 int QuoteChar(char ch, char* out);
 
+// The longest quoted-printable line, soft break included.
+constexpr int kQuotedLineMax = 76;
+
+// QuoteChar for a character of a text line: with `lineEnds` (it is the last
+// character before the line's end) a blank is escaped too ("=20"), so that
+// it cannot be taken for padding and dropped. Returns 1 or 3.
+int QuoteTextChar(char ch, bool lineEnds, char* out);
+
 // Encodes a NUL-terminated text as one line with QuoteChar. Stops at the end
 // of the text or once size - 3 or more characters are written, then writes a
 // NUL. Returns the characters written, the NUL not counted; nothing is

@@ -23,6 +23,10 @@ uint32_t CoarseTickCount();
 void SetTickBias(uint32_t bias);
 // Sleep for the given milliseconds; 0 yields the processor.
 void SleepMs(uint32_t ms);
+// Seconds since 1970-01-01 UTC, and the calling process's id: with a counter
+// they make identifiers that no other message carries.
+uint64_t UnixSeconds();
+uint32_t ProcessId();
 
 // Integer file handles. A valid handle is always 2 or above (0 and 1 mean
 // "none" and "claimed" in the engine's tables); a failure gives -1.

@@ -44,6 +44,13 @@ uint32_t CoarseTickCount() { return ReadClock(CLOCK_MONOTONIC_COARSE); }
 
 void SetTickBias(uint32_t bias) { tickBias.store(bias, std::memory_order_relaxed); }
 
+uint64_t UnixSeconds() {
+  const time_t now = time(nullptr);
+  return now > 0 ? static_cast<uint64_t>(now) : 0;
+}
+
+uint32_t ProcessId() { return static_cast<uint32_t>(getpid()); }
+
 void SleepMs(uint32_t ms) {
   KOV_COUNT_SYSCALL();
   if (ms == 0) {

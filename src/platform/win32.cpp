@@ -21,6 +21,16 @@ uint32_t TickCount() {
 uint32_t CoarseTickCount() { return TickCount(); }
 void SetTickBias(uint32_t bias) { tickBias.store(bias, std::memory_order_relaxed); }
 
+uint64_t UnixSeconds() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  const uint64_t ticks = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  const uint64_t kEpochOffset = 116444736000000000ull;  // 1601 to 1970 in 100 ns units
+  return ticks > kEpochOffset ? (ticks - kEpochOffset) / 10000000u : 0;
+}
+
+uint32_t ProcessId() { return GetCurrentProcessId(); }
+
 void SleepMs(uint32_t ms) {
   KOV_COUNT_SYSCALL();
   Sleep(ms);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "codec/strings.h"
 #include "engine/frame/operation.h"
@@ -92,15 +93,23 @@ const Verb kVerbs[] = {
     {"connect", 2, true, RawConnect},
 };
 
-// What the client sent, with the Date header line (it names the moment of
-// sending) shown as "Date: *".
-std::string WithDateMasked(std::string sent) {
-  for (size_t at = sent.find("\r\nDate: "); at != std::string::npos; at = sent.find("\r\nDate: ", at + 2)) {
+// The values of the header lines `name` (with its ": ") in what a client
+// sent, shown as "*".
+std::string WithHeaderMasked(std::string sent, const std::string& name) {
+  const std::string lead = "\r\n" + name;
+  for (size_t at = sent.find(lead); at != std::string::npos; at = sent.find(lead, at + 2)) {
     size_t end = sent.find("\r\n", at + 2);
     if (end == std::string::npos) break;
-    sent.replace(at + 8, end - (at + 8), "*");
+    sent.replace(at + lead.size(), end - (at + lead.size()), "*");
   }
   return sent;
+}
+
+// What the client sent, with the lines that differ from one send to the
+// next, the Date (the moment of sending) and the Message-ID (unique for
+// every message), shown as "Date: *" and "Message-ID: *".
+std::string WithVaryingMasked(std::string sent) {
+  return WithHeaderMasked(WithHeaderMasked(std::move(sent), "Date: "), "Message-ID: ");
 }
 
 // A server playing a script; consecutive sends go out as one.
@@ -218,7 +227,7 @@ void TranscriptTest::Play() {
     if (!t.servers[i].steps.empty() && !t.servers[i].hangup) {
       EXPECT_TRUE(servers_[i]->WaitScript()) << "the script did not run to its end";
     }
-    EXPECT_EQ(WithDateMasked(servers_[i]->Received()), t.servers[i].expected) << "what the client sent";
+    EXPECT_EQ(WithVaryingMasked(servers_[i]->Received()), t.servers[i].expected) << "what the client sent";
   }
 }
 

@@ -59,6 +59,7 @@ const struct {
     KOV_PARAM(KOV_USER),
     KOV_PARAM(KOV_ALT_TEXT),
     KOV_PARAM(KOV_ATTACH_CONTENT),
+    KOV_PARAM(KOV_CHARSET),
 };
 #undef KOV_PARAM
 

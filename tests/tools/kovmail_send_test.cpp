@@ -12,12 +12,14 @@
 
 namespace {
 
-// The client's bytes with what changes from run to run fixed: the Date
-// header's value (the time of sending) as '*', the number in the MIME
-// boundary as in the expected texts.
+// The client's bytes with what changes from run to run fixed: the values of
+// the Date header (the time of sending) and the Message-ID as '*', the
+// number in the MIME boundary as in the expected texts.
 std::string WithoutDate(std::string bytes) {
-  size_t date = bytes.find("\r\nDate: ");
-  if (date != std::string::npos) bytes.replace(date + 8, bytes.find("\r\n", date + 2) - date - 8, "*");
+  for (const std::string lead : {"\r\nDate: ", "\r\nMessage-ID: "}) {
+    size_t at = bytes.find(lead);
+    if (at != std::string::npos) bytes.replace(at + lead.size(), bytes.find("\r\n", at + 2) - at - lead.size(), "*");
+  }
   return std::regex_replace(bytes, std::regex("=====_KOV[0-9]+_====="), "=====_KOV123456789_=====");
 }
 
@@ -46,12 +48,16 @@ TEST(KovmailSendTest, SmallMessageBytesExactlyAndNoProgressOffTerminal) {
                                                 "S: 250 OK",
                                                 "C: DATA",
                                                 "S: 354 go ahead",
-                                                "C: X-Mailer: Orvandel Kovmail Version 3.4",
+                                                "C: X-Mailer: Orvandel Kovmail Version 3.5",
                                                 "C: Date: *",
+                                                "C: Message-ID: *",
                                                 "C: To: <ann@x.org>,Bob <bob@x.org>",
                                                 "C: From: Joe <joe@example.com>",
                                                 "C: Subject: Hello",
                                                 "C: CC: <cy@x.org>",
+                                                "C: MIME-Version: 1.0",
+                                                "C: Content-Type: text/plain; charset=UTF-8",
+                                                "C: Content-Transfer-Encoding: quoted-printable",
                                                 "C: ",
                                                 "C: Hi there",
                                                 "C: ",
@@ -94,11 +100,15 @@ TEST(KovmailSendTest, PasswordFromTheEnvironmentOrStandardInput) {
                                                   "S: 250 OK",
                                                   "C: DATA",
                                                   "S: 354 go ahead",
-                                                  "C: X-Mailer: Orvandel Kovmail Version 3.4",
+                                                  "C: X-Mailer: Orvandel Kovmail Version 3.5",
                                                   "C: Date: *",
+                                                  "C: Message-ID: *",
                                                   "C: To: <bob@x.org>",
                                                   "C: From: <alice@example.com>",
                                                   "C: Subject: S",
+                                                  "C: MIME-Version: 1.0",
+                                                  "C: Content-Type: text/plain; charset=UTF-8",
+                                                  "C: Content-Transfer-Encoding: quoted-printable",
                                                   "C: ",
                                                   "C: T",
                                                   "C: ",
@@ -136,8 +146,9 @@ TEST(KovmailSendTest, AttachmentNamesMayHoldTheListSeparators) {
                              "S: 250 OK",
                              "C: DATA",
                              "S: 354 go ahead",
-                             "C: X-Mailer: Orvandel Kovmail Version 3.4",
+                             "C: X-Mailer: Orvandel Kovmail Version 3.5",
                              "C: Date: *",
+                             "C: Message-ID: *",
                              "C: To: <b@x.org>",
                              "C: From: <a@x.org>",
                              "C: Subject: Files",
@@ -145,7 +156,8 @@ TEST(KovmailSendTest, AttachmentNamesMayHoldTheListSeparators) {
                              "C: Content-Type: multipart/mixed; boundary=\"=====_KOV123456789_=====\"",
                              "C: ",
                              "C: --=====_KOV123456789_=====",
-                             "C: Content-Type: text/plain",
+                             "C: Content-Type: text/plain; charset=UTF-8",
+                             "C: Content-Transfer-Encoding: quoted-printable",
                              "C: ",
                              "C: See the files.",
                              "C: ",

@@ -41,6 +41,8 @@ bool Session::Open(const ConnectionOptions& options, int portParam) {
   attached_ = true;
   // A tool waits on its socket: the library's fixed pauses only slow it down.
   kovIntegerParam(kChannel, KOV_PACING, options.pace ? 1 : 0);
+  // Command lines are UTF-8: texts that are not ASCII go out as Unicode.
+  kovStringParam(kChannel, KOV_CHARSET, "UTF-8");
   showProgress_ = !options.quiet && StdoutIsTerminal();
   if (!options.logFile.empty() && kovStringParam(kChannel, KOV_LOG_FILE, options.logFile.c_str()) < 0) {
     fprintf(stderr, "kovmail: cannot create the log file %s\n", options.logFile.c_str());

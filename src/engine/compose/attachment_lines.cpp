@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "codec/encoded_words.h"
+#include "codec/parameters.h"
 #include "codec/paths.h"
 #include "codec/strings.h"
 #include "engine/compose/compose.h"
@@ -29,9 +32,21 @@ int AppendFixed(char* out, int size, int used, const char* text) {
   return used + length;
 }
 
-// `lead` and the quoted name, folded.
-int NamedParameter(char* out, int size, const char* lead, const char* name) {
-  return FoldHeader(HeaderParts(lead, name, "\""), out, size);
+// `lead` (ending in a quote) and the name, folded, then the closing quote:
+// a name that is not ASCII in Unicode mode as encoded words, any other with
+// its quotes and backslashes escaped.
+int NamedParameter(char* out, int size, const char* lead, const char* name, bool unicode) {
+  // Room for either form: escaping at most doubles the name.
+  std::vector<char> value(static_cast<size_t>(WordsSize(2 * StringLength(name) + 2)));
+  const int room = static_cast<int>(value.size());
+  int length;
+  if (unicode && HasEightBit(name)) {
+    length = EncodeWords(name, StringLength(name), StringLength(lead), value.data(), room);
+  } else {
+    length = EscapeQuoted(name, value.data(), room);
+  }
+  if (length < 0) return -1;
+  return FoldHeader(HeaderParts(lead, value.data(), "\""), out, size);
 }
 
 }  // namespace
@@ -52,9 +67,9 @@ const char* ImageType(const char* name) {
   return nullptr;
 }
 
-const char* AttachEncodingLine(bool asText, uint32_t bodyType) {
+const char* AttachEncodingLine(bool asText, uint32_t bodyType, bool unicode) {
   if (!asText) return "Content-Transfer-Encoding: base64";
-  return TextLinesQuotedPrintable(bodyType) ? "Content-Transfer-Encoding: quoted-printable"
+  return TextLinesQuotedPrintable(bodyType, unicode) ? "Content-Transfer-Encoding: quoted-printable"
                                             : "Content-Transfer-Encoding: 7bit";
 }
 
@@ -65,15 +80,19 @@ int BuildAttachTypeHeader(char* out, int size, const char* name, const char* ima
     snprintf(lead, sizeof lead, "%s; name=\"", imageType);
     char id[48];
     snprintf(id, sizeof id, "\r\nContent-ID: <message-root.%d>", contentId);
-    return AppendFixed(out, size, NamedParameter(out, size, lead, name), id);
+    return AppendFixed(out, size, NamedParameter(out, size, lead, name, look.unicode), id);
   }
   if (look.asText) return AppendFixed(out, size, out != nullptr ? 0 : -1, "Content-Type: text/plain");
   if (look.userType != nullptr && look.userType[0] != '\0') return FoldHeader(HeaderValue("", look.userType), out, size);
-  return NamedParameter(out, size, "Content-Type: application/octet-stream; name=\"", name);
+  return NamedParameter(out, size, "Content-Type: application/octet-stream; name=\"", name, look.unicode);
 }
 
-int BuildDispositionHeader(char* out, int size, const char* name, bool inlinePart) {
+int BuildDispositionHeader(char* out, int size, const char* name, bool inlinePart, bool unicode) {
+  if (unicode && HasEightBit(name)) {
+    const char* lead = inlinePart ? "Content-Disposition: inline;" : "Content-Disposition: attachment;";
+    return AppendFixed(out, size, ExtendedParameter(lead, "filename", name, out, size), "\r\n");
+  }
   const char* lead =
       inlinePart ? "Content-Disposition: inline; filename=\"" : "Content-Disposition: attachment; filename=\"";
-  return AppendFixed(out, size, NamedParameter(out, size, lead, name), "\r\n");
+  return AppendFixed(out, size, NamedParameter(out, size, lead, name, false), "\r\n");
 }

@@ -19,12 +19,13 @@ const char* ImageType(const char* name);
 
 // The Content-Transfer-Encoding line of a part sent as text lines under
 // `bodyType` (`asText`), or as base64.
-const char* AttachEncodingLine(bool asText, uint32_t bodyType);
+const char* AttachEncodingLine(bool asText, uint32_t bodyType, bool unicode = false);
 
 // How a part is typed when it is no image.
 struct AttachmentLook {
   bool asText;           // sent as text lines: "text/plain"
   const char* userType;  // the caller's Content-Type line for other parts; null or empty: none
+  bool unicode;          // Unicode mode: a name that is not ASCII as encoded words
 };
 
 // Builds the Content-Type header of a part into `out` (`size` bytes, NUL
@@ -32,7 +33,9 @@ struct AttachmentLook {
 // adds the line "Content-ID: <message-root.N>" for `contentId`; otherwise it
 // follows `look`, naming the part in the generic octet-stream type. Returns
 // the length, or -1 when the header does not fit (nothing usable in `out`).
-// The name is quoted as it is and the header folded by FoldHeader: each run
+// The name is quoted with a backslash before each '"' and '\\' (in Unicode
+// mode a name that is not ASCII is written as encoded words instead), and
+// the header folded by FoldHeader: each run
 // of CR and LF in the name (or in the caller's Content-Type line) becomes a
 // fold, and every line is folded to at most 998 octets.
 int BuildAttachTypeHeader(char* out, int size, const char* name, const char* imageType, int contentId,
@@ -40,5 +43,7 @@ int BuildAttachTypeHeader(char* out, int size, const char* name, const char* ima
 
 // Builds the Content-Disposition header ("inline" or "attachment", with the
 // quoted name, folded as above) followed by CR LF, so that sent as a line it
-// also ends the part's headers. Returns the length, or -1 when it does not fit.
-int BuildDispositionHeader(char* out, int size, const char* name, bool inlinePart);
+// also ends the part's headers; with `unicode`, a name that is not ASCII
+// goes in the form filename*=UTF-8''... instead. Returns the length, or -1
+// when it does not fit.
+int BuildDispositionHeader(char* out, int size, const char* name, bool inlinePart, bool unicode);

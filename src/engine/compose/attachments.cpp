@@ -3,6 +3,7 @@
 // text lines read from the entry's file.
 #include <cstdio>
 #include <iterator>
+#include <vector>
 
 #include "api/errors.h"
 #include "codec/base64.h"
@@ -16,17 +17,18 @@
 
 namespace {
 
-// The room a header of the part may take in CommandBuffer, NUL included.
-constexpr int kHeaderRoom = static_cast<int>(sizeof(LinkState::CommandBuffer)) - 1;
+// The room a header of the part may take, NUL included: a name's RFC 2231
+// form (up to 9 characters for each of its bytes) fits beside the fixed text.
+constexpr int kHeaderRoom = 20 * 1024;
 
 // The entry being sent is the text at AttachList, cut at its separator.
 const char* ShownNameOf(const ChannelContext& c) { return ShownName(c.smtp.AttachList, c.settings.NameSep); }
 
 // A header that cannot be built within the line limits (a shown name of
 // thousands of characters) is never sent cut: the send fails.
-int SendHeader(ChannelContext& c, uint32_t now, int length, int nextState) {
+int SendHeader(ChannelContext& c, uint32_t now, const char* header, int length, int nextState) {
   if (length < 0) return FailStep(c, 0, kCannotOpenFile);
-  int rc = SendMessageLine(c, now, c.link.CommandBuffer);
+  int rc = SendMessageLine(c, now, header);
   if (rc < 0) return rc;
   c.link.NextState = nextState;
   return kStepDone;
@@ -46,7 +48,7 @@ int EndOfFile(ChannelContext& c) {
 
 int BoundaryStep(ChannelContext& c, uint32_t now, int) {
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "\r\n\r\n--%s", c.settings.Boundary);
-  return SendHeader(c, now, 0, AttachType);
+  return SendHeader(c, now, c.link.CommandBuffer, 0, AttachType);
 }
 
 int TypeStep(ChannelContext& c, uint32_t now, int) {
@@ -62,20 +64,21 @@ int TypeStep(ChannelContext& c, uint32_t now, int) {
   const char* image = c.smtp.DetectImageTypes ? ImageType(name) : nullptr;
   c.smtp.InlineImage = image != nullptr ? 1 : 0;
   if (image != nullptr) ++c.smtp.ContentIdCount;
-  const AttachmentLook look = {c.smtp.TextAttachments != 0, c.settings.AttachContentType};
-  int length = BuildAttachTypeHeader(c.link.CommandBuffer, kHeaderRoom, name, image, c.smtp.ContentIdCount, look);
-  return SendHeader(c, now, length, AttachEncoding);
+  const AttachmentLook look = {c.smtp.TextAttachments != 0, c.settings.AttachContentType, UnicodeMode(c.settings)};
+  std::vector<char> header(kHeaderRoom);
+  int length = BuildAttachTypeHeader(header.data(), kHeaderRoom, name, image, c.smtp.ContentIdCount, look);
+  return SendHeader(c, now, header.data(), length, AttachEncoding);
 }
 
 int EncodingStep(ChannelContext& c, uint32_t now, int) {
-  BoundedCopy(c.link.CommandBuffer, AttachEncodingLine(c.smtp.TextAttachments != 0, c.smtp.BodyType), kHeaderRoom - 1);
-  return SendHeader(c, now, 0, AttachDisposition);
+  return SendHeader(c, now, AttachEncodingLine(c.smtp.TextAttachments != 0, c.smtp.BodyType, UnicodeMode(c.settings)), 0, AttachDisposition);
 }
 
 int DispositionStep(ChannelContext& c, uint32_t now, int) {
   bool inlinePart = c.smtp.InlineImage != 0 || c.smtp.TextAttachments != 0;
-  int length = BuildDispositionHeader(c.link.CommandBuffer, kHeaderRoom, ShownNameOf(c), inlinePart);
-  int rc = SendHeader(c, now, length, AttachOpen);
+  std::vector<char> header(kHeaderRoom);
+  int length = BuildDispositionHeader(header.data(), kHeaderRoom, ShownNameOf(c), inlinePart, UnicodeMode(c.settings));
+  int rc = SendHeader(c, now, header.data(), length, AttachOpen);
   if (rc == kStepDone) SetTimers(c, now, 0, c.settings.SendWait);
   return rc;
 }

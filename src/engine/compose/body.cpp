@@ -9,6 +9,7 @@
 #include "api/log.h"
 #include "codec/count.h"
 #include "engine/compose/compose.h"
+#include "engine/compose/header_lines.h"
 #include "engine/compose/text_lines.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
@@ -74,7 +75,8 @@ int AltPartEndStep(ChannelContext& c, uint32_t now, int) {
 }
 
 int TextPartTypeStep(ChannelContext& c, uint32_t now, int) {
-  const TextPartLabel label = MainTextLabel(c.smtp.BodyType, c.settings.UserContentType);
+  const TextPartLabel label = UnicodeMode(c.settings) ? TextPartLabel{UnicodeTextType(c.smtp.BodyType, c.settings.UserContentType), true}
+                                            : MainTextLabel(c.smtp.BodyType, c.settings.UserContentType);
   if (int rc = SendPartHeader(c, now, label.contentType, !label.encodingFollows)) return rc;
   c.link.NextState = label.encodingFollows ? TextPartEncoding : TextOpen;
   return kStepDone;

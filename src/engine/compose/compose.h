@@ -16,8 +16,9 @@
 inline bool IsMultipart(const ChannelContext& c) { return c.smtp.AttachList != nullptr || c.smtp.BodyType != 0; }
 
 // Whether the line builder encodes text lines quoted-printable under a body
-// type: every type except plain (0) and HTML (2). Labels follow the same rule.
-inline bool TextLinesQuotedPrintable(uint32_t bodyType) { return bodyType != 0 && bodyType != 2; }
+// type: every type except plain (0) and HTML (2), and in Unicode mode every
+// type. Labels follow the same rule.
+inline bool TextLinesQuotedPrintable(uint32_t bodyType, bool unicode) { return unicode || (bodyType != 0 && bodyType != 2); }
 
 // The next byte of the message text (memory or file) as 1..255, 0 at its end.
 // With `reset` the read-ahead buffer is emptied and 0 returned. A read error

@@ -2,10 +2,15 @@
 // To, From, Reply-To, Subject with the extra header lines, CC, and for a
 // multipart message MIME-Version and its Content-Type, then the empty line;
 // and the Date line of the present moment.
+#include <atomic>
 #include <iterator>
+#include <vector>
 
 #include "api/errors.h"
+#include "api/library.h"
 #include "codec/date.h"
+#include "codec/encoded_words.h"
+#include "codec/strings.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/header_lines.h"
 #include "engine/frame/step_io.h"
@@ -25,6 +30,28 @@ int SendHeader(ChannelContext& c, HeaderText header) {
   return kStepDone;
 }
 
+// What a header value is, for its encoding in Unicode mode.
+enum class Kind { kText, kAddresses, kBlock };
+
+// Sends a header whose value comes from the caller. In Unicode mode a value
+// that is not ASCII goes out as encoded words (for addresses: their display
+// names), fitted into lines of at most 78 characters.
+int SendValue(ChannelContext& c, const char* prefix, const char* value, Kind kind) {
+  const char sep = kind == Kind::kAddresses ? c.settings.AddressSep : '\0';
+  if (!UnicodeMode(c.settings) || !HasEightBit(value)) {
+    return SendHeader(c, kind == Kind::kBlock ? HeaderBlock(value) : HeaderValue(prefix, value, sep));
+  }
+  std::vector<char> encoded(static_cast<size_t>(WordsSize(StringLength(value))));
+  char* out = encoded.data();
+  const int size = static_cast<int>(encoded.size());
+  const int column = StringLength(prefix);
+  const int n = kind == Kind::kText        ? EncodeWords(value, StringLength(value), column, out, size)
+                : kind == Kind::kAddresses ? EncodeAddressList(value, sep, column, out, size)
+                                           : EncodeHeaderBlock(value, out, size);
+  if (n < 0) return FailStep(c, 0, kWriteError);
+  return SendHeader(c, kind == Kind::kBlock ? HeaderBlock(out) : HeaderValue(prefix, out, sep));
+}
+
 // Sends one line of fixed width and moves on to `next`.
 int SendFixed(ChannelContext& c, const char* line, int next) {
   int rc = WexlSendLine(ChannelSlot(c), line);
@@ -39,13 +66,13 @@ int HeaderAfter(const ChannelContext& c, int done) {
   if (done < HeaderReplyTo && c.smtp.ReplyTo[0] != '\0') return HeaderReplyTo;
   if (done < HeaderSubject && (c.smtp.Subject != nullptr || c.smtp.ExtraHeaders != nullptr)) return HeaderSubject;
   if (done < HeaderCc && c.smtp.CcList != nullptr) return HeaderCc;
-  if (IsMultipart(c)) return HeaderMime;
+  if (IsMultipart(c) || UnicodeMode(c.settings)) return HeaderMime;
   return HeaderEnd;
 }
 
 // Sends one header and moves on to the next one the message has.
-int SendAndMoveOn(ChannelContext& c, HeaderText header) {
-  int rc = SendHeader(c, header);
+int SendAndMoveOn(ChannelContext& c, const char* prefix, const char* value, Kind kind) {
+  int rc = SendValue(c, prefix, value, kind);
   if (rc == kStepDone) c.link.NextState = HeaderAfter(c, c.link.ThisState);
   return rc;
 }
@@ -56,11 +83,22 @@ int StartStep(ChannelContext& c, uint32_t, int) {
 }
 
 int MailerStep(ChannelContext& c, uint32_t, int) {
-  return SendFixed(c, "X-Mailer: Orvandel Kovmail Version 3.4", HeaderDate);
+  MailerLine(kLibraryVersion, c.link.CommandBuffer, sizeof c.link.CommandBuffer);
+  return SendFixed(c, c.link.CommandBuffer, HeaderDate);
 }
 
-int DateStep(ChannelContext& c, uint32_t, int) {
+// Message-IDs made by this process so far.
+std::atomic<uint32_t> gMessageIds{0};
+
+// The Date line, then a Message-ID unless the caller's extra header lines
+// bring their own: many servers refuse a message without one.
+int DateStep(ChannelContext& c, uint32_t now, int) {
   DateHeaderNow(c.link.CommandBuffer, sizeof c.link.CommandBuffer);
+  if (int rc = SendFixed(c, c.link.CommandBuffer, HeaderTo)) return rc;
+  if (HasHeaderNamed(c.smtp.ExtraHeaders, "Message-ID")) return kStepDone;
+  const MessageIdStamp stamp = {static_cast<uint32_t>(platform::UnixSeconds()), platform::ProcessId(), now,
+                                gMessageIds.fetch_add(1) + 1};
+  MessageIdLine(stamp, c.smtp.FromAddress, c.link.CommandBuffer, sizeof c.link.CommandBuffer);
   return SendFixed(c, c.link.CommandBuffer, HeaderTo);
 }
 
@@ -69,7 +107,7 @@ int DateStep(ChannelContext& c, uint32_t, int) {
 int ToStep(ChannelContext& c, uint32_t now, int) {
   c.link.NextState = HeaderFrom;
   if (c.settings.HideTo != 0 || c.smtp.ToList == nullptr) return kStepDone;
-  int rc = SendHeader(c, HeaderValue("To: ", c.smtp.ToList, c.settings.AddressSep));
+  int rc = SendValue(c, "To: ", c.smtp.ToList, Kind::kAddresses);
   if (rc == kStepDone) SetTimers(c, now, c.settings.MinWait, c.settings.MaxWait);
   return rc;
 }
@@ -79,32 +117,38 @@ int FromStep(ChannelContext& c, uint32_t, int) {
     c.link.NextState = HeaderAfter(c, HeaderFrom);
     return kStepDone;
   }
-  return SendAndMoveOn(c, HeaderValue("From: ", c.smtp.FromAddress));
+  return SendAndMoveOn(c, "From: ", c.smtp.FromAddress, Kind::kAddresses);
 }
 
-int ReplyToStep(ChannelContext& c, uint32_t, int) { return SendAndMoveOn(c, HeaderValue("Reply-To: ", c.smtp.ReplyTo)); }
+int ReplyToStep(ChannelContext& c, uint32_t, int) {
+  return SendAndMoveOn(c, "Reply-To: ", c.smtp.ReplyTo, Kind::kAddresses);
+}
 
 // The Subject header when there is a subject, then the extra header lines,
 // which go along with or without one.
 int SubjectStep(ChannelContext& c, uint32_t, int) {
   if (c.smtp.Subject != nullptr) {
-    int rc = SendHeader(c, HeaderValue("Subject: ", c.smtp.Subject));
+    int rc = SendValue(c, "Subject: ", c.smtp.Subject, Kind::kText);
     if (rc != kStepDone) return rc;
   }
-  return SendAndMoveOn(c, HeaderBlock(c.smtp.ExtraHeaders));
+  return SendAndMoveOn(c, "", c.smtp.ExtraHeaders, Kind::kBlock);
 }
 
 // The BCC list never appears in a header.
 int CcStep(ChannelContext& c, uint32_t, int) {
-  return SendAndMoveOn(c, HeaderValue("CC: ", c.smtp.CcList, c.settings.AddressSep));
+  return SendAndMoveOn(c, "CC: ", c.smtp.CcList, Kind::kAddresses);
 }
 
 int MimeStep(ChannelContext& c, uint32_t, int) { return SendFixed(c, "MIME-Version: 1.0", HeaderContentType); }
 
-// One header in two lines when an alternative text goes along with HTML.
+// One header in two lines when an alternative text goes along with HTML. A
+// message of text alone in Unicode mode is labelled here as UTF-8 text.
 int ContentTypeStep(ChannelContext& c, uint32_t, int) {
-  MessageContentType(c.smtp.BodyType == 2, c.smtp.AltText != nullptr, c.settings.Boundary, c.link.CommandBuffer,
-                     sizeof c.link.CommandBuffer);
+  if (!IsMultipart(c)) {
+    if (int rc = SendFixed(c, "Content-Type: text/plain; charset=UTF-8", HeaderEnd)) return rc;
+    return SendFixed(c, "Content-Transfer-Encoding: quoted-printable", HeaderEnd);
+  }
+  MessageContentType(c.smtp.BodyType == 2, c.smtp.AltText != nullptr, c.settings.Boundary, c.link.CommandBuffer, sizeof c.link.CommandBuffer);
   return SendFixed(c, c.link.CommandBuffer, HeaderEnd);
 }
 

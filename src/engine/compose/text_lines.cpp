@@ -72,6 +72,28 @@ int NextByte(ChannelContext& c, int& keep) {
   return ch;
 }
 
+// The next byte without taking it, after any CR (dropped from text lines
+// anyway): 0 at the end of the text, or a read error.
+int PeekByte(ChannelContext& c, int& keep) {
+  for (;;) {
+    if (!c.smtp.MsgBufEof && c.smtp.MsgBufEnd - c.smtp.MsgBufPos <= ClampedLineLimit(c)) {
+      if (int rc = Refill(c, keep)) return rc;
+    }
+    if (c.smtp.MsgBufPos >= c.smtp.MsgBufEnd) return 0;
+    const int ch = static_cast<unsigned char>(c.smtp.MsgBuffer[c.smtp.MsgBufPos]);
+    if (ch != '\r') return ch;
+    ++c.smtp.MsgBufPos;
+  }
+}
+
+// A line cut at the limit right before its line end takes that line end
+// along, so that it does not come out as an empty line of its own.
+int TakeLineEnd(ChannelContext& c, int& keep) {
+  const int next = PeekByte(c, keep);
+  if (next == '\n') ++c.smtp.MsgBufPos;
+  return next < 0 ? next : 0;
+}
+
 // The look-ahead character if one is kept, else the next byte.
 int TakeChar(ChannelContext& c, int& keep) {
   if (c.smtp.PushbackChar != 0) {
@@ -115,7 +137,7 @@ int BuildPlain(ChannelContext& c, LineBuild& b) {
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
     b.line[b.count++] = TextChar(ch, Keep8Bit(c));
-    if ((b.count >= c.settings.WrapColumn && ch == ' ') || b.count >= limit) return 0;
+    if ((b.count >= c.settings.WrapColumn && ch == ' ') || b.count >= limit) return TakeLineEnd(c, keep);
   }
 }
 
@@ -146,23 +168,36 @@ int BuildHtml(ChannelContext& c, LineBuild& b) {
   }
 }
 
-// Quoted-printable: '=' and every byte outside 32..126 as "=XX"; a soft
-// break ends a line at LineLimit, or one before it unless a '.' follows, so
-// that no line starts with a period the break put there.
-int BuildQuoted(ChannelContext& c, LineBuild& b) {
+// Quoted-printable lines are at most 76 characters long, soft break
+// included, or LineLimit when that is shorter (at least 4: an escape and the
+// soft break).
+int QuotedWidth(const ChannelContext& c) {
   const int limit = ClampedLineLimit(c);
+  return limit < 4 ? 4 : (limit > kQuotedLineMax ? kQuotedLineMax : limit);
+}
+
+// Quoted-printable: '=' and every byte outside 32..126 as "=XX", and a blank
+// that ends a line too, so that no relay can strip it. A character that
+// does not fit before the soft break '=' begins the next line; the last one
+// of a line may take the soft break's place.
+int BuildQuoted(ChannelContext& c, LineBuild& b) {
+  const int width = QuotedWidth(c);
   int keep = -1;
   for (;;) {
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
-    b.count += QuoteChar(static_cast<char>(ch), b.line + b.count);
-    const int next = NextByte(c, keep);
+    const int next = PeekByte(c, keep);
     if (next < 0) return next;
-    c.smtp.PushbackChar = static_cast<char>(next);
-    if (b.count >= limit || (b.count == limit - 1 && next != '.')) {
+    const bool lineEnds = next == 0 || next == '\n';
+    char out[3];
+    const int n = QuoteTextChar(static_cast<char>(ch), lineEnds, out);
+    if (b.count + n > (lineEnds ? width : width - 1)) {
+      c.smtp.PushbackChar = static_cast<char>(ch);
       b.line[b.count++] = '=';
       return 0;
     }
+    memcpy(b.line + b.count, out, static_cast<size_t>(n));
+    b.count += n;
   }
 }
 
@@ -185,7 +220,7 @@ int BuildTextLine(ChannelContext& c, char* line, int size) {
   line[0] = '\0';
   LineBuild b{line, 0, 0, false};
   int rc;
-  if (TextLinesQuotedPrintable(c.smtp.BodyType)) {
+  if (TextLinesQuotedPrintable(c.smtp.BodyType, UnicodeMode(c.settings))) {
     rc = BuildQuoted(c, b);
   } else if (c.smtp.BodyType == 0) {
     rc = BuildPlain(c, b);

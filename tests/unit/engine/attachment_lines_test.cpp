@@ -74,7 +74,7 @@ TEST(AttachmentLines, EncodingLabelMatchesTheLineEncoding) {
 
 std::string TypeHeader(const char* name, const char* image, int id, bool asText, const char* userType) {
   char out[2049];
-  int n = BuildAttachTypeHeader(out, sizeof out, name, image, id, AttachmentLook{asText, userType});
+  int n = BuildAttachTypeHeader(out, sizeof out, name, image, id, AttachmentLook{asText, userType, false});
   return n < 0 ? "(too long)" : std::string(out, static_cast<size_t>(n));
 }
 
@@ -123,9 +123,9 @@ TEST(AttachmentLines, LineBreaksFoldLikeEveryHeader) {
 
 TEST(AttachmentLines, DispositionEndsThePartHeaders) {
   char out[256];
-  ASSERT_GT(BuildDispositionHeader(out, sizeof out, "pic.jpg", true), 0);
+  ASSERT_GT(BuildDispositionHeader(out, sizeof out, "pic.jpg", true, false), 0);
   EXPECT_STREQ(out, "Content-Disposition: inline; filename=\"pic.jpg\"\r\n");
-  ASSERT_GT(BuildDispositionHeader(out, sizeof out, "r\rx.zip", false), 0);
+  ASSERT_GT(BuildDispositionHeader(out, sizeof out, "r\rx.zip", false, false), 0);
   EXPECT_STREQ(out, "Content-Disposition: attachment; filename=\"r\r\n x.zip\"\r\n");
 }
 
@@ -190,11 +190,11 @@ TEST(AttachmentLines, HeaderThatCannotFitIsRefusedNotCut) {
   std::string name(3000, 'n');
   char out[2050];
   out[2049] = '#';
-  EXPECT_EQ(BuildAttachTypeHeader(out, 2049, name.c_str(), nullptr, 0, AttachmentLook{false, nullptr}), -1);
-  EXPECT_EQ(BuildDispositionHeader(out, 2049, name.c_str(), false), -1);
+  EXPECT_EQ(BuildAttachTypeHeader(out, 2049, name.c_str(), nullptr, 0, AttachmentLook{false, nullptr, false}), -1);
+  EXPECT_EQ(BuildDispositionHeader(out, 2049, name.c_str(), false, false), -1);
   EXPECT_EQ(out[2049], '#');
-  EXPECT_EQ(BuildDispositionHeader(out, 0, "a", false), -1);
-  EXPECT_EQ(BuildDispositionHeader(nullptr, 10, "a", false), -1);
+  EXPECT_EQ(BuildDispositionHeader(out, 0, "a", false, false), -1);
+  EXPECT_EQ(BuildDispositionHeader(nullptr, 10, "a", false, false), -1);
 }
 
 }  // namespace

@@ -39,9 +39,11 @@ int DriveUntil(int channel, int state) {
 // replaced by "*".
 std::string Transactions(const std::string& received) {
   std::string text = received.substr(received.find("MAIL FROM:"));
-  for (size_t at = text.find("\r\nDate: "); at != std::string::npos; at = text.find("\r\nDate: ", at + 2)) {
-    const size_t value = at + 8;
-    text.replace(value, text.find("\r\n", value) - value, "*");
+  for (const std::string field : {"\r\nDate: ", "\r\nMessage-ID: "}) {
+    for (size_t at = text.find(field); at != std::string::npos; at = text.find(field, at + 2)) {
+      const size_t value = at + field.size();
+      text.replace(value, text.find("\r\n", value) - value, "*");
+    }
   }
   return text;
 }
@@ -81,10 +83,10 @@ TEST_F(SettingsSnapshot, ASendUnderWayKeepsTheValuesItStartedWith) {
   ASSERT_TRUE(server.WaitScript());
   EXPECT_EQ(Transactions(server.Received()),
             "MAIL FROM:<joe@x.y>\r\nRCPT TO:<a@x.y>\r\nRCPT TO:<b@x.y>\r\nDATA\r\n"
-            "X-Mailer: Orvandel Kovmail Version 3.4\r\nDate: *\r\nTo: <a@x.y>,<b@x.y>\r\nFrom: <joe@x.y>\r\n"
+            "X-Mailer: Orvandel Kovmail Version 3.5\r\nDate: *\r\nMessage-ID: *\r\nTo: <a@x.y>,<b@x.y>\r\nFrom: <joe@x.y>\r\n"
             "Subject: One\r\n\r\nCaf~ au lait for all who read this line\r\n\r\n.\r\n"
             "MAIL FROM:<joe@x.y>\r\nRCPT TO:<a@x.y>\r\nRCPT TO:<b@x.y>\r\nDATA\r\n"
-            "X-Mailer: Orvandel Kovmail Version 3.4\r\nDate: *\r\nFrom: <joe@x.y>\r\n"
+            "X-Mailer: Orvandel Kovmail Version 3.5\r\nDate: *\r\nMessage-ID: *\r\nFrom: <joe@x.y>\r\n"
             "Subject: Two\r\n\r\nCaf\xe9 au lait \r\nfor all who \r\nread this line\r\n\r\n.\r\n");
 }
 

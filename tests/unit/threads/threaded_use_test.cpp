@@ -125,8 +125,11 @@ std::string Fault(const std::string& message) {
       texts += line == v.textType;
       attachments += line.rfind(v.attachType, 0) == 0;
     }
-    cutAt78 += line.size() == 78 && line.back() == '=';
-    cutAt40 += line.size() == 40 && line.back() == '=';
+    // A text line cut by a soft break: at most 76 characters under the long
+    // setting, at most 40 under the short one.
+    const bool cutText = line.size() > 1 && line.back() == '=' && line.find_first_not_of("x=") == std::string::npos;
+    cutAt78 += cutText && line.size() > 40;
+    cutAt40 += cutText && line.size() <= 40;
   }
   if (texts != 1) return "no text type of either variant";
   if (attachments != 1) return "no attachment type of either variant";
