@@ -153,6 +153,14 @@
 /* process: replaces the Content-Type line of attachments without an image
  * type while not empty, at most 128 characters */
 #define KOV_ATTACH_CONTENT 61
+/* process: the character set of texts the library hands over: "" (the
+ * default) keeps single-byte texts as they come; "UTF-8" (any case) decodes
+ * downloaded names, header lines and text bodies of every character set the
+ * system can convert into UTF-8, keeps every top-level header in the mail
+ * file, and creates files from UTF-8 names (through the wide-character file
+ * functions on Windows). Returns the characters stored; any other text: -1
+ * and the setting stays. */
+#define KOV_CHARSET 100
 
 /* Result codes. Every failure is a negative code; kovErrorText gives its
  * text. The library's own codes: */

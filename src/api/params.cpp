@@ -197,6 +197,14 @@ int LogUserText(const ChannelContext& c, const char* text) {
   return c.diag.LogHandle;
 }
 
+// "" or "UTF-8" (any case), stored as given; anything else is refused.
+int SetCharset(const char* text) {
+  if (text[0] != '\0' && !(StringLength(text) == 5 && CompareNoCase(text, "UTF-8", 5))) return -1;
+  const int stored = BoundedCopy(gSettings.Charset, text, 32);
+  platform::SetUtf8FileNames(Utf8Mode(gSettings));
+  return stored;
+}
+
 // Credentials and the sender address are sent as (part of) one protocol line: a CR or
 // LF inside would split it and let the text send commands of its own. Such a
 // text is refused with the code of its kind; 0 lets the text through.
@@ -250,6 +258,8 @@ int SetStringParam(ChannelContext& c, int index, const char* text) {
       return SetAltText(c, text);
     case KOV_ATTACH_CONTENT:
       return BoundedCopy(s.AttachContentType, text, 128);
+    case KOV_CHARSET:
+      return SetCharset(text);
     default:
       return -1;
   }

@@ -48,7 +48,8 @@ class Executor {
                         config_.numberNames,
                         number_,
                         counter_,
-                        true};
+                        true,
+                        config_.unicode};
   }
 
   void Fail(const std::string& what) {

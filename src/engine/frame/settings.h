@@ -27,7 +27,12 @@ struct Settings {
   char UserContentType[128 + 2] = {};
   char UserTransferEncoding[128 + 2] = {};
   char AttachContentType[128 + 2] = {};
+  // KOV_CHARSET: "" or "UTF-8" (Unicode mode).
+  char Charset[32 + 2] = {};
 };
+
+// Unicode mode: names, headers and text bodies handed over in UTF-8.
+inline bool Utf8Mode(const Settings& s) { return s.Charset[0] != '\0'; }
 
 inline Settings gSettings;
 

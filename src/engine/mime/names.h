@@ -35,3 +35,17 @@ bool IsDeviceName(const char* name);
 // included), after `separator` when the list is not empty. A name that does
 // not fit with its separator and the NUL is left out: false.
 bool AppendSavedName(char* list, int capacity, const char* name, char separator);
+
+// Copies `name` (`length` bytes) into `out` (max + 1 bytes): whole when it
+// fits, else its beginning cut so that it fits with its extension (the text
+// from its last dot, when that is at most 32 bytes and not the whole name);
+// `utf8`: a character is never cut in two. Returns the length written.
+int FitName(const char* name, int length, bool utf8, char* out, int max);
+
+// A hash of a file name, letters in any case alike.
+uint32_t NameHash(const char* name);
+
+// "stem (number).ext" from "stem.ext" (a name without an extension, or one
+// that starts with its only dot, gets the number at its end) into `out`
+// (`size` bytes, cut to fit). Returns the length written.
+int NumberedName(const char* name, int number, char* out, int size);

@@ -23,6 +23,8 @@ char* Reserve(MimeRun& r, int length);
 // Closes the open part: `saved` when it is complete. A line end held back
 // from it is dropped, and so is an undecoded rest.
 void ClosePart(MimeRun& r, bool saved);
+// Writes the last bytes of a base64 part whose last group has no padding.
+void FinishPartBytes(MimeRun& r);
 
 // The header readers. Each takes a NUL-terminated line and tells whether it
 // was the kind of line it reads (and, for the boundaries, usable).

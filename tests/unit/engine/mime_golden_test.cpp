@@ -45,6 +45,7 @@ MimeRunConfig ReadConfig(const fs::path& dir) {
     if (key == "attach_dir") config.attachDir = value == "-" ? "" : value;
     if (key == "mail_file") config.mailFile = value;
     if (key == "piece") config.pieceMax = static_cast<size_t>(std::atoi(value.c_str()));
+    if (key == "charset") config.unicode = value == "UTF-8";
     if (key == "fail_open") config.failOpen.insert(value);
   }
   return config;
