@@ -54,6 +54,9 @@ struct MimeFilter {
   int32_t nestedLength[kMimeDepthMax];
   char nested[kMimeDepthMax][kMimeBoundaryMax + 2];
   uint8_t dispositionNamed;  // the part's name came from Content-Disposition
+  uint8_t textPart;          // Content-Type text/*: its body is text in `charset`
+  char charset[40 + 2];      // the charset parameter of the part's Content-Type
+  Carry textCarry;           // the start of a character a body piece cut
   char name[kMimeNameMax + 2];  // the part's name before the naming rules
   char path[kMimePathMax + 2];  // the open part file
   int32_t nameStart;            // where its file name begins in `path`

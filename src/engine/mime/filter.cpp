@@ -20,6 +20,11 @@ bool IsBlankLine(const char* line, int length) { return length > 0 && (line[0] =
 bool IsFold(char ch) { return ch == ' ' || ch == '\t'; }
 bool IsHeaderMode(int32_t mode) { return mode == kMimeTopHeaders || mode == kMimeHeaders || mode == kMimePartHeaders; }
 
+// Unicode mode reads the message header up to its blank line, boundary or not.
+bool InUnicodeHeader(const MimeFilter& f, const MimeSettings& s) {
+  return s.unicode && (f.mode == kMimeTopHeaders || f.mode == kMimeHeaders || (f.mode == kMimePreamble && !f.blankSeen));
+}
+
 // Appends a fold (a line that starts with a blank) to the held header line
 // as it came. False when the joined line would not fit.
 bool JoinFold(MimeFilter& f, const char* line, int length) {
@@ -65,7 +70,8 @@ void BodyPiece(MimeRun& r, const char* line, int length, bool lineEnd) {
   }
   if (room != nullptr) decoded = room;
   if (!f.partOpen && !f.inlinePart) {
-    PassText(r, decoded, count, length);
+    r.out.textBytesIn += length;
+    MailText(r, decoded, count);
     return;
   }
   r.out.attachBytesIn += length;
@@ -79,18 +85,8 @@ void BodyPiece(MimeRun& r, const char* line, int length, bool lineEnd) {
     }
     if (n > 0) Emit(r, MimeOp::kPartBytes, bytes, n);
   }
-  if (f.inlinePart && count > 0) Emit(r, MimeOp::kMailText, decoded, count);
+  if (f.inlinePart) MailText(r, decoded, count);
   Log(r, f.inlinePart ? "[...decode inline...]\r\n" : "[...decode to file...]\r\n");
-}
-
-// A Content-Disposition or Content-Type line that names the part opens its
-// file; the disposition's name wins: a Content-Type name after it is not used.
-void ReadPartName(MimeRun& r, const char* text) {
-  const bool disposition = ReadDisposition(r, text);
-  if (!disposition && (!CompareNoCase(text, "Content-Type:", 13) || r.f.dispositionNamed)) return;
-  if (!ExtractPartName(r, text)) return;
-  if (disposition) r.f.dispositionNamed = 1;
-  CreatePartFile(r);
 }
 
 PieceFate TopHeaderLine(MimeRun& r, const char* line, int length, const char* text) {
@@ -123,7 +119,7 @@ PieceFate HeaderLine(MimeRun& r, const char* line, int length, const char* text)
     if (f.encoding != kEncodingNone) {
       f.mode = kMimePartBody;
       Log(r, "[MIME w/o boundary]\r\n");
-      OpenUnnamedPart(r);
+      StartBody(r);
     } else {
       f.mode = kMimeOff;
       Log(r, "[Not doing MIME]\r\n");
@@ -164,7 +160,7 @@ PieceFate PartHeaderLine(MimeRun& r, const char* line, int length, const char* t
       return kFatePass;
     }
     f.mode = kMimePartBody;
-    if (!f.inlinePart) OpenUnnamedPart(r);
+    StartBody(r);
     return kFateDrop;
   }
   if (ReadTransferEncoding(r, text) || ReadNestedBoundary(r, text)) return kFateDrop;
@@ -173,11 +169,16 @@ PieceFate PartHeaderLine(MimeRun& r, const char* line, int length, const char* t
     f.embedded = 1;
     return kFateDrop;
   }
+  ReadContentType(r, text);
   ReadPartName(r, text);
   return kFateDrop;
 }
 
 PieceFate ProcessLine(MimeRun& r, const char* line, int length, const char* text, bool complete) {
+  if (InUnicodeHeader(r.f, r.s)) {
+    UnicodeHeaderLine(r, line, length, text);
+    return kFatePass;
+  }
   switch (r.f.mode) {
     case kMimeTopHeaders:
       return TopHeaderLine(r, line, length, text);
@@ -247,7 +248,7 @@ int MimeFilterLine(MimeFilter& f, const MimeSettings& s, const char* line, int l
     return 0;
   }
   char text[kMimePieceMax + 1];
-  if (IsHeaderMode(f.mode)) {
+  if (IsHeaderMode(f.mode) || InUnicodeHeader(f, s)) {
     memcpy(text, line, static_cast<size_t>(n));
     text[n] = '\0';
     // A whole header line waits for the next one, which may be its fold.

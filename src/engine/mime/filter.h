@@ -51,7 +51,7 @@ struct MimeOutput {
   int32_t attachBytesIn;  // line bytes decoded into a part file or inline
   int32_t dataUsed;
   int32_t logUsed;
-  char data[kMimeLineMax + 2 * kMimePathMax + 64];
+  char data[3 * kMimeLineMax + 2 * kMimePathMax + 64];
   char log[kMimeLineMax + 2048];
 };
 

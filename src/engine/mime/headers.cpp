@@ -111,6 +111,9 @@ bool FindBoundaryLine(MimeRun& r, const char* line, int length) {
   f.depth = level;
   f.partLevel = level;
   f.dispositionNamed = 0;
+  f.textPart = 0;
+  f.charset[0] = '\0';
+  f.textCarry.length = 0;
   ++f.boundaryCount;
   f.mode = kMimePartHeaders;
   f.encoding = kEncodingNone;
@@ -212,7 +215,7 @@ namespace {
 // when not even a shortened name fits.
 bool PartFileName(MimeRun& r, char* out, int size) {
   MimeFilter& f = r.f;
-  const PartNaming naming{r.s.attachNumber, r.s.numberNames, r.s.counter, r.s.mailFileName};
+  const PartNaming naming{r.s.attachNumber, r.s.numberNames, r.s.counter, r.s.mailFileName, r.s.unicode};
   int n = MakePartFileName(f.name, naming, out, size);
   char path[kMimePathMax + 2];
   const int dirLength = StringLength(r.s.attachDir);
@@ -221,7 +224,7 @@ bool PartFileName(MimeRun& r, char* out, int size) {
     if (room < 8) return false;
     char cut[kMimePathMax + 2];
     FitName(out, n, r.s.unicode, cut, room - 1);
-    n = MakePartFileName(cut, PartNaming{0, false, 0, r.s.mailFileName}, out, room + 1);
+    n = MakePartFileName(cut, PartNaming{0, false, 0, r.s.mailFileName, r.s.unicode}, out, room + 1);
   }
   if (naming.attachNumber > 0 || naming.numberNames) return true;
   char base[kMimePathMax + 2];
@@ -257,6 +260,16 @@ void CreatePartFile(MimeRun& r) {
   f.partHandle = 0;
   MimeAction* open = Emit(r, MimeOp::kPartOpen, f.path, length);
   if (open != nullptr) open->nameStart = f.nameStart;
+}
+
+// A Content-Disposition or Content-Type line that names the part opens its
+// file; the disposition's name wins: a Content-Type name after it is not used.
+void ReadPartName(MimeRun& r, const char* text) {
+  const bool disposition = ReadDisposition(r, text);
+  if (!disposition && (!CompareNoCase(text, "Content-Type:", 13) || r.f.dispositionNamed)) return;
+  if (!ExtractPartName(r, text)) return;
+  if (disposition) r.f.dispositionNamed = 1;
+  CreatePartFile(r);
 }
 
 void OpenUnnamedPart(MimeRun& r) {

@@ -8,8 +8,9 @@
 
 namespace {
 
-bool Forbidden(unsigned char ch) {
+bool Forbidden(unsigned char ch, bool utf8) {
   if (ch >= 1 && ch <= 31) return true;
+  if (utf8 && ch >= 0x80) return false;
   switch (ch) {
     case '"':
     case '*':
@@ -77,7 +78,7 @@ int MakePartFileName(const char* name, const PartNaming& naming, char* out, int 
   int n = StringLength(out);
   bool onlyDots = true;
   for (int i = 0; i < n; ++i) {
-    if (Forbidden(static_cast<unsigned char>(out[i]))) out[i] = '_';
+    if (Forbidden(static_cast<unsigned char>(out[i]), naming.utf8)) out[i] = '_';
     if (!DotOrBlank(out[i])) onlyDots = false;
   }
   if (onlyDots) n = BoundedCopy(out, "noname", size - 1);

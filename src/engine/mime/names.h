@@ -11,12 +11,13 @@ struct PartNaming {
   bool numberNames;          // else, when set: "%d-%s" with counter + 1 and the name
   int32_t counter;           // parts saved on the channel so far
   const char* mailFileName;  // the mail file's name (a path is allowed)
+  bool utf8 = false;         // the name is UTF-8: bytes from 0x80 up are its characters
 };
 
 // Builds the file name of a part named `name` into `out` (`size` bytes, NUL
 // included, cut to fit): numbered or prefixed as `naming` says, then
 // - every byte 1-31, '"', '*', '/', ':', '<', '=', '>', '?', '\\', '|' and
-//   0x81, 0x8D, 0x8E, 0x8F, 0x90, 0x9D, 0x9E becomes '_';
+//   0x81, 0x8D, 0x8E, 0x8F, 0x90, 0x9D, 0x9E (not in a UTF-8 name) becomes '_';
 // - an empty name, or one of dots and blanks only, becomes "noname";
 // - each dot or blank at the end becomes '_';
 // - a device name (IsDeviceName), a name that starts with a dot (a hidden
