@@ -199,7 +199,7 @@ bool ExtractPartName(MimeRun& r, const char* line) {
     if (!FindParameter(line, 13, "name=", v)) return false;
     // Any leading path is dropped: the name starts after its last path break
     // (one in the first position stays part of the name).
-    const int start = v.start + BaseNameStart(line + v.start, v.length);
+    const int start = v.start + NameStartOutsideWords(line + v.start, v.length);
     length = DecodeEncodedWords(line + start, v.start + v.length - start, name, sizeof name,
                                 NameWordRules(CodingOf(r)));
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "codec/base64.h"
+#include "codec/paths.h"
 #include "codec/quoted.h"
 #include "codec/strings.h"
 
@@ -181,4 +182,17 @@ int DecodeEncodedWords(const char* text, int length, char* out, int size, const 
   }
   for (int i = body; i < length; ++i) w.Put(text[i]);
   return w.Finish();
+}
+
+int NameStartOutsideWords(const char* text, int length) {
+  int start = 0;
+  Word word;
+  for (int i = 0; i < length; ++i) {
+    if (text[i] == '=' && ReadWord(text, length, i, word)) {
+      i = word.textEnd + 1;
+    } else if (i > 0 && IsPathBreak(text[i])) {
+      start = i + 1;
+    }
+  }
+  return start;
 }

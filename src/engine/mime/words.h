@@ -31,3 +31,8 @@ WordRules NameWordRules(TextCoding coding);
 // letter or without its closing "?=". Output that does not fit is cut.
 // Returns the bytes written, the NUL not counted.
 int DecodeEncodedWords(const char* text, int length, char* out, int size, const WordRules& rules);
+
+// Where a part name's base name starts: after its last path break ('/', '\\'
+// or ':') outside encoded words (base64 text holds '/'); a break in the first
+// position stays part of the name.
+int NameStartOutsideWords(const char* text, int length);

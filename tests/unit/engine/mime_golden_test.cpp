@@ -133,6 +133,12 @@ TEST(MimeFuzzSeeds, SurviveFixedMutations) {
                                         "quoted-printable",
                                         "\r\n\r\n",
                                         "filename=",
+                                        "=?UTF-8?B?",
+                                        "=?KOI8-R?Q?=F0",
+                                        "filename*0*=utf-8''%E3",
+                                        "name*1=",
+                                        "Content-Type: multipart/related; boundary=",
+                                        "Content-Type: text/plain; charset=shift_jis",
                                         "\0"};
   std::mt19937 random(20261208u);
   for (int round = 0; round < 20000; ++round) {

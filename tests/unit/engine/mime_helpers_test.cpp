@@ -103,6 +103,19 @@ TEST(MimeWords, AnyCharsetIntoTheDecodersCoding) {
   for (const Case& t : cases) EXPECT_EQ(Words(t.text, t.rules), t.decoded) << t.text;
 }
 
+TEST(MimeWords, BaseNameBreaksOutsideWordsOnly) {
+  struct Case {
+    const char* text;
+    int start;
+  } cases[] = {
+      {"=?iso-8859-9?B?3XN0YW5idWwg/mVoaXIudHh0?=", 0},
+      {"C:\\dir/=?utf-8?b?YS9i?=", 7},
+      {"/x", 0},
+      {"a/=?utf-8?q?open/b", 17},
+  };
+  for (const Case& t : cases) EXPECT_EQ(NameStartOutsideWords(t.text, static_cast<int>(strlen(t.text))), t.start) << t.text;
+}
+
 TEST(MimeParams, ExtendedParametersInAnyOrder) {
   struct Case {
     const char* line;
