@@ -39,6 +39,8 @@ bool NextParam(const char* line, int& at, Param& p) {
   while (line[at] != '\0' && line[at] != '=' && line[at] != ';' && !EndsToken(line[at])) ++at;
   p.attrLength = at - p.attrStart;
   while (IsBlank(line[at])) ++at;
+  // An attribute without '=' has an empty value.
+  p.value = ParamValue{at, 0};
   if (line[at] != '=') return true;
   ++at;
   while (IsBlank(line[at])) ++at;

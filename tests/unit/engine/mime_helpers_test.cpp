@@ -134,6 +134,7 @@ TEST(MimeParams, ExtendedParametersInAnyOrder) {
       {"Content-Disposition: attachment; filename=\"plain.txt\"\r\n", "filename", nullptr, ""},
       {"Content-Disposition: attachment; filename*=UTF-8''x\r\n", "name", nullptr, ""},
       {"Content-Disposition: a; filename*99=x\r\n", "filename", nullptr, ""},
+      {"Content-Disposition: a; filename*0*; filename*1=b\r\n", "filename", "", "b"},  // no '=': empty
   };
   for (const Case& t : cases) {
     char charset[16], out[64];
