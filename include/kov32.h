@@ -167,7 +167,15 @@
 /* process: replaces the Content-Type line of attachments without an image
  * type while not empty, at most 128 characters */
 #define KOV_ATTACH_CONTENT 61
-/* process: character set of texts, at most 32 characters: "" as before, "UTF-8" Unicode mode */
+/* process: the character set of texts the library takes and hands over: ""
+ * (the default) keeps single-byte texts as they come; "UTF-8" (any case)
+ * sends subject, shown names and extra header values that are not ASCII as
+ * encoded words, the message text as UTF-8 quoted-printable and attachment
+ * names in RFC 2231 form, and decodes downloaded names, header lines and
+ * text bodies of every character set the system can convert into UTF-8,
+ * keeps every top-level header in the mail file, and creates files from
+ * UTF-8 names (through the wide-character file functions on Windows).
+ * Returns the characters stored; any other text: -1 and the setting stays. */
 #define KOV_CHARSET 101
 
 /* Result codes. Every failure is a negative code; kovErrorText gives its

@@ -13,6 +13,12 @@ constexpr int kMimeLineMax = 2048;
 constexpr int kMimeBoundaryMax = 128;
 constexpr int kMimeNameMax = 128;
 constexpr int kMimePathMax = 128;
+// Multipart levels inside the top-level one whose boundaries are followed;
+// the parts of a deeper one stay in the body of the part that holds it.
+constexpr int kMimeDepthMax = 8;
+// Names of parts saved from one message that later parts are kept from
+// overwriting (beyond this count a name may be taken twice).
+constexpr int kMimeNamesKept = 64;
 
 // What the decoder is reading (kept as an int32 in the record).
 enum MimeMode : int32_t {
@@ -43,11 +49,20 @@ struct MimeFilter {
   Carry heldEnd;          // a line end held back from the part file
   int32_t topLength;
   char top[kMimeBoundaryMax + 2];
-  int32_t nestedLength;
-  char nested[kMimeBoundaryMax + 2];
+  int32_t depth;      // nested levels whose boundaries are known
+  int32_t partLevel;  // the level of the boundary that began the current part: 0 top
+  int32_t nestedLength[kMimeDepthMax];
+  char nested[kMimeDepthMax][kMimeBoundaryMax + 2];
+  uint8_t dispositionNamed;  // the part's name came from Content-Disposition
+  uint8_t textPart;          // Content-Type text/*: its body is text in `charset`
+  char charset[40 + 2];      // the charset parameter of the part's Content-Type
+  Carry textCarry;           // the start of a character a body piece cut
   char name[kMimeNameMax + 2];  // the part's name before the naming rules
   char path[kMimePathMax + 2];  // the open part file
   int32_t nameStart;            // where its file name begins in `path`
+  uint32_t nameHash;            // of the open part's file name
+  int32_t namesKept;
+  uint32_t keptNames[kMimeNamesKept];  // hashes of the file names saved from the message
   int32_t heldLength;           // a header line waiting for its fold; 0: none
   char held[kMimeLineMax + 2];
 };

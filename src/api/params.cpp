@@ -130,9 +130,9 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
 }
 
 // A process-wide text, changed under the library lock.
-int SetProcessText(char* field, const char* text, int width = 128) {
+int SetProcessText(char* field, const char* text) {
   platform::LockHold hold(LibraryLock());
-  return BoundedCopy(field, text, width);
+  return BoundedCopy(field, text, 128);
 }
 
 // Closes the channel's log and opens a new one; the socket trace follows.
@@ -209,6 +209,15 @@ int LogUserText(ChannelContext& c, const char* text) {
   return c.diag.LogHandle;
 }
 
+// "" or "UTF-8" (any case), stored as given; anything else is refused.
+int SetCharset(const char* text) {
+  if (text[0] != '\0' && !(StringLength(text) == 5 && CompareNoCase(text, "UTF-8", 5))) return -1;
+  platform::LockHold hold(LibraryLock());
+  const int stored = BoundedCopy(gSettings.Charset, text, 32);
+  platform::SetUtf8FileNames(UnicodeMode(gSettings));
+  return stored;
+}
+
 // Credentials and the sender address are sent as (part of) one protocol line: a CR or
 // LF inside would split it and let the text send commands of its own. Such a
 // text is refused with the code of its kind; 0 lets the text through.
@@ -263,7 +272,7 @@ int SetStringParam(ChannelContext& c, int index, const char* text) {
     case KOV_ATTACH_CONTENT:
       return SetProcessText(s.AttachContentType, text);
     case KOV_CHARSET:
-      return SetProcessText(s.Charset, text, 32);
+      return SetCharset(text);
     default:
       return -1;
   }

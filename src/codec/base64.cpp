@@ -157,3 +157,13 @@ int DecodeBuffer(const char* source, char* out, int length) {
   memset(out + n, 0, 4);
   return n;
 }
+
+int FinishBase64(Carry& carry, char* out) {
+  const int filled = carry.length < 4 ? carry.length : 0;
+  carry.length = 0;
+  if (out == nullptr || filled < 2 || carry.bytes[0] == '=' || carry.bytes[1] == '=') return 0;
+  unsigned char group[4] = {static_cast<unsigned char>(carry.bytes[0]), static_cast<unsigned char>(carry.bytes[1]),
+                            '=', '='};
+  if (filled == 3) group[2] = static_cast<unsigned char>(carry.bytes[2]);
+  return StoreGroup(GroupWord(group), group, out);
+}

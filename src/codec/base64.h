@@ -37,6 +37,11 @@ enum class Base64Skip {
 // written.
 int DecodeBase64(const char* text, int length, Carry& carry, Base64Skip skip, char* out);
 
+// Ends a text that DecodeBase64 read: 2 or 3 characters left in `carry` (a
+// last group without its '=' padding) give their 1 or 2 bytes, as if padded;
+// `out` needs 3 bytes. Empties `carry`. Returns the bytes written.
+int FinishBase64(Carry& carry, char* out);
+
 // Decodes a whole text of `length` bytes with DecodeBase64 (line ends passed
 // over, blanks zero bits); characters of an unfinished last group are
 // ignored. The decoded bytes are followed by 4 zero bytes, so `out` needs

@@ -115,4 +115,19 @@ void AlertBox(const char* text, const char* caption);
 // The separator that joins a directory and a file name.
 char PathSeparator();
 
+// Converts `inLength` bytes of text in the character set named `charset` (a
+// MIME name such as "ISO-8859-2", "windows-1251", "KOI8-R", "Shift_JIS", any
+// case) into UTF-8 in `out` (`outSize` bytes, no NUL written). A byte that is
+// not valid in the set becomes U+FFFD. When `used` is given, an incomplete
+// sequence at the end is left unconverted and `*used` tells how many input
+// bytes were taken; without it such a rest becomes U+FFFD too. Conversion
+// stops where `out` is full. Returns the bytes written, or -1 when the
+// system does not know the character set.
+int ConvertToUtf8(const char* charset, const char* in, int inLength, char* out, int outSize, int* used);
+
+// Whether the paths given to the file functions are UTF-8 (POSIX: bytes are
+// names either way; Windows: the wide-character functions are used) or
+// single-byte texts of the system's code page (the default). Process-wide.
+void SetUtf8FileNames(bool on);
+
 }  // namespace platform

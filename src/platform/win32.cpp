@@ -54,12 +54,28 @@ int KeepRegular(HANDLE h) {
   return static_cast<int>(reinterpret_cast<intptr_t>(h));
 }
 
+std::atomic<bool> utf8Names{false};
+
+// CreateFile with the path as a single-byte text of the code page, or, in
+// UTF-8 mode, converted to UTF-16 for the wide-character call.
+HANDLE OpenPath(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+  if (!utf8Names.load(std::memory_order_relaxed)) {
+    return CreateFileA(path, access, share, nullptr, disposition, flags, nullptr);
+  }
+  wchar_t wide[MAX_PATH + 1];
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, MAX_PATH + 1);
+  if (n <= 0) return INVALID_HANDLE_VALUE;
+  return CreateFileW(wide, access, share, nullptr, disposition, flags, nullptr);
+}
+
 }  // namespace
+
+void SetUtf8FileNames(bool on) { utf8Names.store(on, std::memory_order_relaxed); }
 
 int FileOpenRead(const char* path) {
   if (path == nullptr) return -1;
   return KeepRegular(
-      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      OpenPath(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
 }
 
 int FileCreate(const char* path, LinkRule links) {
@@ -67,8 +83,8 @@ int FileCreate(const char* path, LinkRule links) {
   // With FILE_FLAG_OPEN_REPARSE_POINT a link is opened itself, and refused
   // for its attribute.
   const DWORD flags = FILE_ATTRIBUTE_NORMAL | (links == LinkRule::kRefuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  const int handle = KeepRegular(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                             nullptr, OPEN_ALWAYS, flags, nullptr));
+  const int handle =
+      KeepRegular(OpenPath(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, flags));
   // Only a file found to be regular is emptied.
   if (handle >= 0 && !SetEndOfFile(AsHandle(handle))) {
     CloseHandle(AsHandle(handle));
@@ -97,9 +113,8 @@ int FileDiscard(int handle, const char* path) {
   const bool known = GetFileInformationByHandle(AsHandle(handle), &held) != 0;
   const int closed = FileClose(handle);
   if (!known || path == nullptr) return -1;
-  HANDLE named =
-      CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE named = OpenPath(path, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
   if (named == INVALID_HANDLE_VALUE) return -1;
   BY_HANDLE_FILE_INFORMATION now;
   FILE_DISPOSITION_INFO remove{TRUE};

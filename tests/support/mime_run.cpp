@@ -48,7 +48,8 @@ class Executor {
                         config_.numberNames,
                         number_,
                         counter_,
-                        true};
+                        true,
+                        config_.unicode};
   }
 
   void Fail(const std::string& what) {
@@ -189,6 +190,7 @@ std::string CheckMimeInput(const uint8_t* data, size_t size) {
   config.attachNumber = (choice & 4) != 0 ? 7 : 0;
   config.separator = (choice & 8) != 0 ? '\\' : '/';
   config.attachDir = (choice & 16) != 0 ? "" : "att";
+  config.unicode = (choice & 32) != 0;
   static const size_t kPieces[] = {1023, 1, 7, 64};
   config.pieceMax = kPieces[choice >> 6];
   const std::string message(reinterpret_cast<const char*>(data + 1), size - 1);

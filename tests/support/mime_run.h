@@ -22,6 +22,7 @@ struct MimeRunConfig {
   char separator = '/';
   char listSeparator = ',';
   std::set<std::string> failOpen;  // paths that cannot be created
+  bool unicode = false;             // KOV_CHARSET "UTF-8"
   size_t pieceMax = 1023;          // a longer line arrives in pieces of this size
 };
 

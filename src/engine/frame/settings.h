@@ -12,14 +12,9 @@
 
 inline Settings gSettings;
 
-// Unicode mode (KOV_CHARSET "UTF-8" in any case): texts are UTF-8, header
-// texts that are not ASCII go out as encoded words, the message text as
-// quoted-printable UTF-8.
-inline bool UnicodeMode(const Settings& settings) {
-  const char* s = settings.Charset;
-  return (s[0] == 'U' || s[0] == 'u') && (s[1] == 'T' || s[1] == 't') && (s[2] == 'F' || s[2] == 'f') && s[3] == '-' &&
-         s[4] == '8' && s[5] == '\0';
-}
+// Unicode mode (KOV_CHARSET "UTF-8" in any case; the parameter takes
+// nothing else but ""): texts are UTF-8 in and out.
+inline bool UnicodeMode(const Settings& settings) { return settings.Charset[0] != '\0'; }
 
 // The MIME boundary of composed messages, renewed by every attach (under the library lock).
 inline char Boundary[kBoundarySize] = "=====_KOV000000000_=====";

@@ -5,6 +5,7 @@
 #include "api/errors.h"
 #include "api/log.h"
 #include "engine/frame/step_table.h"
+#include "engine/mime/channel.h"
 #include "files/file_out.h"
 #include "net/connections.h"
 #include "net/lineio.h"
@@ -46,7 +47,9 @@ void CloseChannelAfterQuit(ChannelContext& c) { CloseSocket(c, true); }
 
 void CloseChannelFiles(ChannelContext& c) {
   // A part still being written did not complete; what was written of the
-  // mail file reaches it before anything is reported.
+  // mail file reaches it before anything is reported, with a header line
+  // the decoder held back.
+  FinishHeldHeader(c);
   DiscardPartFile(c);
   CloseOutFile(c, OutFile::kMail);
 }

@@ -23,7 +23,8 @@ MimeSettings SettingsOf(const ChannelContext& c) {
                       c.decoder.AttachNamePrefix != 0,
                       c.decoder.AttachFileNumber,
                       c.decoder.AttachmentCounter,
-                      c.diag.LogHandle != 0};
+                      c.diag.LogHandle != 0,
+                      UnicodeMode(c.settings)};
 }
 
 int WriteMail(ChannelContext& c, const char* text, int length) {
@@ -105,6 +106,12 @@ int FilterMessageLine(ChannelContext& c, const char* line, int length) {
     if (Execute(c, out) < 0) return -1;
   }
   return 0;
+}
+
+void FinishHeldHeader(ChannelContext& c) {
+  MimeOutput out;
+  MimeFinishHeld(c.decoder.Filter, SettingsOf(c), out);
+  Execute(c, out);  // a failed write changes nothing: the download has failed
 }
 
 int CloseAttachment(ChannelContext& c, bool complete) {

@@ -18,6 +18,10 @@ void StartMessageDecoding(ChannelContext& c);
 // fails the download (and the failure path removes an unfinished part).
 int FilterMessageLine(ChannelContext& c, const char* line, int length);
 
+// A download that breaks off: the header line the decoder held back for a
+// fold is handled alone, so that the mail file keeps every line that came.
+void FinishHeldHeader(ChannelContext& c);
+
 // Ends the decoding. `complete` (the message ended): a held header line is
 // finished and an open part is completed, closed, noted in the mail file and
 // the log, listed and counted; 0, or -1 when a write failed (the part is then

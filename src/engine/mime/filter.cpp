@@ -20,35 +20,31 @@ bool IsBlankLine(const char* line, int length) { return length > 0 && (line[0] =
 bool IsFold(char ch) { return ch == ' ' || ch == '\t'; }
 bool IsHeaderMode(int32_t mode) { return mode == kMimeTopHeaders || mode == kMimeHeaders || mode == kMimePartHeaders; }
 
-// The length without the blanks, CRs and LFs at the end.
-int TrimmedLength(const char* text, int length) {
-  while (length > 0 && (IsFold(text[length - 1]) || text[length - 1] == '\r' || text[length - 1] == '\n')) --length;
-  return length;
+// Unicode mode reads the message header up to its blank line, boundary or not.
+bool InUnicodeHeader(const MimeFilter& f, const MimeSettings& s) {
+  return s.unicode && (f.mode == kMimeTopHeaders || f.mode == kMimeHeaders || (f.mode == kMimePreamble && !f.blankSeen));
 }
 
-// A header line that the decoder reads parameters or encoded words from and
-// that ends in ';' or '=' waits for the next line, which may be its fold.
-bool WaitsForFold(const MimeFilter& f, const char* text, int length) {
-  const int end = TrimmedLength(text, length);
-  if (end == 0 || (text[end - 1] != ';' && text[end - 1] != '=')) return false;
-  if (CompareNoCase(text, "Content-Type:", 13)) return true;
-  if (f.mode == kMimeTopHeaders) {
-    return (CompareNoCase(text, "Subject:", 8) || CompareNoCase(text, "From", 4)) && HasEncodedWord(text);
-  }
-  return CompareNoCase(text, "Content-Disposition:", 20);
-}
-
-// Appends a fold to the held line: its end trimmed, the fold's leading blanks
-// dropped. False when the joined line would not fit.
+// Appends a fold (a line that starts with a blank) to the held header line
+// as it came. False when the joined line would not fit.
 bool JoinFold(MimeFilter& f, const char* line, int length) {
-  const int keep = TrimmedLength(f.held, f.heldLength);
-  int skip = 0;
-  while (skip < length && IsFold(line[skip])) ++skip;
-  if (keep + length - skip > kMimeLineMax) return false;
-  memcpy(f.held + keep, line + skip, static_cast<size_t>(length - skip));
-  f.heldLength = keep + length - skip;
+  if (f.heldLength + length > kMimeLineMax) return false;
+  memcpy(f.held + f.heldLength, line, static_cast<size_t>(length));
+  f.heldLength += length;
   f.held[f.heldLength] = '\0';
   return true;
+}
+
+// The held line unfolded for the header readers: every line end inside it
+// taken away, the blanks that follow kept. Returns the text's length.
+int Unfold(const char* held, int length, char* text) {
+  const int end = length - LineEndLength(held, length);
+  int n = 0;
+  for (int i = 0; i < length; ++i) {
+    if (i >= end || (held[i] != '\r' && held[i] != '\n')) text[n++] = held[i];
+  }
+  text[n] = '\0';
+  return n;
 }
 
 void PassText(MimeRun& r, const char* text, int length, int lineLength) {
@@ -74,7 +70,8 @@ void BodyPiece(MimeRun& r, const char* line, int length, bool lineEnd) {
   }
   if (room != nullptr) decoded = room;
   if (!f.partOpen && !f.inlinePart) {
-    PassText(r, decoded, count, length);
+    r.out.textBytesIn += length;
+    MailText(r, decoded, count);
     return;
   }
   r.out.attachBytesIn += length;
@@ -88,7 +85,7 @@ void BodyPiece(MimeRun& r, const char* line, int length, bool lineEnd) {
     }
     if (n > 0) Emit(r, MimeOp::kPartBytes, bytes, n);
   }
-  if (f.inlinePart && count > 0) Emit(r, MimeOp::kMailText, decoded, count);
+  if (f.inlinePart) MailText(r, decoded, count);
   Log(r, f.inlinePart ? "[...decode inline...]\r\n" : "[...decode to file...]\r\n");
 }
 
@@ -104,7 +101,7 @@ PieceFate TopHeaderLine(MimeRun& r, const char* line, int length, const char* te
     const int textLength = StringLength(text);
     char* decoded = Reserve(r, textLength + 1);
     if (decoded != nullptr) {
-      passLength = DecodeEncodedWords(text, textLength, decoded, textLength + 1, WordStyle::kHeader);
+      passLength = DecodeEncodedWords(text, textLength, decoded, textLength + 1, HeaderWordRules(TextCoding::kLatin1));
       pass = decoded;
     }
   } else if (CompareNoCase(text, "MIME-Version: 1.0", 17)) {
@@ -122,7 +119,7 @@ PieceFate HeaderLine(MimeRun& r, const char* line, int length, const char* text)
     if (f.encoding != kEncodingNone) {
       f.mode = kMimePartBody;
       Log(r, "[MIME w/o boundary]\r\n");
-      OpenUnnamedPart(r);
+      StartBody(r);
     } else {
       f.mode = kMimeOff;
       Log(r, "[Not doing MIME]\r\n");
@@ -135,8 +132,7 @@ PieceFate HeaderLine(MimeRun& r, const char* line, int length, const char* text)
     return kFatePass;
   }
   if (ReadTopBoundary(r, text) || ReadTransferEncoding(r, text)) return kFateDrop;
-  if (ReadDisposition(r, text) && ExtractPartName(r, text)) CreatePartFile(r);
-  if (CompareNoCase(text, "Content-Type:", 13) && ExtractPartName(r, text)) CreatePartFile(r);
+  ReadPartName(r, text);
   return kFateDrop;
 }
 
@@ -164,7 +160,7 @@ PieceFate PartHeaderLine(MimeRun& r, const char* line, int length, const char* t
       return kFatePass;
     }
     f.mode = kMimePartBody;
-    if (!f.inlinePart) OpenUnnamedPart(r);
+    StartBody(r);
     return kFateDrop;
   }
   if (ReadTransferEncoding(r, text) || ReadNestedBoundary(r, text)) return kFateDrop;
@@ -173,13 +169,16 @@ PieceFate PartHeaderLine(MimeRun& r, const char* line, int length, const char* t
     f.embedded = 1;
     return kFateDrop;
   }
-  if ((ReadDisposition(r, text) || CompareNoCase(text, "Content-Type:", 13)) && ExtractPartName(r, text)) {
-    CreatePartFile(r);
-  }
+  ReadContentType(r, text);
+  ReadPartName(r, text);
   return kFateDrop;
 }
 
 PieceFate ProcessLine(MimeRun& r, const char* line, int length, const char* text, bool complete) {
+  if (InUnicodeHeader(r.f, r.s)) {
+    UnicodeHeaderLine(r, line, length, text);
+    return kFatePass;
+  }
   switch (r.f.mode) {
     case kMimeTopHeaders:
       return TopHeaderLine(r, line, length, text);
@@ -211,11 +210,14 @@ void ContinuePiece(MimeRun& r, const char* line, int length, bool lineEnd) {
   }
 }
 
-// Handles the held header line as one complete line.
+// Handles the held header line as one complete line: the readers see it
+// unfolded, a line that passes goes on as it came.
 void FinishHeld(MimeRun& r) {
   const int length = r.f.heldLength;
   r.f.heldLength = 0;
-  ProcessLine(r, r.f.held, length, r.f.held, true);
+  char text[kMimeLineMax + 2];
+  Unfold(r.f.held, length, text);
+  ProcessLine(r, r.f.held, length, text, true);
 }
 
 }  // namespace
@@ -241,18 +243,16 @@ int MimeFilterLine(MimeFilter& f, const MimeSettings& s, const char* line, int l
   if (f.heldLength > 0) {
     // Only a whole line that starts with a blank is a fold; anything else
     // finishes the held line first and is taken by the next call.
-    if (complete && IsFold(line[0]) && JoinFold(f, line, n)) {
-      if (!WaitsForFold(f, f.held, f.heldLength)) FinishHeld(r);
-      return n;
-    }
+    if (complete && IsFold(line[0]) && JoinFold(f, line, n)) return n;
     FinishHeld(r);
     return 0;
   }
   char text[kMimePieceMax + 1];
-  if (IsHeaderMode(f.mode)) {
+  if (IsHeaderMode(f.mode) || InUnicodeHeader(f, s)) {
     memcpy(text, line, static_cast<size_t>(n));
     text[n] = '\0';
-    if (complete && WaitsForFold(f, text, n)) {
+    // A whole header line waits for the next one, which may be its fold.
+    if (complete && !IsBlankLine(line, n)) {
       memcpy(f.held, text, static_cast<size_t>(n) + 1);
       f.heldLength = n;
       return n;
@@ -273,10 +273,17 @@ bool MimeEndMessage(MimeFilter& f, const MimeSettings& s, MimeOutput& out) {
     return false;
   }
   // At the end of the message a held line end is part of the body.
+  FinishPartBytes(r);
   if (f.partOpen && f.heldEnd.length > 0) Emit(r, MimeOp::kPartBytes, f.heldEnd.bytes, f.heldEnd.length);
   ClosePart(r, true);
   f.midLine = 0;
   return true;
+}
+
+void MimeFinishHeld(MimeFilter& f, const MimeSettings& s, MimeOutput& out) {
+  ResetOutput(out);
+  MimeRun r{f, s, out};
+  if (f.heldLength > 0) FinishHeld(r);
 }
 
 void MimePartOpened(MimeFilter& f, int handle) {

@@ -21,6 +21,7 @@ struct MimeSettings {
   int32_t attachNumber;      // above 0: "%d.att" with this number
   int32_t counter;           // parts saved on the channel so far
   bool log;                  // a log is open: build its lines
+  bool unicode;              // KOV_CHARSET "UTF-8": names, headers and texts in UTF-8
 };
 
 enum class MimeOp : uint8_t {
@@ -50,7 +51,7 @@ struct MimeOutput {
   int32_t attachBytesIn;  // line bytes decoded into a part file or inline
   int32_t dataUsed;
   int32_t logUsed;
-  char data[kMimeLineMax + 2 * kMimePathMax + 64];
+  char data[3 * kMimeLineMax + 2 * kMimePathMax + 64];
   char log[kMimeLineMax + 2048];
 };
 
@@ -66,6 +67,10 @@ int MimeFilterLine(MimeFilter& f, const MimeSettings& s, const char* line, int l
 // Ends the message: a held header line is finished first (false: call again),
 // then an open part is completed and closed as saved (true).
 bool MimeEndMessage(MimeFilter& f, const MimeSettings& s, MimeOutput& out);
+
+// Finishes a held header line alone, for a download that breaks off: the
+// mail file keeps the lines that came.
+void MimeFinishHeld(MimeFilter& f, const MimeSettings& s, MimeOutput& out);
 
 // Reports the result of a kPartOpen: the file's handle, or 0 or less when it
 // could not be created (the part's body then passes to the mail file).

@@ -8,8 +8,9 @@
 
 namespace {
 
-bool Forbidden(unsigned char ch) {
+bool Forbidden(unsigned char ch, bool utf8) {
   if (ch >= 1 && ch <= 31) return true;
+  if (utf8 && ch >= 0x80) return false;
   switch (ch) {
     case '"':
     case '*':
@@ -77,7 +78,7 @@ int MakePartFileName(const char* name, const PartNaming& naming, char* out, int 
   int n = StringLength(out);
   bool onlyDots = true;
   for (int i = 0; i < n; ++i) {
-    if (Forbidden(static_cast<unsigned char>(out[i]))) out[i] = '_';
+    if (Forbidden(static_cast<unsigned char>(out[i]), naming.utf8)) out[i] = '_';
     if (!DotOrBlank(out[i])) onlyDots = false;
   }
   if (onlyDots) n = BoundedCopy(out, "noname", size - 1);
@@ -105,4 +106,47 @@ bool AppendSavedName(char* list, int capacity, const char* name, char separator)
   }
   BoundedAppend(list, name, nameLength);
   return true;
+}
+
+namespace {
+
+// Where the extension begins (its dot), or `length` when it has none to keep.
+int ExtensionStart(const char* name, int length) {
+  for (int i = length - 1; i > 0 && length - i <= 32; --i) {
+    if (name[i] == '.') return i;
+  }
+  return length;
+}
+
+}  // namespace
+
+int FitName(const char* name, int length, bool utf8, char* out, int max) {
+  if (out == nullptr || max < 0) return 0;
+  if (length <= max) return CopyCount(out, name, length);
+  const int ext = ExtensionStart(name, length);
+  const int extLength = length - ext < max ? length - ext : 0;
+  int stem = max - extLength;
+  // A UTF-8 character is cut before its first byte.
+  while (utf8 && stem > 0 && (static_cast<unsigned char>(name[stem]) & 0xC0) == 0x80) --stem;
+  CopyCount(out, name, stem);
+  CopyCount(out + stem, name + (extLength > 0 ? ext : length), extLength);
+  return stem + extLength;
+}
+
+uint32_t NameHash(const char* name) {
+  uint32_t hash = 2166136261u;
+  for (const char* p = name; p != nullptr && *p != '\0'; ++p) {
+    const char ch = *p >= 'a' && *p <= 'z' ? static_cast<char>(*p - 32) : *p;
+    hash = (hash ^ static_cast<unsigned char>(ch)) * 16777619u;
+  }
+  return hash;
+}
+
+int NumberedName(const char* name, int number, char* out, int size) {
+  if (out == nullptr || size <= 0) return 0;
+  const int length = StringLength(name);
+  const int ext = ExtensionStart(name, length);
+  int n = snprintf(out, static_cast<size_t>(size), "%.*s (%d)%s", ext, name, number, name + ext);
+  if (n < 0) n = 0;
+  return n < size ? n : size - 1;
 }

@@ -11,12 +11,13 @@ struct PartNaming {
   bool numberNames;          // else, when set: "%d-%s" with counter + 1 and the name
   int32_t counter;           // parts saved on the channel so far
   const char* mailFileName;  // the mail file's name (a path is allowed)
+  bool utf8 = false;         // the name is UTF-8: bytes from 0x80 up are its characters
 };
 
 // Builds the file name of a part named `name` into `out` (`size` bytes, NUL
 // included, cut to fit): numbered or prefixed as `naming` says, then
 // - every byte 1-31, '"', '*', '/', ':', '<', '=', '>', '?', '\\', '|' and
-//   0x81, 0x8D, 0x8E, 0x8F, 0x90, 0x9D, 0x9E becomes '_';
+//   0x81, 0x8D, 0x8E, 0x8F, 0x90, 0x9D, 0x9E (not in a UTF-8 name) becomes '_';
 // - an empty name, or one of dots and blanks only, becomes "noname";
 // - each dot or blank at the end becomes '_';
 // - a device name (IsDeviceName), a name that starts with a dot (a hidden
@@ -35,3 +36,17 @@ bool IsDeviceName(const char* name);
 // included), after `separator` when the list is not empty. A name that does
 // not fit with its separator and the NUL is left out: false.
 bool AppendSavedName(char* list, int capacity, const char* name, char separator);
+
+// Copies `name` (`length` bytes) into `out` (max + 1 bytes): whole when it
+// fits, else its beginning cut so that it fits with its extension (the text
+// from its last dot, when that is at most 32 bytes and not the whole name);
+// `utf8`: a character is never cut in two. Returns the length written.
+int FitName(const char* name, int length, bool utf8, char* out, int max);
+
+// A hash of a file name, letters in any case alike.
+uint32_t NameHash(const char* name);
+
+// "stem (number).ext" from "stem.ext" (a name without an extension, or one
+// that starts with its only dot, gets the number at its end) into `out`
+// (`size` bytes, cut to fit). Returns the length written.
+int NumberedName(const char* name, int number, char* out, int size);

@@ -16,3 +16,13 @@ struct ParamValue {
 // a quote is not closed or an unquoted value runs to the end of the text
 // without one of its end characters (a line cut short).
 bool FindParameter(const char* line, int from, const char* key, ParamValue& value);
+
+// A parameter in the form of RFC 2231: `key`* = charset'language'%XX-text,
+// or split into sections `key`*0, `key`*1 ... (each with or without its own
+// '*', in any order on the line). Returns false when the line holds none.
+// Otherwise `out` (`size` bytes, NUL included) receives the bytes, %XX
+// decoded where a section is marked with '*', cut to fit, and `charset`
+// (`charsetSize` bytes) the character set named by the first section (empty
+// when none is named). Sections after a missing one are left out.
+bool FindExtendedParameter(const char* line, int from, const char* key, char* charset, int charsetSize, char* out,
+                           int size, int& length);

@@ -24,6 +24,8 @@ char* Reserve(MimeRun& r, int length);
 // Closes the open part: `saved` when it is complete. A line end held back
 // from it is dropped, and so is an undecoded rest.
 void ClosePart(MimeRun& r, bool saved);
+// Writes the last bytes of a base64 part whose last group has no padding.
+void FinishPartBytes(MimeRun& r);
 
 // The header readers. Each takes a NUL-terminated line and tells whether it
 // was the kind of line it reads (and, for the boundaries, usable).
@@ -34,4 +36,23 @@ bool ReadTransferEncoding(MimeRun& r, const char* line);
 bool ReadDisposition(MimeRun& r, const char* line);
 bool ExtractPartName(MimeRun& r, const char* line);
 void CreatePartFile(MimeRun& r);
+// A Content-Disposition or Content-Type line that names the part opens its
+// file; the disposition's name wins.
+void ReadPartName(MimeRun& r, const char* text);
 void OpenUnnamedPart(MimeRun& r);
+
+// A part's body begins: an unnamed base64 part is saved when the settings
+// say so; in Unicode mode a text body in base64 or quoted-printable that no
+// file takes is decoded into the mail file.
+void StartBody(MimeRun& r);
+
+// Unicode mode. A line of the message header (before the blank line that
+// ends it, wherever the boundary stands): the header fields are read in any
+// order, every other line reaches the mail file with its encoded words in
+// UTF-8. The text is unfolded; `line` is the line as it came.
+void UnicodeHeaderLine(MimeRun& r, const char* line, int length, const char* text);
+// The charset and kind of a Content-Type line: false for another line.
+bool ReadContentType(MimeRun& r, const char* text);
+// Text of a text part on its way to the mail file, converted from its
+// charset to UTF-8 in Unicode mode (else as it is).
+void MailText(MimeRun& r, const char* text, int length);

@@ -45,6 +45,7 @@ MimeRunConfig ReadConfig(const fs::path& dir) {
     if (key == "attach_dir") config.attachDir = value == "-" ? "" : value;
     if (key == "mail_file") config.mailFile = value;
     if (key == "piece") config.pieceMax = static_cast<size_t>(std::atoi(value.c_str()));
+    if (key == "charset") config.unicode = value == "UTF-8";
     if (key == "fail_open") config.failOpen.insert(value);
   }
   return config;
@@ -132,6 +133,12 @@ TEST(MimeFuzzSeeds, SurviveFixedMutations) {
                                         "quoted-printable",
                                         "\r\n\r\n",
                                         "filename=",
+                                        "=?UTF-8?B?",
+                                        "=?KOI8-R?Q?=F0",
+                                        "filename*0*=utf-8''%E3",
+                                        "name*1=",
+                                        "Content-Type: multipart/related; boundary=",
+                                        "Content-Type: text/plain; charset=shift_jis",
                                         "\0"};
   std::mt19937 random(20261208u);
   for (int round = 0; round < 20000; ++round) {

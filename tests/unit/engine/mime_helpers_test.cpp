@@ -2,6 +2,7 @@
 // names, and body decoding that must not depend on where a line is cut.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,36 +42,134 @@ TEST(MimeParams, ValuesEndWhereTheyEnd) {
   }
 }
 
-std::string Words(const std::string& text, WordStyle style) {
+const WordRules kHeader = HeaderWordRules(TextCoding::kLatin1);
+const WordRules kName = NameWordRules(TextCoding::kLatin1);
+const WordRules kUtf8Header = HeaderWordRules(TextCoding::kUtf8);
+const WordRules kUtf8Name = NameWordRules(TextCoding::kUtf8);
+
+std::string Words(const std::string& text, const WordRules& rules) {
   char out[256];
-  const int n = DecodeEncodedWords(text.data(), static_cast<int>(text.size()), out, sizeof out, style);
+  const int n = DecodeEncodedWords(text.data(), static_cast<int>(text.size()), out, sizeof out, rules);
   return std::string(out, static_cast<size_t>(n));
 }
 
 TEST(MimeWords, OnlyTheWordsAreDecoded) {
   struct Case {
     const char* text;
-    WordStyle style;
+    WordRules rules;
     const char* decoded;
   } cases[] = {
-      {"Subject: a=3Db =?iso-8859-1?q?caf=E9_x?=\r\n", WordStyle::kHeader, "Subject: a=3Db caf\xE9 x\r\n"},
-      {"=?ISO-8859-1?Q?a_b?=", WordStyle::kName, "a_b"},
-      {"S: =?iso-8859-1?b?SGVsbG8=?=\r\n", WordStyle::kHeader, "S: Hello     \r\n"},
-      {"S: =?iso-8859-1?b?SGk=?= and =?iso-8859-1?b?SGk=?= end\r\n", WordStyle::kHeader,
+      {"Subject: a=3Db =?iso-8859-1?q?caf=E9_x?=\r\n", kHeader, "Subject: a=3Db caf\xE9 x\r\n"},
+      {"=?ISO-8859-1?Q?a_b?=", kName, "a_b"},
+      {"S: =?iso-8859-1?b?SGVsbG8=?=\r\n", kHeader, "S: Hello     \r\n"},
+      {"S: =?iso-8859-1?b?SGk=?= and =?iso-8859-1?b?SGk=?= end\r\n", kHeader,
        "S: Hi and Hi end        \r\n"},
-      {"=?iso-8859-1?b?SGVsbG8=?=", WordStyle::kName, "Hello"},
-      {"S: =?iso-8859-1?q?a=0D=0Ab=00c?=\r\n", WordStyle::kHeader, "S: a  b c\r\n"},
-      {"S: =?iso-8859-1?b?YQ0KYg==?=\r\n", WordStyle::kHeader, "S: a  b      \r\n"},
-      {"=?utf-8?q?x?= =?iso-8859-1?x?y?= =?iso-8859-1?q?open", WordStyle::kName,
-       "=?utf-8?q?x?= =?iso-8859-1?x?y?= =?iso-8859-1?q?open"},
-      {"=?iso-8859-1?q?a?b?=", WordStyle::kName, "=?iso-8859-1?q?a?b?="},
-      {"=?iso-8859-1?q?caf=e9=5F?=", WordStyle::kHeader, "caf\xE9_"},  // lowercase digits; an encoded '_' stays
-      {"=?iso-8859-1?q?a=\"b=4?=", WordStyle::kName, "a=\"b=4"},     // '=' before '"' stays, as in bodies
-      {"=?iso-8859-1?b?YQ==YWI=?=", WordStyle::kName, "aab"},         // padding ends each group
+      {"=?iso-8859-1?b?SGVsbG8=?=", kName, "Hello"},
+      {"S: =?iso-8859-1?q?a=0D=0Ab=00c?=\r\n", kHeader, "S: a  b c\r\n"},
+      {"S: =?iso-8859-1?b?YQ0KYg==?=\r\n", kHeader, "S: a  b      \r\n"},
+      {"=?utf-8?q?x?= =?iso-8859-1?x?y?= =?iso-8859-1?q?open", kName, "x =?iso-8859-1?x?y?= =?iso-8859-1?q?open"},
+      {"=?iso-8859-1?q?a?b?=", kName, "=?iso-8859-1?q?a?b?="},
+      {"=?iso-8859-1?q?caf=e9=5F?=", kHeader, "caf\xE9_"},  // lowercase digits; an encoded '_' stays
+      {"=?iso-8859-1?q?a=\"b=4?=", kName, "a=\"b=4"},     // '=' before '"' stays, as in bodies
+      {"=?iso-8859-1?b?YQ==YWI=?=", kName, "aab"},         // padding ends each group
   };
-  for (const Case& t : cases) EXPECT_EQ(Words(t.text, t.style), t.decoded) << t.text;
+  for (const Case& t : cases) EXPECT_EQ(Words(t.text, t.rules), t.decoded) << t.text;
   EXPECT_TRUE(HasEncodedWord("x =?Iso-8859-1?B?QQ==?="));
-  EXPECT_FALSE(HasEncodedWord("x =?utf-8?B?QQ==?="));
+  EXPECT_TRUE(HasEncodedWord("x =?utf-8?B?QQ==?="));
+  EXPECT_FALSE(HasEncodedWord("x =?utf-8?x?QQ==?= =? =?a?b"));
+}
+
+// Every character set the system converts, in the single-byte coding and in
+// UTF-8; adjacent words joined without their blanks.
+TEST(MimeWords, AnyCharsetIntoTheDecodersCoding) {
+  struct Case {
+    const char* text;
+    WordRules rules;
+    const char* decoded;
+  } cases[] = {
+      {"Subject: =?UTF-8?B?44Gm44GZ44GoLnR4dA==?=\r\n", kUtf8Header, "Subject: \u3066\u3059\u3068.txt\r\n"},
+      {"=?utf-8?q?a?= =?utf-8?q?b?=\t=?iso-8859-1?q?c?= d", kUtf8Header, "abc d"},
+      {"=?UTF-8?B?4w==?= =?UTF-8?B?gaY=?=", kUtf8Name, "\u3066"},  // one character split over two words
+      {"=?KOI8-R?B?8NLJ18XU?=", kUtf8Header, "\u041f\u0440\u0438\u0432\u0435\u0442"},
+      {"=?windows-1250?Q?=8A?= =?windows-1251?Q?=C6?=", kUtf8Header, "\u0160\u0416"},
+      {"=?ISO-8859-15?Q?=A4?= =?iso-8859-1?q?=E9?=", kUtf8Header, "\u20ac\u00e9"},
+      {"=?utf-8?q?caf=C3=A9?=", kName, "caf\xE9"},
+      {"=?UTF-8?B?44Gm?=.txt", kName, "?.txt"},
+      {"=?utf-8?q?a_b?=", kUtf8Name, "a b"},
+      {"=?utf-8?b?YWI?=", kUtf8Name, "ab"},  // the last group without its padding
+      {"=?UTF-8*en?Q?hi?=", kUtf8Name, "hi"},
+      {"=?x-unknown?q?=E9?=", kUtf8Name, "\xE9"},  // a set the system does not know: the bytes
+  };
+  for (const Case& t : cases) EXPECT_EQ(Words(t.text, t.rules), t.decoded) << t.text;
+}
+
+TEST(MimeWords, BaseNameBreaksOutsideWordsOnly) {
+  struct Case {
+    const char* text;
+    int start;
+  } cases[] = {
+      {"=?iso-8859-9?B?3XN0YW5idWwg/mVoaXIudHh0?=", 0},
+      {"C:\\dir/=?utf-8?b?YS9i?=", 7},
+      {"/x", 0},
+      {"a/=?utf-8?q?open/b", 17},
+  };
+  for (const Case& t : cases) EXPECT_EQ(NameStartOutsideWords(t.text, static_cast<int>(strlen(t.text))), t.start) << t.text;
+}
+
+TEST(MimeParams, ExtendedParametersInAnyOrder) {
+  struct Case {
+    const char* line;
+    const char* key;
+    const char* charset;  // null: not found
+    const char* value;
+  } cases[] = {
+      {"Content-Disposition: attachment; filename*=UTF-8''%E3%81%A6.txt\r\n", "filename", "UTF-8",
+       "\xE3\x81\xA6.txt"},
+      {"Content-Disposition: a; filename*1*=%C3%A9.txt; filename*0*=utf-8'en'caf\r\n", "filename", "utf-8",
+       "caf\xC3\xA9.txt"},
+      {"Content-Disposition: a; filename*0=\"a b\"; filename*1=\".txt\"\r\n", "filename", "", "a b.txt"},
+      {"Content-Type: x; name*=iso-8859-1''%E9t%E9%2\r\n", "name", "iso-8859-1", "\xE9t\xE9%2"},
+      {"Content-Disposition: a; filename*0*=us-ascii''a; filename*2=c\r\n", "filename", "us-ascii", "a"},
+      {"Content-Disposition: a; x=\"; filename*=u''y\"; filename*=''z\r\n", "filename", "", "z"},
+      {"Content-Disposition: attachment; filename=\"plain.txt\"\r\n", "filename", nullptr, ""},
+      {"Content-Disposition: attachment; filename*=UTF-8''x\r\n", "name", nullptr, ""},
+      {"Content-Disposition: a; filename*99=x\r\n", "filename", nullptr, ""},
+      {"Content-Disposition: a; filename*0*; filename*1=b\r\n", "filename", "", "b"},  // no '=': empty
+  };
+  for (const Case& t : cases) {
+    char charset[16], out[64];
+    int length = -1;
+    const bool found = FindExtendedParameter(t.line, 13, t.key, charset, sizeof charset, out, sizeof out, length);
+    ASSERT_EQ(found, t.charset != nullptr) << t.line;
+    if (!found) continue;
+    EXPECT_STREQ(charset, t.charset) << t.line;
+    EXPECT_EQ(std::string(out, static_cast<size_t>(length)), t.value) << t.line;
+  }
+}
+
+TEST(MimeNames, ShortenedWithTheirExtensionAndNumbered) {
+  struct Case {
+    const char* name;
+    bool utf8;
+    int max;
+    const char* fitted;
+  } cases[] = {
+      {"abcdefgh.txt", false, 8, "abcd.txt"},   {"abcdefgh.txt", false, 12, "abcdefgh.txt"},
+      {"\xC3\xA9\xC3\xA9\xC3\xA9.txt", true, 9, "\xC3\xA9\xC3\xA9.txt"},
+      {"abcdefghij", false, 4, "abcd"},          {"a.very-long-extension-beyond-thirty-two", false, 5, "a.ver"},
+  };
+  for (const Case& t : cases) {
+    char out[64];
+    const int n = FitName(t.name, static_cast<int>(strlen(t.name)), t.utf8, out, t.max);
+    EXPECT_EQ(std::string(out, static_cast<size_t>(n)), t.fitted) << t.name;
+  }
+  char out[64];
+  NumberedName("a.txt", 2, out, sizeof out);
+  EXPECT_STREQ(out, "a (2).txt");
+  NumberedName(".bashrc", 3, out, sizeof out);
+  EXPECT_STREQ(out, ".bashrc (3)");
+  EXPECT_EQ(NameHash("Photo.JPG"), NameHash("photo.jpg"));
+  EXPECT_NE(NameHash("photo.jpg"), NameHash("photo (2).jpg"));
 }
 
 std::string Name(const char* name, PartNaming naming = {0, false, 0, "mail.txt"}) {

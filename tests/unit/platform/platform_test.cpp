@@ -199,3 +199,54 @@ TEST_F(PlatformSockets, LocalhostResolvesToLoopback) {
 }
 
 }  // namespace
+
+namespace {
+
+// In UTF-8 mode a file is created under its UTF-8 name (on Windows through
+// the wide-character calls) and read back under it; the name on disk is
+// the Unicode one.
+TEST(PlatformFiles, Utf8NamesNameTheUnicodeFile) {
+  TempDir dir;
+  const std::string name = "\xE3\x81\xA6\xE3\x81\x99\xE3\x81\xA8 caf\xC3\xA9.txt";
+  const std::string path = dir.Path() + "/" + name;
+  platform::SetUtf8FileNames(true);
+  const int handle = platform::FileCreate(path.c_str(), platform::LinkRule::kRefuse);
+  ASSERT_GE(handle, 2);
+  EXPECT_EQ(platform::FileWrite(handle, "x", 1), 1);
+  EXPECT_EQ(platform::FileClose(handle), 0);
+  const int again = platform::FileOpenRead(path.c_str());
+  EXPECT_GE(again, 2);
+  if (again >= 2) platform::FileClose(again);
+  platform::SetUtf8FileNames(false);
+  const std::filesystem::path expected =
+      std::filesystem::path(dir.Path()) / std::filesystem::u8path(name);
+  EXPECT_TRUE(std::filesystem::exists(expected));
+}
+
+// The converter knows the sets mail uses and keeps an unfinished sequence
+// for the caller.
+TEST(PlatformCharset, ConvertsAndKeepsAnUnfinishedSequence) {
+  struct Case {
+    const char* charset;
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"KOI8-R", "\xF0\xD2\xC9", "\xD0\x9F\xD1\x80\xD0\xB8"},
+      {"windows-1251", "\xC6", "\xD0\x96"},
+      {"ISO-8859-15", "\xA4", "\xE2\x82\xAC"},
+      {"iso-8859-2", "\xA3", "\xC5\x81"},
+      {"Shift_JIS", "\x82\xC4", "\xE3\x81\xA6"},
+  };
+  for (const Case& t : cases) {
+    char out[32];
+    const int n = platform::ConvertToUtf8(t.charset, t.in, static_cast<int>(strlen(t.in)), out, sizeof out, nullptr);
+    EXPECT_EQ(std::string(out, n > 0 ? static_cast<size_t>(n) : 0), t.out) << t.charset;
+  }
+  char out[32];
+  int used = -1;
+  EXPECT_EQ(platform::ConvertToUtf8("UTF-8", "a\xE3\x81", 3, out, sizeof out, &used), 1);
+  EXPECT_EQ(used, 1);
+  EXPECT_EQ(platform::ConvertToUtf8("x-no-such-set", "a", 1, out, sizeof out, nullptr), -1);
+}
+
+}  // namespace
