@@ -8,7 +8,6 @@
 #include "codec/strings.h"
 #include "engine/compose/compose.h"
 #include "engine/frame/step_io.h"
-#include "codec/count.h"
 #include "kov32.h"
 #include "net/connections.h"
 #include "platform/platform.h"

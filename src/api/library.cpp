@@ -5,7 +5,6 @@
 
 #include "api/blocks.h"
 #include "api/errors.h"
-#include "api/library_lock.h"
 #include "api/log.h"
 #include "engine/frame/settings.h"
 #include "engine/frame/step_io.h"

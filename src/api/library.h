@@ -5,6 +5,7 @@
 #pragma once
 
 #include "api/context.h"
+#include "platform/platform.h"
 
 // Version numbers: major in bits 8-15, minor in bits 4-7, patch in bits 0-3.
 constexpr int kLibraryVersion = 0x0350;  // 3.5.0
@@ -48,3 +49,8 @@ int ChannelDebugText(const ChannelContext& c, int selector, char* buffer, int si
 // kovDebug's check of channel -2: a box for every block whose guard bytes
 // were overwritten.
 void CheckMemory();
+
+// The library lock: one critical section for the life of the loaded library.
+// kovAttach and kovRelease hold it for their whole run; the process-wide
+// settings are changed, and copied for an operation, only while it is held.
+platform::Lock& LibraryLock();

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "api/context.h"
-#include "codec/printf_check.h"
+#include "codec/strings.h"
 
 void LogText(ChannelContext& c, const char* text);
 

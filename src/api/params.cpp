@@ -7,7 +7,6 @@
 #include "api/blocks.h"
 #include "api/errors.h"
 #include "api/library.h"
-#include "api/library_lock.h"
 #include "api/log.h"
 #include "codec/address.h"
 #include "codec/strings.h"

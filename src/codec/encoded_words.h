@@ -1,5 +1,5 @@
 // Header texts that are not ASCII, written as RFC 2047 encoded words in
-// UTF-8: an unstructured value, the display names of an address list, and
+// UTF-8, and parameter values (quoted with escapes, or RFC 2231): an unstructured value, the display names of an address list, and
 // the values of a block of header lines. Pure functions, no I/O.
 //
 // Every result is a folded header value: its lines are joined by CR LF and a
@@ -39,3 +39,20 @@ int EncodeAddressList(const char* list, char sep, int column, char* out, int siz
 // value that is not ASCII becomes encoded words; other lines are copied.
 // Lines are joined by CR LF.
 int EncodeHeaderBlock(const char* block, char* out, int size);
+
+// Parameter values of MIME headers (a file name, a boundary) written so that
+// a reader gets back the text given: quoted with escapes, or in the RFC 2231
+// form for a value that is not ASCII. Pure functions, no I/O.
+
+// Copies `value` with a backslash before every '"' and '\\', the text that
+// goes between the quotes of a parameter value. Returns the length, or -1
+// when it does not fit `size` bytes with its NUL.
+int EscapeQuoted(const char* value, char* out, int size);
+
+// `lead` (a header up to its ';') and the parameter `attribute` as UTF-8 in
+// the RFC 2231 form, each byte outside letters, digits and "!#$&+-.^_`|~" as
+// '%' and two hexadecimal digits: "; attribute*=UTF-8''..." on the lead's
+// line when it fits 78 characters, else sections "attribute*N*=" on lines
+// of their own (joined by CR LF and a blank, each within 78 characters).
+// Returns the length, or -1 when it does not fit `size` bytes with its NUL.
+int ExtendedParameter(const char* lead, const char* attribute, const char* value, char* out, int size);

@@ -1,10 +1,12 @@
 // codec/: pure functions with no state and no I/O, one of each: base64, quoted-
-// printable, MD5/HMAC, date header, address checks, bounded string routines.
+// printable, encoded words and parameters, MD5/HMAC, date header, address checks,
+// header folding and text lines, bounded string routines.
 //
 // Bounded copying, searching and case-insensitive comparison of NUL-terminated
-// single-byte texts, lines pulled out of text buffers, line ends and base
-// names. Every routine accepts null pointers and sizes of zero or less and
-// then does nothing (copies, appends) or finds nothing (searches).
+// single-byte texts, lines pulled out of text buffers, line ends; paths (base
+// names, joining); saturating counters; the printf-format check. Every
+// routine accepts null pointers and sizes of zero or less and then does
+// nothing (copies, appends) or finds nothing (searches).
 #pragma once
 
 #include <cstdint>
@@ -74,3 +76,42 @@ int ExtractLine(const char* buffer, int number, char* out, int size);
 // bytes of `text`; 0 when they do not end in one.
 int LineEndLength(const char* text, int length);
 
+// Statistic counters: byte and event counts that stop at the largest int32
+// value instead of wrapping round to negative numbers on a huge transfer.
+
+
+// a + b, held within the int32 range.
+inline int32_t SaturatingAdd(int32_t a, int32_t b) {
+  const int64_t sum = static_cast<int64_t>(a) + b;
+  if (sum > INT32_MAX) return INT32_MAX;
+  return sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
+}
+
+// Splitting and joining file paths, the same rules on every system: '/', '\\'
+// and ':' all end the directory part of a path, so that a name taken from a
+// message or an argument keeps no folder whichever system reads it.
+
+// Whether a character ends the directory part of a path.
+bool IsPathBreak(char ch);
+
+// Where the base name of the first `length` characters of `path` starts:
+// after the last path break; a break in the first position stays part of
+// the name unless `leadingBreakCounts`. 0 for a null path.
+int BaseNameStart(const char* path, int length, bool leadingBreakCounts = false);
+
+// Joins the directory, `separator` unless the directory is empty or already
+// ends with it (an empty directory is the current one: the path is the name
+// alone), and the file name, into `out` (capacity bytes, NUL included). Only
+// a path that fits whole is written: its length, else -1 and an empty text,
+// so that two names cut to the same text can never name one file.
+int JoinPath(const char* dir, const char* name, char separator, char* out, int capacity);
+
+// The compiler's check of a printf-style format against its arguments. The
+// library formats with GNU's conversions everywhere: MinGW's GCC must be told
+// so (its own printf knows fewer); clang, and GCC elsewhere, call them printf.
+
+#if defined(__MINGW32__) && !defined(__clang__)
+#define KOV_PRINTF_CHECK(formatArg, firstArg) __attribute__((format(gnu_printf, formatArg, firstArg)))
+#else
+#define KOV_PRINTF_CHECK(formatArg, firstArg) __attribute__((format(printf, formatArg, firstArg)))
+#endif

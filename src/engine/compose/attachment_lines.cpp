@@ -5,8 +5,6 @@
 #include <vector>
 
 #include "codec/encoded_words.h"
-#include "codec/parameters.h"
-#include "codec/paths.h"
 #include "codec/strings.h"
 #include "engine/compose/compose.h"
 

@@ -7,7 +7,6 @@
 
 #include "api/errors.h"
 #include "codec/base64.h"
-#include "codec/count.h"
 #include "codec/strings.h"
 #include "engine/compose/attachment_lines.h"
 #include "engine/compose/compose.h"

@@ -5,7 +5,7 @@
 
 #include "api/errors.h"
 #include "api/log.h"
-#include "codec/count.h"
+#include "codec/strings.h"
 #include "codec/quoted.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/text_lines.h"

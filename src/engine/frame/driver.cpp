@@ -5,7 +5,7 @@
 
 #include "api/errors.h"
 #include "api/log.h"
-#include "codec/count.h"
+#include "codec/strings.h"
 #include "engine/frame/collect.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/readers.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "api/library_lock.h"
+#include "api/library.h"
 #include "platform/platform.h"
 
 OperationSettings SettingsNow() {

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "api/log.h"
-#include "codec/count.h"
 #include "codec/strings.h"
 #include "engine/frame/settings.h"
 #include "engine/mime/filter.h"

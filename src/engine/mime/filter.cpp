@@ -7,7 +7,6 @@
 #include "codec/base64.h"
 #include "codec/quoted.h"
 #include "codec/strings.h"
-#include "engine/mime/body.h"
 #include "engine/mime/steps.h"
 #include "engine/mime/words.h"
 

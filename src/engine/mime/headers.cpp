@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "codec/base64.h"
-#include "codec/paths.h"
 #include "codec/strings.h"
 #include "engine/mime/names.h"
 #include "engine/mime/params.h"

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "codec/paths.h"
 #include "codec/strings.h"
 
 namespace {

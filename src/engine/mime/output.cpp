@@ -58,3 +58,13 @@ int FormatSaveNote(char* out, int size, const char* path) {
   if (n < 0) n = 0;
   return n < size ? n : size - 1;
 }
+
+int HoldLineEnd(const char* data, int length, Carry& held, char* out) {
+  memcpy(out, held.bytes, held.length);
+  memcpy(out + held.length, data, static_cast<size_t>(length));
+  const int total = held.length + length;
+  const int end = LineEndLength(out, total);
+  memcpy(held.bytes, out + total - end, static_cast<size_t>(end));
+  held.length = static_cast<uint8_t>(end);
+  return total - end;
+}

@@ -2,7 +2,7 @@
 // filter's modes share.
 #pragma once
 
-#include "codec/printf_check.h"
+#include "codec/strings.h"
 #include "engine/mime/filter.h"
 
 // One call of the filter: its state, its settings and the actions it adds.
@@ -11,6 +11,13 @@ struct MimeRun {
   const MimeSettings& s;
   MimeOutput& out;
 };
+
+// Passes `length` decoded bytes on to a part file, holding back a line end
+// (CR LF, LF or CR) at their very end in `held` until more bytes show that it
+// is not the last one: the line end before a boundary belongs to the
+// boundary. Writes the bytes to pass into `out` (length + 2 bytes) and
+// returns their number.
+int HoldLineEnd(const char* data, int length, Carry& held, char* out);
 
 void ResetOutput(MimeOutput& out);
 // The new action, or null when the list is full.

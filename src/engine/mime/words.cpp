@@ -6,9 +6,8 @@
 #include <cstring>
 
 #include "codec/base64.h"
-#include "codec/paths.h"
-#include "codec/quoted.h"
 #include "codec/strings.h"
+#include "codec/quoted.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include "engine/frame/collect.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
-#include "engine/pop3/pop3.h"
 #include "net/connections.h"
 #include "net/lineio.h"
 

@@ -6,8 +6,6 @@
 
 #include "api/blocks.h"
 #include "api/log.h"
-#include "codec/count.h"
-#include "codec/paths.h"
 #include "codec/strings.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"

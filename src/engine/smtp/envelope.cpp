@@ -8,7 +8,6 @@
 #include "api/blocks.h"
 #include "api/errors.h"
 #include "api/log.h"
-#include "codec/count.h"
 #include "codec/strings.h"
 #include "engine/compose/compose.h"
 #include "engine/frame/step_io.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "codec/count.h"
+#include "codec/strings.h"
 
 namespace {
 

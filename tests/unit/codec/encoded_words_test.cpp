@@ -6,7 +6,6 @@
 #include <string>
 
 #include "codec/encoded_words.h"
-#include "codec/parameters.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "codec/paths.h"
+#include "codec/strings.h"
 
 namespace {
 
