@@ -52,7 +52,7 @@ class Watchdog {
   std::thread thread_;
 };
 
-class SpecialFiles : public AttachedLibrary {
+class FifoAndDeviceFiles : public AttachedLibrary {
  protected:
   void SetUp() override {
     AttachedLibrary::SetUp();
@@ -73,7 +73,7 @@ class SpecialFiles : public AttachedLibrary {
   std::string fifo_;
 };
 
-TEST_F(SpecialFiles, AFifoOrDeviceToSendIsRefusedAtOnce) {
+TEST_F(FifoAndDeviceFiles, AFifoOrDeviceToSendIsRefusedAtOnce) {
   const std::string message = "@" + fifo_;
   struct Case {
     const char* what;
@@ -96,7 +96,7 @@ TEST_F(SpecialFiles, AFifoOrDeviceToSendIsRefusedAtOnce) {
   }
 }
 
-TEST_F(SpecialFiles, AFifoOrDeviceAsLogIsRefused) {
+TEST_F(FifoAndDeviceFiles, AFifoOrDeviceAsLogIsRefused) {
   for (const std::string& path : {fifo_, std::string("/dev/null")}) {
     Watchdog watchdog(fifo_);
     const uint32_t start = platform::TickCount();
