@@ -233,7 +233,11 @@ bool LoopbackServer::RunTls(const Step& step) {
     case Kind::kSendTicket:
       return tlsOn_ && tls_->QueueTicket() && FlushTls(SIZE_MAX);
     default:
-      return tlsOn_ && tls_->Write(step.bytes.data(), step.bytes.size()) && FlushTls(step.count);
+      if (!tlsOn_ || !tls_->Write(step.bytes.data(), step.bytes.size()) || !FlushTls(step.count)) return false;
+      // The rest of the record never goes: the connection goes on in plain bytes.
+      tls_->Detach();
+      tlsOn_ = false;
+      return true;
   }
 }
 

@@ -85,7 +85,8 @@ class LoopbackServer {
   LoopbackServer& Reset();
   // TLS steps (a ServerTls must be set): the server's handshake; a session
   // ticket alone; `bytes` encrypted of which only the first `keep` bytes of
-  // ciphertext go out (a record cut off; Close() or Reset() should follow).
+  // ciphertext go out (a record cut off), after which the session is gone
+  // and later steps speak plain bytes (Close() or Reset() should follow).
   LoopbackServer& StartTls();
   LoopbackServer& SendTicket();
   LoopbackServer& SendCut(const std::string& bytes, size_t keep);
