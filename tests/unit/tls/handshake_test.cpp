@@ -1,6 +1,9 @@
 // The stepped handshake: lines through an established session, STARTTLS
 // after plaintext lines, and every refusal with its own code.
 #include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "net/lineio.h"
 #include "tls_fixture.h"
@@ -116,6 +119,35 @@ TEST_F(HandshakeTest, APlaintextServerFailsTheHandshake) {
   server.ReadBytes(1).Send("220 this is not TLS at all\r\n");
   int slot = ConnectTls(server, Options());
   EXPECT_EQ(Handshake(slot).result, kWexlTlsHandshake);
+}
+
+// Sessions on several threads at once, all sharing the context of the
+// system's roots (unverified, since the test CA is not among them).
+TEST_F(HandshakeTest, SessionsRunOnSeveralThreadsAtOnce) {
+  constexpr int kThreads = 4;
+  std::vector<std::unique_ptr<LoopbackServer>> servers;
+  for (int i = 0; i < kThreads; ++i) {
+    servers.push_back(std::make_unique<LoopbackServer>());
+    servers.back()->SetTls(MakeServerTls(With(good_)));
+    servers.back()->StartTls().Send("+OK " + std::to_string(i) + "\r\n").ReadLine();
+  }
+  std::vector<int> results(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      int slot = ConnectTls(*servers[i], platform::TlsOptions{"localhost", nullptr, false, platform::kTls12});
+      if (Handshake(slot).result == 1000 && ReadLineText(slot) == "+OK " + std::to_string(i) + "\r\n" &&
+          WexlSendLine(slot, "QUIT") == 6 && WexlFlush(slot, 3000) == 1000) {
+        results[i] = 1;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int i = 0; i < kThreads; ++i) {
+    EXPECT_EQ(results[i], 1) << i;
+    EXPECT_TRUE(servers[i]->WaitScript()) << i;
+    EXPECT_EQ(servers[i]->Received(), "QUIT\r\n") << i;
+  }
 }
 
 }  // namespace
