@@ -2,6 +2,7 @@
 // after plaintext lines, and every refusal with its own code.
 #include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -42,6 +43,17 @@ TEST_F(HandshakeTest, LinesGoThroughAnImplicitSessionAndTheTraceShowsPlaintext) 
   EXPECT_NE(strstr(text, "subject: /O=KOV32 tests/CN=localhost"), nullptr) << text;
   EXPECT_NE(strstr(text, "issuer: /O=KOV32 tests/CN=KOV32 test root ca"), nullptr) << text;
   EXPECT_EQ(WexlTlsStep(slot), 1000);  // a step after the end changes nothing
+  // Cut to fit and always terminated.
+  const std::string whole = text;
+  for (int size : {1, 2, 10}) {
+    char small[16];
+    memset(small, '~', sizeof small);
+    EXPECT_EQ(WexlTlsDescribe(slot, small, size), size - 1);
+    EXPECT_EQ(std::string(small), whole.substr(0, static_cast<size_t>(size) - 1));
+  }
+  EXPECT_EQ(WexlTlsDescribe(slot, nullptr, 10), 0);
+  EXPECT_EQ(WexlTlsDescribe(kMaxSlots, text, sizeof text), 0);
+  EXPECT_EQ(text[0], '\0');
 }
 
 TEST_F(HandshakeTest, StartTlsAfterPlaintextLinesAndAnAddressAsTheName) {
@@ -82,6 +94,9 @@ TEST_F(HandshakeTest, RefusalsGiveTheirCodes) {
   ServerTlsOptions old = With(good_);
   old.minVersion = 0x0301;
   old.maxVersion = 0x0302;
+  ServerTlsOptions oldSelf = old;
+  oldSelf.cert = self;
+  const platform::TlsOptions unverified{"localhost", "", false, platform::kTls12};
   ServerTlsOptions twelve = With(good_);
   twelve.maxVersion = 0x0303;
   struct Case {
@@ -99,7 +114,8 @@ TEST_F(HandshakeTest, RefusalsGiveTheirCodes) {
        kWexlTlsCertificate},
       {"TLS 1.0 and 1.1 only", old, Options(), kWexlTlsVersion},
       {"TLS 1.2 below a floor of 1.3", twelve, Options("localhost", platform::kTls13), kWexlTlsVersion},
-      {"self-signed, unverified", With(self), platform::TlsOptions{"localhost", "", false, platform::kTls12}, 1000},
+      {"TLS 1.0 and 1.1 only, unverified", oldSelf, unverified, kWexlTlsVersion},
+      {"self-signed, unverified", With(self), unverified, 1000},
       {"TLS 1.2", twelve, Options(), 1000},
   };
   for (const Case& c : cases) {
