@@ -53,11 +53,14 @@ bool Expect(int slot, const char* code) {
   }
 }
 
-bool Command(int slot, const char* text, const char* code) { return WexlSendLine(slot, text) > 0 && Expect(slot, code); }
+bool Command(int slot, const char* text, const char* code) {
+  return WexlSendLine(slot, text) > 0 && Expect(slot, code);
+}
 
 size_t Send(int slot, size_t mebibytes) {
-  if (!Expect(slot, "220") || !Command(slot, "EHLO bench", "250") || !Command(slot, "MAIL FROM:<a@example.com>", "250") ||
-      !Command(slot, "RCPT TO:<b@example.com>", "250") || !Command(slot, "DATA", "354")) {
+  if (!Expect(slot, "220") || !Command(slot, "EHLO bench", "250") ||
+      !Command(slot, "MAIL FROM:<a@example.com>", "250") || !Command(slot, "RCPT TO:<b@example.com>", "250") ||
+      !Command(slot, "DATA", "354")) {
     return 0;
   }
   std::string line;

@@ -124,8 +124,9 @@ int TlsCreate(const TlsOptions& options, TlsSession** session) {
     ERR_clear_error();
     return kTlsUnavailable;
   }
-  auto* s = new (std::nothrow) TlsSession{context, SSL_new(context), BIO_new(BIO_s_mem()), BIO_new(BIO_s_mem()),
-                                          options.minVersion, options.verify, false, false};
+  auto* s = new (std::nothrow) TlsSession{
+      context, SSL_new(context), BIO_new(BIO_s_mem()), BIO_new(BIO_s_mem()), options.minVersion, options.verify, false,
+      false};
   if (s == nullptr) {
     SSL_CTX_free(context);
     return kTlsUnavailable;
@@ -172,9 +173,7 @@ int TlsTakeOutput(TlsSession* session, void* buffer, int length) {
   return n > 0 ? n : 0;
 }
 
-int TlsOutputPending(const TlsSession* session) {
-  return static_cast<int>(BIO_ctrl_pending(session->output));
-}
+int TlsOutputPending(const TlsSession* session) { return static_cast<int>(BIO_ctrl_pending(session->output)); }
 
 int TlsHandshake(TlsSession* session) {
   if (session->established) return kTlsOk;
@@ -241,8 +240,8 @@ int TlsDescribe(const TlsSession* session, char* buffer, int size) {
     X509_NAME_oneline(X509_get_subject_name(peer), subject, sizeof subject);
     X509_NAME_oneline(X509_get_issuer_name(peer), issuer, sizeof issuer);
   }
-  int n = snprintf(buffer, static_cast<size_t>(size), "%s %s; subject: %s; issuer: %s",
-                   SSL_get_version(session->ssl), SSL_get_cipher_name(session->ssl), subject, issuer);
+  int n = snprintf(buffer, static_cast<size_t>(size), "%s %s; subject: %s; issuer: %s", SSL_get_version(session->ssl),
+                   SSL_get_cipher_name(session->ssl), subject, issuer);
   if (n < 0) n = 0;
   return n < size ? n : size - 1;
 }
