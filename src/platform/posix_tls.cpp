@@ -192,7 +192,8 @@ int TlsHandshake(TlsSession* session) {
 
 int TlsWrite(TlsSession* session, const void* data, int length) {
   if (length < 1) return 0;
-  if (session->closed || !session->established) return kTlsClosed;
+  // A close_notify received ends the reading side only, as a FIN does.
+  if (!session->established) return kTlsClosed;
   const int n = SSL_write(session->ssl, data, length);
   if (n == length) return n;
   ERR_clear_error();

@@ -144,6 +144,8 @@ TEST_F(StreamTest, APeerThatGoesAwayGivesLost) {
       ASSERT_EQ(Handshake(slot).result, 1000) << c.what;
       EXPECT_EQ(ReadLineText(slot), "<-1>") << c.what;
       EXPECT_EQ(WexlIsOpen(slot), 0) << c.what;
+      // As after a plain FIN, a last command is still taken.
+      EXPECT_EQ(WexlSend(slot, "QUIT\r\n", 6), 6) << c.what;
     }
     WexlCloseNow(slot);
   }
