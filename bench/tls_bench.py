@@ -73,8 +73,9 @@ def main():
         _, out, err, status = run([client, "memory", str(pop3.port), cert, str(CONNECTIONS)])
         if status != 0:
             raise SystemExit("memory run failed: " + out + err)
-        print("  heap per established TLS connection (%d at once, own CA file): %s bytes" % (
-            CONNECTIONS, out.split()[-1]))
+        fields = out.split()
+        print("  heap per established TLS connection (%d at once, own CA file): %s bytes, of which %s are the"
+              " socket layer's ciphertext buffers" % (CONNECTIONS, fields[3], fields[1]))
 
 
 if __name__ == "__main__":

@@ -6,7 +6,8 @@
 //   tls_client memory PORT CAFILE N   N connections at once, each after its
 //                                     handshake and greeting: heap bytes each
 // Prints "seconds S syscalls N" around the transfer (the handshake included)
-// and "bytes B"; "per_connection B" for memory.
+// and "bytes B"; for memory "buffers B" (the socket layer's ciphertext
+// buffers of one session) and "per_connection B" (all of it, OpenSSL's too).
 #include <malloc.h>
 
 #include <chrono>
@@ -18,6 +19,7 @@
 
 #include "net/connections.h"
 #include "net/lineio.h"
+#include "net/tls.h"
 #include "platform/syscall_count.h"
 
 #ifndef KOV_COUNT_SYSCALLS
@@ -96,7 +98,7 @@ int Memory(int port, int count) {
     slots.push_back(slot);
   }
   const size_t after = mallinfo2().uordblks;
-  printf("per_connection %zu\n", (after - before) / static_cast<size_t>(count));
+  printf("buffers %zu per_connection %zu\n", sizeof(TlsLink), (after - before) / static_cast<size_t>(count));
   for (int slot : slots) WexlCloseNow(slot);
   return 0;
 }
