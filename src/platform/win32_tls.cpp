@@ -150,6 +150,26 @@ int AcquireCredentials(TlsSession* s) {
 
 // ---- the handshake -----------------------------------------------------------
 
+// Whether the input starts like a TLS record: a known content type
+// (change_cipher_spec, alert, handshake, application_data), major version 3
+// and a length a record can have, as far as those bytes are there. A peer
+// that answers in plain text fails at once instead of being waited for.
+bool RecordHeaderPlausible(const TlsSession* s) {
+  const unsigned char* h = s->input;
+  if (s->inputLength >= 1 && (h[0] < 20 || h[0] > 23)) return false;
+  if (s->inputLength >= 2 && h[1] != 3) return false;
+  return s->inputLength < kRecordHeader || kRecordHeader + (h[3] << 8 | h[4]) <= kMaxRecord;
+}
+
+// The length of the whole record at the start of the input: 0 while part of
+// it is still to come, -1 when the input does not start with a record.
+int WholeRecord(const TlsSession* s) {
+  if (!RecordHeaderPlausible(s)) return -1;
+  if (s->inputLength < kRecordHeader) return 0;
+  const int length = kRecordHeader + (s->input[3] << 8 | s->input[4]);
+  return s->inputLength >= length ? length : 0;
+}
+
 // One InitializeSecurityContext call on the input so far: its status, its
 // output queued, the input it used dropped.
 SECURITY_STATUS CallInitialize(TlsSession* s) {
@@ -201,6 +221,7 @@ int RunHandshake(TlsSession* s) {
     const bool requestPending = s->phase == Phase::kRenegotiate && !s->renegotiationCalled;
     if (s->hasContext && s->inputLength == 0 && !requestPending) return kTlsWantInput;
     if (requestPending) s->renegotiationCalled = true;
+    if (s->hasContext && !RecordHeaderPlausible(s)) return Fail(s, kTlsHandshakeFailed);
     const int before = s->inputLength;
     const SECURITY_STATUS status = CallInitialize(s);
     if (status == SEC_E_OK) return Established(s);
@@ -218,14 +239,6 @@ int RunHandshake(TlsSession* s) {
 
 // ---- records -----------------------------------------------------------------
 
-// The length of the whole record at the start of the input: 0 while part of
-// it is still to come, -1 when its header announces more than a record holds.
-int WholeRecord(const TlsSession* s) {
-  if (s->inputLength < kRecordHeader) return 0;
-  const int length = kRecordHeader + (s->input[3] << 8 | s->input[4]);
-  if (length > kMaxRecord) return -1;
-  return s->inputLength >= length ? length : 0;
-}
 
 enum class Decrypted { kProgress, kWait, kBroken };
 

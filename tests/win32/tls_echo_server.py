@@ -5,7 +5,8 @@ Usage: tls_echo_server.py <dir>. <dir> holds the certificates that
 tls_session.sh made. One listener per case, each on a free port; when all
 listen, "<case> <port>" lines appear in <dir>/ports (written whole, then
 renamed). Every connection echoes what it receives; after a line "BYE" it
-sends close_notify and closes. Runs until killed.
+sends close_notify and closes. The case "plain" speaks no TLS: it answers
+whatever comes with a line of text and waits. Runs until killed.
 """
 import os
 import socket
@@ -52,6 +53,22 @@ def serve(listener, context):
         threading.Thread(target=echo, args=(conn,), daemon=True).start()
 
 
+def answer_in_plain_text(listener):
+    while True:
+        conn, _ = listener.accept()
+        conn.recv(65536)
+        conn.sendall(b"-ERR this server speaks no TLS\r\n")
+        # Left open: the client must fail on the text, not on the end.
+        threading.Thread(target=conn.recv, args=(1,), daemon=True).start()
+
+
+def listen():
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(8)
+    return listener
+
+
 def main():
     directory = sys.argv[1]
     lines = []
@@ -62,13 +79,16 @@ def main():
         context.maximum_version = highest
         context.load_cert_chain(os.path.join(directory, name + ".pem"),
                                 os.path.join(directory, name + ".key"))
-        listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        listener.bind(("127.0.0.1", 0))
-        listener.listen(8)
+        listener = listen()
         lines.append("%s %d\n" % (case, listener.getsockname()[1]))
         thread = threading.Thread(target=serve, args=(listener, context), daemon=True)
         thread.start()
         threads.append(thread)
+    listener = listen()
+    lines.append("plain %d\n" % listener.getsockname()[1])
+    thread = threading.Thread(target=answer_in_plain_text, args=(listener,), daemon=True)
+    thread.start()
+    threads.append(thread)
     with open(os.path.join(directory, "ports.tmp"), "w") as out:
         out.writelines(lines)
     os.rename(os.path.join(directory, "ports.tmp"), os.path.join(directory, "ports"))

@@ -137,7 +137,7 @@ class SchannelSession : public ::testing::Test {
     WSAStartup(MAKEWORD(2, 2), &data);
     ports = ReadPorts();
   }
-  void SetUp() override { ASSERT_EQ(ports.size(), 5u) << "no echo servers: run through tls_session.sh"; }
+  void SetUp() override { ASSERT_EQ(ports.size(), 6u) << "no echo servers: run through tls_session.sh"; }
   static std::map<std::string, int> ports;
 };
 std::map<std::string, int> SchannelSession::ports;
@@ -229,6 +229,17 @@ TEST_F(SchannelSession, ChecksChainAndName) {
     if (c.expected != platform::kTlsOk) {
       EXPECT_EQ(platform::TlsHandshake(link.session()), c.expected);
     }
+  }
+}
+
+// A server that answers the ClientHello in plain text fails the handshake at
+// once, also when its reply dribbles in byte by byte.
+TEST_F(SchannelSession, FailsAtOnceOnAPlainTextReply) {
+  for (int chunk : {65536, 1}) {
+    SCOPED_TRACE(chunk);
+    Link link(ports["plain"], chunk);
+    ASSERT_EQ(link.Create("localhost", CaFile().c_str(), true, platform::kTls12), platform::kTlsOk);
+    EXPECT_EQ(link.Handshake(), platform::kTlsHandshakeFailed);
   }
 }
 
