@@ -215,7 +215,12 @@ TEST_F(SchannelSession, ChecksChainAndName) {
       {"self", "localhost", nullptr, true, platform::kTlsBadCertificate},
       {"other", "localhost", ca.c_str(), true, platform::kTlsBadCertificate},  // wrong name
       {"other", "other.example", ca.c_str(), true, platform::kTlsOk},
-      {"good", "127.0.0.1", ca.c_str(), true, platform::kTlsBadCertificate},  // no address in the name
+      // An address is matched against the certificate's addresses.
+      {"good", "127.0.0.1", ca.c_str(), true, platform::kTlsOk},
+      {"good", "[::1]", ca.c_str(), true, platform::kTlsOk},
+      {"good", "::1", ca.c_str(), true, platform::kTlsOk},
+      {"good", "127.0.0.2", ca.c_str(), true, platform::kTlsBadCertificate},
+      {"other", "127.0.0.1", ca.c_str(), true, platform::kTlsBadCertificate},
       {"self", "localhost", nullptr, false, platform::kTlsOk},
       {"other", "localhost", ca.c_str(), false, platform::kTlsOk},
   };
