@@ -5,37 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/tls.h"
+#include "tls_servers.h"
 
 namespace {
 
 using platform::TlsSession;
 
-std::string TestDir() {
-  const char* dir = getenv("KOV_TLS_TEST_DIR");
-  return dir != nullptr ? dir : "";
-}
-
-// The ports the echo servers listen on, by case name.
-std::map<std::string, int> ReadPorts() {
-  std::map<std::string, int> ports;
-  FILE* f = fopen((TestDir() + "/ports").c_str(), "r");
-  if (f == nullptr) return ports;
-  char name[32];
-  int port;
-  while (fscanf(f, "%31s %d", name, &port) == 2) ports[name] = port;
-  fclose(f);
-  return ports;
-}
-
-// The CA file as a Windows program names it: the Unix path on drive Z:.
-std::string CaFile() { return "Z:" + TestDir() + "/ca.pem"; }
+std::string CaFile() { return TlsTestFile("ca.pem"); }
 
 // One TLS connection: a blocking socket, the session, and the ciphertext
 // received that the session had no room for yet. `chunk` is how many bytes
@@ -135,7 +116,7 @@ class SchannelSession : public ::testing::Test {
   static void SetUpTestSuite() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    ports = ReadPorts();
+    ports = TlsServerPorts();
   }
   void SetUp() override { ASSERT_EQ(ports.size(), 6u) << "no echo servers: run through tls_session.sh"; }
   static std::map<std::string, int> ports;
@@ -249,8 +230,8 @@ TEST_F(SchannelSession, FailsAtOnceOnAPlainTextReply) {
 }
 
 TEST_F(SchannelSession, RefusesAnUnusableCaFile) {
-  const std::string missing = "Z:" + TestDir() + "/missing.pem";
-  const std::string key = "Z:" + TestDir() + "/ca.key";  // PEM, but no certificate in it
+  const std::string missing = TlsTestFile("missing.pem");
+  const std::string key = TlsTestFile("ca.key");  // PEM, but no certificate in it
   for (const std::string& file : {missing, key}) {
     TlsSession* session = reinterpret_cast<TlsSession*>(1);
     platform::TlsOptions options = {"localhost", file.c_str(), true, platform::kTls12};
