@@ -215,11 +215,12 @@ int RunHandshake(TlsSession* s) {
     const SECURITY_STATUS status = CallInitialize(s);
     if (status == SEC_E_OK) return Established(s);
     if (status == SEC_E_INCOMPLETE_MESSAGE) return WantInput(s);
+    // SEC_I_INCOMPLETE_CREDENTIALS: the server asked for a client
+    // certificate, and the next call goes on without one. Any other status
+    // but these is a refusal.
     if (status == SEC_I_CONTINUE_NEEDED) {
       if (s->inputLength > 0 && s->inputLength == before) return WantInput(s);
     } else if (status != SEC_I_INCOMPLETE_CREDENTIALS) {
-      // The server asked for a client certificate: the next call goes on
-      // without one. Anything else is a refusal.
       return Fail(s, kTlsHandshakeFailed);
     }
   }
@@ -227,7 +228,6 @@ int RunHandshake(TlsSession* s) {
 }
 
 // ---- records -----------------------------------------------------------------
-
 
 enum class Decrypted { kProgress, kWait, kBroken };
 
