@@ -233,7 +233,11 @@ bool LoopbackServer::RunTls(const Step& step) {
     case Kind::kSendTicket:
       return tlsOn_ && tls_->QueueTicket() && FlushTls(SIZE_MAX);
     default:
-      return tlsOn_ && tls_->Write(step.bytes.data(), step.bytes.size()) && FlushTls(step.count);
+      if (!tlsOn_ || !tls_->Write(step.bytes.data(), step.bytes.size()) || !FlushTls(step.count)) return false;
+      // The rest of the record never goes: the connection goes on in plain bytes.
+      tls_->Detach();
+      tlsOn_ = false;
+      return true;
   }
 }
 
@@ -299,6 +303,7 @@ int LoopbackServer::ReceiveSome(char* buffer, size_t length) {
   for (;;) {
     if (tlsOn_) {
       const int n = tls_->Read(buffer, length);
+      if (n == 0) clientNotified_ = true;
       if (n >= 0) return n;
       if (n == ServerTls::kFailed) return 0;
       if (!WaitReady(connection_, n == ServerTls::kWantWrite)) return -1;

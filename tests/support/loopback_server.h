@@ -85,7 +85,8 @@ class LoopbackServer {
   LoopbackServer& Reset();
   // TLS steps (a ServerTls must be set): the server's handshake; a session
   // ticket alone; `bytes` encrypted of which only the first `keep` bytes of
-  // ciphertext go out (a record cut off; Close() or Reset() should follow).
+  // ciphertext go out (a record cut off), after which the session is gone
+  // and later steps speak plain bytes (Close() or Reset() should follow).
   LoopbackServer& StartTls();
   LoopbackServer& SendTicket();
   LoopbackServer& SendCut(const std::string& bytes, size_t keep);
@@ -103,6 +104,8 @@ class LoopbackServer {
   std::string Received();
   // Bytes received by Swallow() steps.
   size_t Swallowed() const { return swallowed_; }
+  // Whether a TLS client ended its session with close_notify.
+  bool ClientNotified() const { return clientNotified_; }
 
  private:
   enum class Kind {
@@ -150,6 +153,7 @@ class LoopbackServer {
   std::string received_;
   size_t scanned_ = 0;  // received bytes already matched by ReadLine/ReadBytes
   std::atomic<size_t> swallowed_{0};
+  std::atomic<bool> clientNotified_{false};
   std::atomic<bool> stop_{false};
   std::atomic<bool> released_{false};
   std::atomic<bool> scriptDone_{false};
