@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/tls.h"
@@ -177,6 +179,25 @@ TEST_F(SchannelSession, NegotiatesTls12AndDescribesThePeer) {
   char small[8];
   EXPECT_EQ(platform::TlsDescribe(link.session(), small, sizeof small), 7);
   EXPECT_STREQ(small, "TLSv1.2");
+}
+
+// Sessions are independent: several run on their own threads at once.
+TEST_F(SchannelSession, SessionsRunOnSeveralThreadsAtOnce) {
+  constexpr int kThreads = 4;
+  std::atomic<int> echoed{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&echoed, i] {
+      Link link(ports["good"], 4096);
+      const std::string line = std::string(20000, static_cast<char>('a' + i)) + "\r\n";
+      if (link.Create("localhost", CaFile().c_str(), true, platform::kTls12) == platform::kTlsOk &&
+          link.Handshake() == platform::kTlsOk && link.Write(line) && link.Read(line.size(), 700) == line) {
+        ++echoed;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(echoed.load(), kThreads);
 }
 
 // The certificate checks: the chain must end at a trusted root (the CA file's
