@@ -18,19 +18,27 @@ namespace {
 // A CA file larger than this is not a list of roots.
 constexpr uint32_t kMaxCaFileBytes = 4u << 20;
 
-// The whole file, NUL-terminated, in memory from malloc; null on failure.
+// The whole file, NUL-terminated, in memory from malloc (grown as it is
+// read); null on failure.
 char* ReadWholeFile(const char* path) {
   const int handle = FileOpenRead(path);
   if (handle < 0) return nullptr;
-  char* text = static_cast<char*>(malloc(kMaxCaFileBytes + 1));
+  char* text = nullptr;
+  uint32_t capacity = 0;
   uint32_t length = 0;
-  int got = 0;
-  while (text != nullptr && length < kMaxCaFileBytes &&
-         (got = FileRead(handle, text + length, kMaxCaFileBytes - length)) > 0) {
-    length += static_cast<uint32_t>(got);
+  int got = 1;
+  while (got > 0) {
+    if (length == capacity) {
+      capacity = capacity == 0 ? 65536 : 2 * capacity;
+      char* grown = capacity <= kMaxCaFileBytes ? static_cast<char*>(realloc(text, capacity + 1)) : nullptr;
+      if (grown == nullptr) break;
+      text = grown;
+    }
+    got = FileRead(handle, text + length, capacity - length);
+    if (got > 0) length += static_cast<uint32_t>(got);
   }
   FileClose(handle);
-  if (text == nullptr || got < 0 || length == kMaxCaFileBytes) {
+  if (got != 0) {  // a read failed, or the file is too large
     free(text);
     return nullptr;
   }

@@ -38,6 +38,11 @@ make_key self
 openssl req -x509 -new -key "$dir/self.key" -subj "/CN=localhost" -days 2 \
   -addext "subjectAltName=DNS:localhost" -out "$dir/self.pem"
 
+# A CA file of more than 64 KiB whose last certificate is the CA.
+i=0
+while [ "$i" -lt 80 ]; do cat "$dir/self.pem"; i=$((i + 1)); done >"$dir/bundle.pem"
+cat "$dir/ca.pem" >>"$dir/bundle.pem"
+
 python3 "$here/tls_echo_server.py" "$dir" &
 server=$!
 # The server renames its ports file into place once every listener is up.

@@ -204,6 +204,7 @@ TEST_F(SchannelSession, SessionsRunOnSeveralThreadsAtOnce) {
 // roots only, when one is given) and carry the name asked for.
 TEST_F(SchannelSession, ChecksChainAndName) {
   const std::string ca = CaFile();
+  const std::string bundle = TlsTestFile("bundle.pem");
   const struct {
     const char* server;
     const char* name;
@@ -212,6 +213,7 @@ TEST_F(SchannelSession, ChecksChainAndName) {
     int expected;
   } cases[] = {
       {"good", "localhost", ca.c_str(), true, platform::kTlsOk},
+      {"good", "localhost", bundle.c_str(), true, platform::kTlsOk},  // the CA after 80 others
       {"good", "localhost", nullptr, true, platform::kTlsBadCertificate},  // CA unknown to the system
       {"self", "localhost", ca.c_str(), true, platform::kTlsBadCertificate},
       {"self", "localhost", nullptr, true, platform::kTlsBadCertificate},
