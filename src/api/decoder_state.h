@@ -32,7 +32,19 @@ enum MimeMode : int32_t {
 };
 
 // Transfer encodings of the current part.
-enum MimeEncodingKind : int32_t { kEncodingNone = 0, kEncoding7Bit = 1, kEncodingBase64 = 2, kEncodingQuoted = 3 };
+enum MimeEncodingKind : int32_t {
+  kEncodingNone = 0,
+  kEncoding7Bit = 1,
+  kEncodingBase64 = 2,
+  kEncodingQuoted = 3,
+  kEncodingUu = 4,  // x-uuencode (Unicode mode)
+};
+
+// A uuencoded file in a body (Unicode mode): none, its "begin" line held
+// until a data line shows a file follows, or its data lines being decoded.
+enum MimeUuState : uint8_t { kUuNone = 0, kUuBeginHeld = 1, kUuDecoding = 2 };
+// The longest "begin" line that is read as one.
+constexpr int kMimeUuBeginMax = 1024;
 
 struct MimeFilter {
   int32_t mode;           // a MimeMode
@@ -65,4 +77,7 @@ struct MimeFilter {
   uint32_t keptNames[kMimeNamesKept];  // hashes of the file names saved from the message
   int32_t heldLength;           // a header line waiting for its fold; 0: none
   char held[kMimeLineMax + 2];
+  uint8_t uuState;              // a MimeUuState
+  int32_t uuBeginLength;        // the held "begin" line, kept until its file ends
+  char uuBegin[kMimeUuBeginMax + 2];
 };

@@ -105,6 +105,7 @@ bool FindBoundaryLine(MimeRun& r, const char* line, int length) {
   if (length < 2 || line[0] != '-' || line[1] != '-') return false;
   const int level = BoundaryLevel(f, line, length);
   if (level < 0) return false;
+  UuEnd(r);
   FinishPartBytes(r);
   // The levels inside the one that goes on are over.
   f.depth = level;
@@ -163,6 +164,9 @@ bool ReadTransferEncoding(MimeRun& r, const char* line) {
   } else if (FindNoCase(value, "quoted-printable") != nullptr) {
     r.f.encoding = kEncodingQuoted;
     Log(r, "[Encoding is QUOTED]\r\n");
+  } else if (r.s.unicode && FindNoCase(value, "uue") != nullptr) {
+    r.f.encoding = kEncodingUu;
+    Log(r, "[Encoding is UUENCODE]\r\n");
   } else if (FindNoCase(value, "7bit") != nullptr) {
     r.f.encoding = kEncoding7Bit;
     Log(r, "[Encoding is 7-bit]\r\n");
