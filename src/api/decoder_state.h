@@ -7,8 +7,10 @@
 
 #include "codec/strings.h"
 
-// A header line with its folds joined may grow to this many characters.
-constexpr int kMimeLineMax = 2048;
+// A header line with its folds joined may grow to this many characters: room
+// for a name of 300 characters in the RFC 2231 form, 9 characters for each
+// byte of its UTF-8, with the sections' own text.
+constexpr int kMimeLineMax = 4096;
 // A boundary is kept as "--" and at most 126 characters of it.
 constexpr int kMimeBoundaryMax = 128;
 constexpr int kMimeNameMax = 128;
