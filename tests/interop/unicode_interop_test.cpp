@@ -21,6 +21,7 @@
 #include "bed_settings.h"
 #include "kov32.h"
 #include "support/library_fixture.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -38,11 +39,6 @@ std::string Repeat(const std::string& text, int count) {
   std::string out;
   for (int i = 0; i < count; ++i) out += text;
   return out;
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string WithCrLf(const std::string& text) {
@@ -84,12 +80,7 @@ class UnicodeInterop : public AttachedLibrary {
     AttachedLibrary::TearDown();
   }
 
-  void EmptyMaildir() {
-    std::error_code ec;
-    for (const char* folder : {"new", "cur", "tmp"}) {
-      for (const auto& e : fs::directory_iterator(maildir / folder, ec)) fs::remove(e.path(), ec);
-    }
-  }
+  void EmptyMaildir() { ::EmptyMaildir(maildir); }
 
   size_t StoredCount() {
     size_t count = 0;
@@ -159,7 +150,7 @@ TEST_F(UnicodeInterop, KovmailFetchesNamesAndBytesAsSent) {
                                     "--attach-dir", attach.string(), "-q"},
                                    bed["KOV_INTEROP_PASSWORD2"].c_str());
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::string mail = ReadAll(out / "1.txt");
+    const std::string mail = ReadFile((out / "1.txt").string());
     EXPECT_NE(mail.find("\r\nSubject: " + cases[i].subject + "\r\n"), std::string::npos) << mail.substr(0, 2000);
     EXPECT_NE(mail.find(WithCrLf(cases[i].text)), std::string::npos) << mail;
     if (!cases[i].alt.empty()) {
@@ -167,7 +158,7 @@ TEST_F(UnicodeInterop, KovmailFetchesNamesAndBytesAsSent) {
     }
     EXPECT_EQ(mail.find('~'), std::string::npos);
     std::map<std::string, std::string> saved;
-    for (const auto& e : fs::directory_iterator(attach)) saved[e.path().filename().string()] = ReadAll(e.path());
+    for (const auto& e : fs::directory_iterator(attach)) saved[e.path().filename().string()] = ReadFile(e.path().string());
     ASSERT_EQ(saved.size(), sent.size());
     for (const auto& [name, bytes] : sent) {
       auto found = saved.begin();
