@@ -64,7 +64,7 @@ bool ReadContentType(MimeRun& r, const char* text);
 // charset to UTF-8 in Unicode mode (else as it is).
 void MailText(MimeRun& r, const char* text, int length);
 
-// Unicode mode, uuencoded files (uu.cpp). Whether a body line may belong to
+// Unicode mode, uuencoded files. Whether a body line may belong to
 // one: a line that would reach the mail file as it is, or any line of a
 // part in x-uuencode or of a file begun.
 bool UuApplies(const MimeFilter& f, const MimeSettings& s);
