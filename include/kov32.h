@@ -170,11 +170,14 @@
 /* process: the character set of texts the library takes and hands over: ""
  * (the default) keeps single-byte texts as they come; "UTF-8" (any case)
  * sends subject, shown names and extra header values that are not ASCII as
- * encoded words, the message text as UTF-8 quoted-printable and attachment
- * names in RFC 2231 form, and decodes downloaded names, header lines and
- * text bodies of every character set the system can convert into UTF-8,
- * keeps every top-level header in the mail file, and creates files from
- * UTF-8 names (through the wide-character file functions on Windows).
+ * encoded words, the message text and the alternative text as UTF-8
+ * quoted-printable (base64 when more than a third of a text's bytes are
+ * 8-bit) and attachment names in RFC 2231 form, and decodes downloaded
+ * names, header lines and text bodies of every character set the system
+ * can convert into UTF-8, keeps every top-level header in the mail file,
+ * saves uuencoded files ("begin 644 name" ... "end") as attachments, and
+ * creates files from UTF-8 names (through the wide-character file functions
+ * on Windows).
  * Returns the characters stored; any other text: -1 and the setting stays. */
 #define KOV_CHARSET 101
 

@@ -123,6 +123,9 @@ struct SmtpState {
   uint8_t InlineImage;
   uint8_t DetectImageTypes;
   uint8_t TextAttachments;
+  // The text being read goes out as base64 lines (Unicode mode, a text of
+  // mostly 8-bit bytes), not as quoted-printable.
+  uint8_t TextBase64;
 };
 
 // A POP3 mailbox call or download.

@@ -7,8 +7,10 @@
 
 #include "codec/strings.h"
 
-// A header line with its folds joined may grow to this many characters.
-constexpr int kMimeLineMax = 2048;
+// A header line with its folds joined may grow to this many characters: room
+// for a name of 300 characters in the RFC 2231 form, 9 characters for each
+// byte of its UTF-8, with the sections' own text.
+constexpr int kMimeLineMax = 4096;
 // A boundary is kept as "--" and at most 126 characters of it.
 constexpr int kMimeBoundaryMax = 128;
 constexpr int kMimeNameMax = 128;
@@ -32,7 +34,19 @@ enum MimeMode : int32_t {
 };
 
 // Transfer encodings of the current part.
-enum MimeEncodingKind : int32_t { kEncodingNone = 0, kEncoding7Bit = 1, kEncodingBase64 = 2, kEncodingQuoted = 3 };
+enum MimeEncodingKind : int32_t {
+  kEncodingNone = 0,
+  kEncoding7Bit = 1,
+  kEncodingBase64 = 2,
+  kEncodingQuoted = 3,
+  kEncodingUu = 4,  // x-uuencode (Unicode mode)
+};
+
+// A uuencoded file in a body (Unicode mode): none, its "begin" line held
+// until a data line shows a file follows, or its data lines being decoded.
+enum MimeUuState : uint8_t { kUuNone = 0, kUuBeginHeld = 1, kUuDecoding = 2 };
+// The longest "begin" line that is read as one.
+constexpr int kMimeUuBeginMax = 1024;
 
 struct MimeFilter {
   int32_t mode;           // a MimeMode
@@ -65,4 +79,7 @@ struct MimeFilter {
   uint32_t keptNames[kMimeNamesKept];  // hashes of the file names saved from the message
   int32_t heldLength;           // a header line waiting for its fold; 0: none
   char held[kMimeLineMax + 2];
+  uint8_t uuState;              // a MimeUuState
+  int32_t uuBeginLength;        // the held "begin" line, kept until its file ends
+  char uuBegin[kMimeUuBeginMax + 2];
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -22,4 +23,13 @@ inline std::map<std::string, std::string> ReadBedSettings() {
 inline std::string BedRunDir() {
   const char* run = std::getenv("KOV_INTEROP_DIR");
   return run != nullptr && run[0] != '\0' ? run : "/tmp/kov32-interop";
+}
+
+// Removes the messages of a Maildir (new, cur and tmp), whatever an earlier
+// run left; the folders stay, they are Dovecot's.
+inline void EmptyMaildir(const std::filesystem::path& maildir) {
+  std::error_code ec;
+  for (const char* folder : {"new", "cur", "tmp"}) {
+    for (const auto& e : std::filesystem::directory_iterator(maildir / folder, ec)) std::filesystem::remove(e.path(), ec);
+  }
 }

@@ -103,13 +103,7 @@ class Pop3Interop : public AttachedLibrary {
     AttachedLibrary::TearDown();
   }
 
-  // Whatever an earlier run left is removed; the folders stay Dovecot's.
-  void EmptyMaildir() {
-    std::error_code ec;
-    for (const char* folder : {"new", "cur", "tmp"}) {
-      for (const auto& e : fs::directory_iterator(maildir / folder, ec)) fs::remove(e.path(), ec);
-    }
-  }
+  void EmptyMaildir() { ::EmptyMaildir(maildir); }
 
   // Every stored message by its Subject.
   std::map<std::string, std::string> Stored() {

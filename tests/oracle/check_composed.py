@@ -3,7 +3,10 @@
 
 Usage: check_composed.py MESSAGE EXPECTED_JSON
 EXPECTED_JSON holds: subject, from_name, to_names (list), body, attachments
-(list of file names). Prints one line per fault and exits 1 when there is one.
+(list of file names), and for HTML mail texts: the alternative text and the
+HTML in order (else the body is the one text). Every text must be UTF-8 and
+go as base64 when more than a third of its bytes are 8-bit, else as
+quoted-printable. Prints one line per fault and exits 1 when there is one.
 """
 import email
 import email.policy
@@ -50,7 +53,7 @@ def faults(raw, want):
     if not msg["Message-ID"]:
         found.append("no Message-ID")
     files = []
-    body = None
+    texts = []
     for part in msg.walk():
         if part.is_multipart():
             continue
@@ -61,12 +64,21 @@ def faults(raw, want):
             for line in part.as_bytes().split(b"\n"):
                 if len(line.rstrip(b"\r")) > 76:
                     found.append("quoted-printable line of %d" % len(line.rstrip(b"\r")))
-        if body is None:
-            body = part.get_content()
+        texts.append(part)
     if files != want["attachments"]:
         found.append("attachments %r != %r" % (files, want["attachments"]))
-    if body is None or body.replace("\r\n", "\n").rstrip("\n") != want["body"].rstrip("\n"):
-        found.append("body %r != %r" % (body, want["body"]))
+    wanted = want.get("texts") or [want["body"]]
+    if len(texts) != len(wanted):
+        found.append("%d texts, not %d" % (len(texts), len(wanted)))
+    for part, text in zip(texts, wanted):
+        content = part.get_content()
+        if content.replace("\r\n", "\n").rstrip("\n") != text.replace("\r\n", "\n").rstrip("\n"):
+            found.append("text %r != %r" % (content, text))
+        raw_text = text.encode("utf-8")
+        cte = "base64" if 3 * sum(1 for b in raw_text if b >= 0x80) > len(raw_text) else "quoted-printable"
+        if part["Content-Transfer-Encoding"] != cte or (part.get_content_charset() or "").lower() != "utf-8":
+            found.append("%s as %s %s, not %s UTF-8" % (part.get_content_type(), part["Content-Transfer-Encoding"],
+                                                        part.get_content_charset(), cte))
     return found
 
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds messages laid out as common mail programs write them (multipart/related
 HTML with inline images, RFC 2231 and encoded-word names in many character sets,
-header fields in unusual orders), adds the email test messages of Python's own
+header fields in unusual orders, uuencoded parts), adds the email test messages of Python's own
 test suite when they are installed, and writes for each what Python's email
 package extracts: every part with a file name, under that name after the
 decoder's safety rules.
@@ -102,6 +102,34 @@ def multipart(kind, boundary, parts):
     for p in parts:
         out += ['--' + boundary] + p
     return out + ['--' + boundary + '--', '']
+
+
+def uuencoded(charset, name, style, data):
+    """A part in x-uuencode (or a spelling of it) as older programs send files."""
+    import binascii
+    cte = rnd.choice(['x-uuencode', 'uuencode', 'x-uue'])
+    backtick = rnd.random() < 0.5
+    lines = ['begin 644 %s' % rnd.choice(['file.bin', 'C:\\temp\\other name.dat'])]
+    lines += [binascii.b2a_uu(data[i:i + 45], backtick=backtick).decode('latin-1').rstrip('\n')
+              for i in range(0, len(data), 45)]
+    lines += ['`' if backtick else ' ', 'end']
+    ct = ['Content-Type: application/octet-stream;'] + [' ' + p for p in name_params(charset, name, style, 'name')]
+    cd = ['Content-Disposition: attachment;'] + [' ' + p for p in name_params(charset, name, style, 'filename')]
+    for block in (ct, cd):
+        for i in range(len(block) - 1):
+            block[i] += ';' if not block[i].endswith(';') else ''
+    return ct + ['Content-Transfer-Encoding: ' + cte] + cd + [''] + lines
+
+
+def build_uu(n):
+    """A message with uuencoded parts beside a text."""
+    parts = [text_part('text/plain', 'utf-8', 'Files attached the old way\n', '8bit')]
+    for charset, name in pick_names(rnd.randrange(1, 3)):
+        parts.append(uuencoded(charset, name, rnd.choice(['rfc2231', 'B', 'Q']), blob()))
+    head = ['From: Old Program <old@example.org>', 'To: bob@example.org', 'Subject: uuencoded %d' % n,
+            'MIME-Version: 1.0']
+    top = multipart('mixed', 'uu-%d' % n, parts)
+    messages.append('\r\n'.join(head + top).encode('latin-1', 'strict') + b'\r\n')
 
 
 def headers(program, n):
@@ -212,6 +240,8 @@ def main():
     os.makedirs(out, exist_ok=True)
     for n in range(160):
         build(['thunderbird', 'outlook', 'apple', 'gmail'][n % 4], n)
+    for n in range(12):
+        build_uu(n)
     corpus = messages + python_suite()
     for number, raw in enumerate(corpus):
         stem = os.path.join(out, '%03d' % number)

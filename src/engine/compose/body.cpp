@@ -50,16 +50,30 @@ int TextPartStartStep(ChannelContext& c, uint32_t now, int) {
   return kStepDone;
 }
 
-// The alternative text is cut into lines from AltTextPos on.
+// The alternative text is cut into lines from AltTextPos on. In Unicode mode
+// it is labelled UTF-8 and encoded as the message text is, read by the text
+// reader from the alternative text.
 int AltPartTypeStep(ChannelContext& c, uint32_t now, int) {
-  if (int rc = SendMessageLine(c, now, "Content-Type: text/plain\r\n")) return rc;
   c.smtp.AltTextPos = 0;
   c.link.NextState = AltPartText;
+  if (!UnicodeMode(c.settings)) return SendMessageLine(c, now, "Content-Type: text/plain\r\n");
+  c.smtp.TextBase64 = TextWantsBase64(c.smtp.AltText, false) ? 1 : 0;
+  if (int rc = SendMessageLine(c, now, "Content-Type: text/plain; charset=UTF-8")) return rc;
+  if (int rc = SendPartHeader(c, now, TransferEncodingLine(c), true)) return rc;
+  GetMsgChar(c, true);
+  c.smtp.PushbackChar = 0;
+  c.smtp.TextInMemory = kTextInAltText;
   return kStepDone;
 }
 
 // One line of the alternative text per step: cut at its line ends, dot-stuffed.
 int AltPartTextStep(ChannelContext& c, uint32_t now, int) {
+  if (UnicodeMode(c.settings)) {
+    const int n = BuildTextLine(c, c.link.CommandBuffer, static_cast<int>(sizeof c.link.CommandBuffer));
+    if (n == -1) c.link.NextState = AltPartEnd;
+    if (n < -1) return FailStep(c, 0, n);
+    return n >= 0 ? SendMessageLine(c, now, c.link.CommandBuffer) : kStepDone;
+  }
   const int n = NextTextLine(c.smtp.AltText, c.smtp.AltTextPos, c.link.CommandBuffer, static_cast<int>(sizeof c.link.CommandBuffer));
   if (n >= 0) {
     if (int rc = SendMessageLine(c, now, c.link.CommandBuffer)) return rc;
@@ -82,9 +96,12 @@ int TextPartTypeStep(ChannelContext& c, uint32_t now, int) {
   return kStepDone;
 }
 
+// The caller's transfer-encoding line when it is set; else in Unicode mode
+// base64 for a text of mostly 8-bit bytes.
 int TextPartEncodingStep(ChannelContext& c, uint32_t now, int) {
-  const char* line = c.settings.UserTransferEncoding[0] != '\0' ? c.settings.UserTransferEncoding
-                                                                : "Content-Transfer-Encoding: quoted-printable";
+  const bool own = c.settings.UserTransferEncoding[0] != '\0';
+  c.smtp.TextBase64 = !own && UnicodeMode(c.settings) && MessageTextWantsBase64(c) ? 1 : 0;
+  const char* line = own ? c.settings.UserTransferEncoding : TransferEncodingLine(c);
   if (int rc = SendPartHeader(c, now, line, true)) return rc;
   c.link.NextState = TextOpen;
   return kStepDone;
@@ -119,6 +136,8 @@ int TextFromFileStep(ChannelContext& c, uint32_t, int) {
 // After the text: the alternative part is closed before any attachment.
 int EndOfText(ChannelContext& c, uint32_t now) {
   if (c.link.ThisState == TextLineFromFile) CloseFileHandle(c);
+  // Text attachments are read by the same reader, never as base64.
+  c.smtp.TextBase64 = 0;
   if (c.smtp.AltText != nullptr) {
     if (int rc = SendFormatted(c, now, "--%sALT===--\r\n", c.settings.Boundary)) return rc;
   }

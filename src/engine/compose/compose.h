@@ -20,12 +20,33 @@ inline bool IsMultipart(const ChannelContext& c) { return c.smtp.AttachList != n
 // type. Labels follow the same rule.
 inline bool TextLinesQuotedPrintable(uint32_t bodyType, bool unicode) { return unicode || (bodyType != 0 && bodyType != 2); }
 
+// Where the text reader reads from (TextInMemory): the text's file (0), the
+// message text in memory (1) or the alternative text from AltTextPos on.
+constexpr int32_t kTextInAltText = 2;
+
+// Unicode mode: whether a text goes out as base64 rather than
+// quoted-printable: more than a third of its bytes (up to a NUL) are 8-bit.
+// `text` is the text itself, or with `inFile` the name of its file.
+bool TextWantsBase64(const char* text, bool inFile);
+// The same for the message text: in memory, or in the file named after '@'.
+inline bool MessageTextWantsBase64(const ChannelContext& c) {
+  const char* text = c.smtp.MessageText;
+  const bool inFile = text != nullptr && text[0] == '@';
+  return TextWantsBase64(inFile ? text + 1 : text, inFile);
+}
+// The Content-Transfer-Encoding line of the text being sent: base64 when
+// TextBase64 is set, else quoted-printable.
+inline const char* TransferEncodingLine(const ChannelContext& c) {
+  return c.smtp.TextBase64 != 0 ? "Content-Transfer-Encoding: base64" : "Content-Transfer-Encoding: quoted-printable";
+}
+
 // The next byte of the message text (memory or file) as 1..255, 0 at its end.
 // With `reset` the read-ahead buffer is emptied and 0 returned. A read error
 // of the file gives kCannotOpenFile (negative).
 int GetMsgChar(ChannelContext& c, bool reset);
 // Builds the next line of the text source into `line` (NUL-terminated, no
-// line end): its length, -1 at the end of the source, or a negative code
+// line end), as base64 of up to 57 bytes of the text with its line ends as
+// CR LF when TextBase64 is set: its length, -1 at the end of the source, or a negative code
 // below -1 for a read error (-35).
 int BuildTextLine(ChannelContext& c, char* line, int size);
 

@@ -145,8 +145,9 @@ int MimeStep(ChannelContext& c, uint32_t, int) { return SendFixed(c, "MIME-Versi
 // message of text alone in Unicode mode is labelled here as UTF-8 text.
 int ContentTypeStep(ChannelContext& c, uint32_t, int) {
   if (!IsMultipart(c)) {
+    c.smtp.TextBase64 = MessageTextWantsBase64(c) ? 1 : 0;
     if (int rc = SendFixed(c, "Content-Type: text/plain; charset=UTF-8", HeaderEnd)) return rc;
-    return SendFixed(c, "Content-Transfer-Encoding: quoted-printable", HeaderEnd);
+    return SendFixed(c, TransferEncodingLine(c), HeaderEnd);
   }
   MessageContentType(c.smtp.BodyType == 2, c.smtp.AltText != nullptr, c.settings.Boundary, c.link.CommandBuffer, sizeof c.link.CommandBuffer);
   return SendFixed(c, c.link.CommandBuffer, HeaderEnd);

@@ -5,8 +5,9 @@
 
 #include "api/errors.h"
 #include "api/log.h"
-#include "codec/strings.h"
+#include "codec/base64.h"
 #include "codec/quoted.h"
+#include "codec/strings.h"
 #include "engine/compose/compose.h"
 #include "engine/compose/text_lines.h"
 
@@ -26,11 +27,17 @@ int ClampedLineLimit(const ChannelContext& c) {
 
 int ReadSource(ChannelContext& c, char* out, int room) {
   if (c.smtp.TextInMemory) {
+    const bool alt = c.smtp.TextInMemory == kTextInAltText;
+    const char* text = alt ? (c.smtp.AltText != nullptr ? c.smtp.AltText + c.smtp.AltTextPos : nullptr) : c.smtp.MessageText;
     int count = 0;
-    if (c.smtp.MessageText != nullptr) {
-      while (count < room && c.smtp.MessageText[count] != '\0') ++count;
-      memcpy(out, c.smtp.MessageText, static_cast<size_t>(count));
-      c.smtp.MessageText += count;
+    if (text != nullptr) {
+      while (count < room && text[count] != '\0') ++count;
+      memcpy(out, text, static_cast<size_t>(count));
+      if (alt) {
+        c.smtp.AltTextPos += count;
+      } else {
+        c.smtp.MessageText += count;
+      }
     }
     return count;
   }
@@ -201,6 +208,35 @@ int BuildQuoted(ChannelContext& c, LineBuild& b) {
   }
 }
 
+// Base64: the text in its canonical form, every line end CR LF (a CR of
+// the source dropped, a LF sent as CR LF), 57 bytes a line as attachments
+// go. A LF that finds no room for its CR LF waits for the next line.
+int BuildBase64(ChannelContext& c, LineBuild& b) {
+  char data[kBase64LineBytes];
+  int n = 0;
+  int keep = -1;
+  while (n < kBase64LineBytes) {
+    const int ch = TakeChar(c, keep);
+    if (ch < 0) return ch;
+    if (ch == 0) {
+      b.atEnd = true;
+      break;
+    }
+    if (ch == '\r') continue;
+    if (ch == '\n') {
+      if (n + 2 > kBase64LineBytes) {
+        c.smtp.PushbackChar = '\n';
+        break;
+      }
+      data[n++] = '\r';
+    }
+    data[n++] = static_cast<char>(ch);
+    ++b.consumed;
+  }
+  b.count = EncodeLine(data, b.line, n);
+  return 0;
+}
+
 }  // namespace
 
 int GetMsgChar(ChannelContext& c, bool reset) {
@@ -220,7 +256,9 @@ int BuildTextLine(ChannelContext& c, char* line, int size) {
   line[0] = '\0';
   LineBuild b{line, 0, 0, false};
   int rc;
-  if (TextLinesQuotedPrintable(c.smtp.BodyType, UnicodeMode(c.settings))) {
+  if (c.smtp.TextBase64 != 0 && UnicodeMode(c.settings)) {
+    rc = BuildBase64(c, b);
+  } else if (TextLinesQuotedPrintable(c.smtp.BodyType, UnicodeMode(c.settings))) {
     rc = BuildQuoted(c, b);
   } else if (c.smtp.BodyType == 0) {
     rc = BuildPlain(c, b);

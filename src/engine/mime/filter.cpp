@@ -13,7 +13,7 @@
 namespace {
 
 // What becomes of the rest of a line that arrives in pieces.
-enum PieceFate : uint8_t { kFateDrop = 0, kFatePass = 1, kFateBody = 2 };
+enum PieceFate : uint8_t { kFateDrop = 0, kFatePass = 1, kFateBody = 2, kFateAgain = 3 };
 
 bool IsBlankLine(const char* line, int length) { return length > 0 && (line[0] == '\r' || line[0] == '\n'); }
 bool IsFold(char ch) { return ch == ' ' || ch == '\t'; }
@@ -68,7 +68,8 @@ void BodyPiece(MimeRun& r, const char* line, int length, bool lineEnd) {
     count = room != nullptr ? DecodeQuoted(line, length, lineEnd, f.carry, room) : 0;
   }
   if (room != nullptr) decoded = room;
-  if (!f.partOpen && !f.inlinePart) {
+  // A uuencoded part's lines outside its file go to the mail file.
+  if ((!f.partOpen && !f.inlinePart) || f.encoding == kEncodingUu) {
     r.out.textBytesIn += length;
     MailText(r, decoded, count);
     return;
@@ -173,11 +174,20 @@ PieceFate PartHeaderLine(MimeRun& r, const char* line, int length, const char* t
   return kFateDrop;
 }
 
+// A body line a uuencoded file takes: false when it goes on as it would.
+bool TakenByUu(MimeRun& r, const char* line, int length, bool complete, PieceFate& fate) {
+  if (!UuApplies(r.f, r.s)) return false;
+  const MimeUuTaken taken = UuBodyLine(r, line, length, complete);
+  fate = taken == MimeUuTaken::kAgain ? kFateAgain : kFateDrop;
+  return taken != MimeUuTaken::kNo;
+}
+
 PieceFate ProcessLine(MimeRun& r, const char* line, int length, const char* text, bool complete) {
   if (InUnicodeHeader(r.f, r.s)) {
     UnicodeHeaderLine(r, line, length, text);
     return kFatePass;
   }
+  PieceFate fate = kFateDrop;
   switch (r.f.mode) {
     case kMimeTopHeaders:
       return TopHeaderLine(r, line, length, text);
@@ -192,9 +202,11 @@ PieceFate ProcessLine(MimeRun& r, const char* line, int length, const char* text
         ClosePart(r, true);
         return kFateDrop;
       }
+      if (TakenByUu(r, line, length, complete, fate)) return fate;
       BodyPiece(r, line, length, complete);
       return kFateBody;
     default:
+      if (TakenByUu(r, line, length, complete, fate)) return fate;
       PassText(r, line, length, length);
       return kFatePass;
   }
@@ -259,7 +271,9 @@ int MimeFilterLine(MimeFilter& f, const MimeSettings& s, const char* line, int l
   } else {
     text[0] = '\0';
   }
-  f.pieceFate = ProcessLine(r, line, n, text, complete);
+  const PieceFate fate = ProcessLine(r, line, n, text, complete);
+  if (fate == kFateAgain) return 0;
+  f.pieceFate = fate;
   f.midLine = !complete;
   return n;
 }
@@ -272,6 +286,7 @@ bool MimeEndMessage(MimeFilter& f, const MimeSettings& s, MimeOutput& out) {
     return false;
   }
   // At the end of the message a held line end is part of the body.
+  UuEnd(r);
   FinishPartBytes(r);
   if (f.partOpen && f.heldEnd.length > 0) Emit(r, MimeOp::kPartBytes, f.heldEnd.bytes, f.heldEnd.length);
   ClosePart(r, true);
@@ -283,6 +298,7 @@ void MimeFinishHeld(MimeFilter& f, const MimeSettings& s, MimeOutput& out) {
   ResetOutput(out);
   MimeRun r{f, s, out};
   if (f.heldLength > 0) FinishHeld(r);
+  if (f.uuState == kUuBeginHeld) UuEnd(r);
 }
 
 void MimePartOpened(MimeFilter& f, int handle) {

@@ -60,8 +60,8 @@ void MimeStartMessage(MimeFilter& f);
 
 // Takes the next bytes of the message: up to and including the first LF, at
 // most kMimePieceMax. Returns how many it took, 0 when it only finished a
-// header line it held back (call again with the same bytes); `out` holds the
-// actions. A line not ended by LF within the piece continues in the next call.
+// header line it held back or asked for the file of a uuencoded part (call
+// again with the same bytes); `out` holds the actions. A line not ended by LF within the piece continues in the next call.
 int MimeFilterLine(MimeFilter& f, const MimeSettings& s, const char* line, int length, MimeOutput& out);
 
 // Ends the message: a held header line is finished first (false: call again),

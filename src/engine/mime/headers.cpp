@@ -65,8 +65,10 @@ bool ReadExtendedName(const MimeRun& r, const char* line, char* out) {
                              length)) {
     return false;
   }
-  char converted[3 * kMimeNameMax + 8];
-  const int n = ConvertText(charset, raw, length, CodingOf(r), converted, sizeof converted);
+  // Room for the whole name, so that its extension is still there when it
+  // is shortened; and for the NUL.
+  char converted[kMimeLineMax + 2];
+  const int n = ConvertText(charset, raw, length, CodingOf(r), converted, sizeof converted - 1);
   converted[n] = '\0';
   BoundedCopy(out, converted + BaseNameStart(converted, n), kMimeLineMax);
   return true;
@@ -105,6 +107,7 @@ bool FindBoundaryLine(MimeRun& r, const char* line, int length) {
   if (length < 2 || line[0] != '-' || line[1] != '-') return false;
   const int level = BoundaryLevel(f, line, length);
   if (level < 0) return false;
+  UuEnd(r);
   FinishPartBytes(r);
   // The levels inside the one that goes on are over.
   f.depth = level;
@@ -163,6 +166,9 @@ bool ReadTransferEncoding(MimeRun& r, const char* line) {
   } else if (FindNoCase(value, "quoted-printable") != nullptr) {
     r.f.encoding = kEncodingQuoted;
     Log(r, "[Encoding is QUOTED]\r\n");
+  } else if (r.s.unicode && FindNoCase(value, "uue") != nullptr) {
+    r.f.encoding = kEncodingUu;
+    Log(r, "[Encoding is UUENCODE]\r\n");
   } else if (FindNoCase(value, "7bit") != nullptr) {
     r.f.encoding = kEncoding7Bit;
     Log(r, "[Encoding is 7-bit]\r\n");
@@ -196,11 +202,13 @@ bool ExtractPartName(MimeRun& r, const char* line) {
   } else {
     ParamValue v;
     if (!FindParameter(line, 13, "name=", v)) return false;
+    char value[kMimeLineMax + 2];
+    const int valueLength = UnquoteValue(line + v.start, v.length, value);
+    value[valueLength] = '\0';
     // Any leading path is dropped: the name starts after its last path break
     // (one in the first position stays part of the name).
-    const int start = v.start + NameStartOutsideWords(line + v.start, v.length);
-    length = DecodeEncodedWords(line + start, v.start + v.length - start, name, sizeof name,
-                                NameWordRules(CodingOf(r)));
+    const int start = NameStartOutsideWords(value, valueLength);
+    length = DecodeEncodedWords(value + start, valueLength - start, name, sizeof name, NameWordRules(CodingOf(r)));
   }
   FitName(name, length, r.s.unicode, r.f.name, kMimeNameMax);
   Logf(r, "[Filename='%s']\r\n", r.f.name);

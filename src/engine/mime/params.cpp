@@ -15,6 +15,20 @@ bool IsHexDigit(char ch) {
 
 constexpr int kSectionsMax = 32;
 
+// The quote that closes a quoted string whose text begins at `text`: the
+// first '"' not escaped by a backslash (\" and \\ are quoted pairs). Null
+// when there is none.
+const char* ClosingQuote(const char* text) {
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p == '\\' && (p[1] == '"' || p[1] == '\\')) {
+      ++p;
+    } else if (*p == '"') {
+      return p;
+    }
+  }
+  return nullptr;
+}
+
 // One "attribute=value" of a parameter list.
 struct Param {
   int attrStart, attrLength;
@@ -26,7 +40,7 @@ struct Param {
 bool NextParam(const char* line, int& at, Param& p) {
   while (line[at] != '\0' && line[at] != ';') {
     if (line[at] == '"') {
-      const char* close = FindChar(line + at + 1, '"');
+      const char* close = ClosingQuote(line + at + 1);
       if (close == nullptr) return false;
       at = static_cast<int>(close - line);
     }
@@ -45,7 +59,7 @@ bool NextParam(const char* line, int& at, Param& p) {
   ++at;
   while (IsBlank(line[at])) ++at;
   p.value.start = line[at] == '"' ? at + 1 : at;
-  const char* end = line[at] == '"' ? FindChar(line + at + 1, '"') : nullptr;
+  const char* end = line[at] == '"' ? ClosingQuote(line + at + 1) : nullptr;
   if (line[at] != '"') {
     while (line[at] != '\0' && !EndsToken(line[at])) ++at;
     p.value.length = at - p.value.start;
@@ -94,7 +108,7 @@ bool FindParameter(const char* line, int from, const char* key, ParamValue& valu
   const char* p = found + StringLength(key);
   while (*p == ' ' || *p == '\t') ++p;
   if (*p == '"') {
-    const char* close = FindChar(p + 1, '"');
+    const char* close = ClosingQuote(p + 1);
     if (close == nullptr) return false;
     value.start = static_cast<int>(p + 1 - line);
     value.length = static_cast<int>(close - (p + 1));
@@ -144,4 +158,13 @@ bool FindExtendedParameter(const char* line, int from, const char* key, char* ch
   out[n] = '\0';
   length = n;
   return true;
+}
+
+int UnquoteValue(const char* text, int length, char* out) {
+  int n = 0;
+  for (int i = 0; i < length; ++i) {
+    if (text[i] == '\\' && i + 1 < length && (text[i + 1] == '"' || text[i + 1] == '\\')) ++i;
+    out[n++] = text[i];
+  }
+  return n;
 }

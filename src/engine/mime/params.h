@@ -11,11 +11,18 @@ struct ParamValue {
 // Searches `key` (such as "boundary=", matched without regard to case) in
 // `line` from index `from` on and reads the value after it. The value is
 // quoted only when a double quote directly follows the '=' (blanks between
-// them are skipped): it then ends at the next double quote. Otherwise it ends
+// them are skipped): it then ends at the next double quote that a backslash
+// does not escape (\" and \\ are quoted pairs, UnquoteValue reads them).
+// Otherwise it ends
 // at ';', a blank, a tab, a CR or an LF. Returns false when the key is missing,
 // a quote is not closed or an unquoted value runs to the end of the text
 // without one of its end characters (a line cut short).
 bool FindParameter(const char* line, int from, const char* key, ParamValue& value);
+
+// A value as it reads: \" and \\ become the character after the backslash;
+// any other backslash stays, as in a Windows path. `out` needs `length`
+// bytes (no NUL written). Returns the length written.
+int UnquoteValue(const char* text, int length, char* out);
 
 // A parameter in the form of RFC 2231: `key`* = charset'language'%XX-text,
 // or split into sections `key`*0, `key`*1 ... (each with or without its own

@@ -63,3 +63,18 @@ bool ReadContentType(MimeRun& r, const char* text);
 // Text of a text part on its way to the mail file, converted from its
 // charset to UTF-8 in Unicode mode (else as it is).
 void MailText(MimeRun& r, const char* text, int length);
+
+// Unicode mode, uuencoded files. Whether a body line may belong to
+// one: a line that would reach the mail file as it is, or any line of a
+// part in x-uuencode or of a file begun.
+bool UuApplies(const MimeFilter& f, const MimeSettings& s);
+// What became of a body line offered to the uuencode reader.
+enum class MimeUuTaken {
+  kNo,     // not taken: it goes on as it would have
+  kYes,    // taken: a "begin" line held, a data line decoded, the "end" line
+  kAgain,  // its file is being opened: the same line is to come again
+};
+MimeUuTaken UuBodyLine(MimeRun& r, const char* line, int length, bool complete);
+// A boundary or the end of the message ends a uuencoded file: a held
+// "begin" line goes to the mail file; the file's part is closed by the caller.
+void UuEnd(MimeRun& r);

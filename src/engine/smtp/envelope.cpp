@@ -201,6 +201,7 @@ int PrepareSend(ChannelContext& c, const char* const texts[6]) {
   if (int rc = CheckSendArguments(c, texts)) return rc;
   c.diag.TextBytesOut = c.diag.AttachBytesOut = c.diag.TextBytesIn = c.diag.AttachBytesIn = 0;
   c.smtp.ContentIdCount = 0;
+  c.smtp.TextBase64 = 0;
   c.smtp.RcptCount = 0;
   // The lists change under whatever operation ran on them: it ends here.
   c.link.NextState = Done;

@@ -23,6 +23,7 @@ struct Case {
   std::vector<std::string> toNames;
   std::string body;
   std::vector<std::string> attachments;
+  std::string alt = "";  // with one, the body is HTML and this its plain text
 };
 
 // A display name as a caller writes it: quoted, '"' and '\\' escaped.
@@ -39,8 +40,8 @@ std::string Json(const std::string& text) {
   std::string out = "\"";
   for (char ch : text) {
     if (ch == '"' || ch == '\\') out += '\\';
-    if (ch == '\n') {
-      out += "\\n";
+    if (ch == '\n' || ch == '\r') {
+      out += ch == '\n' ? "\\n" : "\\r";
       continue;
     }
     out += ch;
@@ -78,6 +79,8 @@ class UnicodeCompose : public AttachedLibrary {
     server.Start();
     kovIntegerParam(0, KOV_SMTP_PORT, server.Port());
     kovStringParam(0, KOV_CHARSET, "UTF-8");
+    kovIntegerParam(0, KOV_BODY_TYPE, t.alt.empty() ? 0 : 2);
+    if (!t.alt.empty()) kovStringParam(0, KOV_ALT_TEXT, t.alt.c_str());
     const std::string from = Quoted(t.fromName) + " <joe@example.com>";
     EXPECT_EQ(kovSmtpConnect(0, "127.0.0.1", from.c_str(), nullptr), 0);
     std::string to, attach;
@@ -98,7 +101,8 @@ class UnicodeCompose : public AttachedLibrary {
     std::ofstream(dir.File("want.json"), std::ios::binary)
         << "{\"subject\":" << Json(t.subject) << ",\"from_name\":" << Json(t.fromName)
         << ",\"to_names\":" << JsonList(t.toNames) << ",\"body\":" << Json(t.body)
-        << ",\"attachments\":" << JsonList(t.attachments) << "}";
+        << ",\"attachments\":" << JsonList(t.attachments)
+        << ",\"texts\":" << (t.alt.empty() ? "[]" : JsonList({t.alt, t.body})) << "}";
     const std::string command = "python3 " + std::string(KOV_TEST_DATA_DIR) + "/oracle/check_composed.py " +
                                 dir.File("message.eml") + " " + dir.File("want.json") + " 2>&1";
     std::string found;
@@ -134,6 +138,9 @@ TEST_F(UnicodeCompose, PythonReadsBackWhatWasGiven) {
       {"quotes and backslashes", "He said \"hi\" \\ ok – ja? a_b=c", "O\"Brien \\ Ü?_=", {"A \"B\" \\ C", "Plain"},
        "line with \"quotes\" \\ and trailing blank \nend", {"Report \"Q1\".pdf", "Zähler \"A\".csv"}},
       {"ASCII alone", "Hello", "Joe", {"Ann"}, "Hi there", {"a.txt"}},
+      {"mostly 8-bit: base64, line ends kept", "数据", "王芳", {"Ann"}, "数据\n表格\r\n\n" + Repeat("数据", 40), {}},
+      {"HTML and its alternative text", "HTML", "Joe", {"Ann"}, "<p>Καλημέρα, hello world</p>\n<p>two</p>", {"a.png"},
+       "Γειά σου\n.κόσμε"},
   };
   for (const Case& t : cases) EXPECT_EQ(Check(t), "") << t.why;
 }
