@@ -56,7 +56,7 @@ using Resolution = NetTest;
 
 TEST_F(Resolution, DottedQuadNeedsNoLookUp) {
   ASSERT_EQ(WexlResolve(3, "192.168.1.20"), 1000);
-  EXPECT_EQ(WexlSlot(3)->RemoteIP, 0xc0a80114u);
+  EXPECT_EQ(platform::Ipv4Of(WexlSlot(3)->Remote), 0xc0a80114u);
   EXPECT_STREQ(WexlSlot(3)->HostName, "192.168.1.20");
   char text[18];
   EXPECT_EQ(WexlRemoteAddress(3, text, sizeof text), 12);
@@ -68,7 +68,7 @@ TEST_F(Resolution, NamesUpTo127Characters) {
   std::string name = "127.0.0.1." + std::string(117, 'a');
   ASSERT_EQ(name.size(), 127u);
   ASSERT_EQ(WexlResolve(0, name.c_str()), 1000);
-  EXPECT_EQ(WexlSlot(0)->RemoteIP, 0x7f000001u);
+  EXPECT_EQ(platform::Ipv4Of(WexlSlot(0)->Remote), 0x7f000001u);
   EXPECT_EQ(name, WexlSlot(0)->HostName);
 
   EXPECT_EQ(WexlResolve(0, (name + "a").c_str()), -1008);
@@ -78,15 +78,15 @@ TEST_F(Resolution, NamesUpTo127Characters) {
 
 TEST_F(Resolution, LocalhostIsLookedUp) {
   ASSERT_EQ(WexlResolve(1, "localhost"), 1000);
-  EXPECT_EQ(WexlSlot(1)->RemoteIP >> 24, 127u);
+  EXPECT_EQ(platform::Ipv4Of(WexlSlot(1)->Remote) >> 24, 127u);
 }
 
 // The names fail in the local resolver: tests send no query to a name server.
 TEST_F(Resolution, UnknownNamesGive1009WithTheLookUpCodeBehind) {
   for (const char* name : {"no..such.host", "bad host"}) {
-    WexlSlot(2)->RemoteIP = 0x01020304u;
+    WexlSlot(2)->Remote = platform::Ipv4Address(0x01020304u);
     EXPECT_EQ(WexlResolve(2, name), -1009) << name;
-    EXPECT_EQ(WexlSlot(2)->RemoteIP, 0x01020304u) << name;
+    EXPECT_EQ(platform::Ipv4Of(WexlSlot(2)->Remote), 0x01020304u) << name;
     int code = WexlLookupHost(2);
     EXPECT_TRUE(code <= -11001 && code >= -11004) << name << ": " << code;
   }
