@@ -64,7 +64,7 @@ struct ConnectRace {
   platform::NetAddress Addresses[kRaceAddresses];
   // The socket of each address's attempt while it is under way, else 0.
   int32_t Attempts[kRaceAddresses];
-  int32_t LastError;  // the negated error of the attempt that failed last
+  int32_t LastError;   // the negated error of the attempt that failed last
   uint32_t StartedAt;  // when the latest attempt started
   uint16_t Port;
   uint8_t Count;

@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix_handles.h"
+#include "platform/socket_records.h"
 #include "platform/sockets.h"
 #include "platform/syscall_count.h"
 
@@ -143,39 +144,18 @@ int ResolverError(int gaiResult) {
   }
 }
 
-// The system's address record of an address and port (host byte order);
-// its length.
-socklen_t PeerRecord(const NetAddress& address, uint16_t port, sockaddr_storage* record) {
-  memset(record, 0, sizeof *record);
-  if (address.family == 6) {
-    auto* in6 = reinterpret_cast<sockaddr_in6*>(record);
-    in6->sin6_family = AF_INET6;
-    in6->sin6_port = htons(port);
-    memcpy(&in6->sin6_addr, address.bytes, 16);
-    in6->sin6_scope_id = address.scope;
-    return sizeof *in6;
-  }
-  auto* in = reinterpret_cast<sockaddr_in*>(record);
-  in->sin_family = AF_INET;
-  in->sin_port = htons(port);
-  in->sin_addr.s_addr = htonl(Ipv4Of(address));
-  return sizeof *in;
-}
-
-// The address of a system record; false for a family other than IPv4 and IPv6.
-bool AddressOf(const sockaddr* record, NetAddress* address) {
-  *address = NetAddress{};
-  if (record->sa_family == AF_INET) {
-    address->family = 4;
-    memcpy(address->bytes, &reinterpret_cast<const sockaddr_in*>(record)->sin_addr, 4);
-    return true;
-  }
-  if (record->sa_family != AF_INET6) return false;
-  const auto* in6 = reinterpret_cast<const sockaddr_in6*>(record);
-  address->family = 6;
-  memcpy(address->bytes, &in6->sin6_addr, 16);
-  address->scope = in6->sin6_scope_id;
-  return true;
+// getaddrinfo for TCP addresses of the family (AF_INET, AF_UNSPEC): 0 with
+// the answers in `found` (for freeaddrinfo), or the error number.
+int LookUp(const char* name, int family, addrinfo** found) {
+  addrinfo hints;
+  memset(&hints, 0, sizeof hints);
+  hints.ai_family = family;
+  hints.ai_socktype = SOCK_STREAM;
+  *found = nullptr;
+  int rc = getaddrinfo(name, nullptr, &hints, found);
+  if (rc == 0 && *found != nullptr) return 0;
+  lastError = rc != 0 ? ResolverError(rc) : 11004;
+  return lastError;
 }
 
 }  // namespace
@@ -195,16 +175,8 @@ bool NetIsBlocking() { return false; }
 int NetLastError() { return lastError; }
 
 int NetLookupHost(const char* name, uint8_t address[4]) {
-  addrinfo hints;
-  memset(&hints, 0, sizeof hints);
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  int rc = getaddrinfo(name, nullptr, &hints, &found);
-  if (rc != 0 || found == nullptr) {
-    lastError = rc != 0 ? ResolverError(rc) : 11004;
-    return lastError;
-  }
+  if (LookUp(name, AF_INET, &found) != 0) return lastError;
   const sockaddr_in* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
   memcpy(address, &in->sin_addr.s_addr, 4);
   freeaddrinfo(found);
@@ -213,24 +185,10 @@ int NetLookupHost(const char* name, uint8_t address[4]) {
 
 int NetResolveAll(const char* name, bool wantIpv4, bool wantIpv6, NetAddress* out, int capacity, int* count) {
   *count = 0;
-  addrinfo hints;
-  memset(&hints, 0, sizeof hints);
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
   addrinfo* found = nullptr;
-  int rc = getaddrinfo(name, nullptr, &hints, &found);
-  if (rc != 0 || found == nullptr) {
-    lastError = rc != 0 ? ResolverError(rc) : 11004;
-    return lastError;
-  }
-  for (const addrinfo* a = found; a != nullptr && *count < capacity; a = a->ai_next) {
-    NetAddress address;
-    if (a->ai_addr == nullptr || !AddressOf(a->ai_addr, &address)) continue;
-    if (!(address.family == 4 ? wantIpv4 : wantIpv6)) continue;
-    bool seen = false;
-    for (int i = 0; i < *count && !seen; ++i) seen = SameAddress(out[i], address);
-    if (!seen) out[(*count)++] = address;
+  if (LookUp(name, AF_UNSPEC, &found) != 0) return lastError;
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    Gather(a->ai_addr, wantIpv4, wantIpv6, out, capacity, count);
   }
   freeaddrinfo(found);
   return 0;
@@ -250,8 +208,8 @@ int SocketOpenTcp(int family) {
 }
 
 int SocketConnect(int socket, const NetAddress& address, uint16_t port) {
-  sockaddr_storage peer;
-  const socklen_t peerLength = PeerRecord(address, port, &peer);
+  sockaddr_in6 peer;  // room for either family
+  const socklen_t peerLength = static_cast<socklen_t>(PeerRecord(address, port, &peer));
   // The connect only starts here, so that a server that never answers cannot
   // hold the caller; sends and receives block again as before.
   if (!SetNonBlocking(socket, true)) {
@@ -369,7 +327,7 @@ int SocketClose(int socket) {
 }
 
 bool SocketLocalAddress(int socket, NetAddress* address) {
-  sockaddr_storage local;
+  sockaddr_in6 local;  // room for either family
   socklen_t length = sizeof local;
   if (getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
     KeepErrno();

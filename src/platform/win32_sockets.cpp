@@ -11,6 +11,7 @@
 
 #include <cstring>
 
+#include "platform/socket_records.h"
 #include "platform/sockets.h"
 #include "platform/syscall_count.h"
 
@@ -49,49 +50,6 @@ int ConnectError(SOCKET s) {
   return error;
 }
 
-// The system's address record of an address and port (host byte order);
-// its length.
-int PeerRecord(const NetAddress& address, uint16_t port, sockaddr_in6* record) {
-  memset(record, 0, sizeof *record);
-  if (address.family == 6) {
-    record->sin6_family = AF_INET6;
-    record->sin6_port = htons(port);
-    memcpy(&record->sin6_addr, address.bytes, 16);
-    record->sin6_scope_id = address.scope;
-    return sizeof *record;
-  }
-  auto* in = reinterpret_cast<sockaddr_in*>(record);
-  in->sin_family = AF_INET;
-  in->sin_port = htons(port);
-  in->sin_addr.s_addr = htonl(Ipv4Of(address));
-  return sizeof *in;
-}
-
-// The address of a system record; false for a family other than IPv4 and IPv6.
-bool AddressOf(const sockaddr* record, NetAddress* address) {
-  *address = NetAddress{};
-  if (record->sa_family == AF_INET) {
-    address->family = 4;
-    memcpy(address->bytes, &reinterpret_cast<const sockaddr_in*>(record)->sin_addr, 4);
-    return true;
-  }
-  if (record->sa_family != AF_INET6) return false;
-  const auto* in6 = reinterpret_cast<const sockaddr_in6*>(record);
-  address->family = 6;
-  memcpy(address->bytes, &in6->sin6_addr, 16);
-  address->scope = in6->sin6_scope_id;
-  return true;
-}
-
-// Adds an address of a wanted family to the list unless it is there already.
-void Gather(const NetAddress& address, bool wanted, NetAddress* out, int capacity, int* count) {
-  if (!wanted || *count >= capacity) return;
-  for (int i = 0; i < *count; ++i) {
-    if (SameAddress(out[i], address)) return;
-  }
-  out[(*count)++] = address;
-}
-
 // getaddrinfo and freeaddrinfo of ws2_32.dll, or null where it has none.
 struct Resolver {
   decltype(&getaddrinfo) find = nullptr;
@@ -116,9 +74,11 @@ int ResolveIpv4Only(const char* name, bool wantIpv4, NetAddress* out, int capaci
   if (entry == nullptr) return WSAGetLastError();
   if (entry->h_addrtype != AF_INET || entry->h_length != 4) return 0;
   for (char** a = entry->h_addr_list; *a != nullptr; ++a) {
-    NetAddress address{4, {}, 0};
-    memcpy(address.bytes, *a, 4);
-    Gather(address, wantIpv4, out, capacity, count);
+    sockaddr_in record;
+    memset(&record, 0, sizeof record);
+    record.sin_family = AF_INET;
+    memcpy(&record.sin_addr, *a, 4);
+    Gather(reinterpret_cast<const sockaddr*>(&record), wantIpv4, false, out, capacity, count);
   }
   return 0;
 }
@@ -170,9 +130,7 @@ int NetResolveAll(const char* name, bool wantIpv4, bool wantIpv6, NetAddress* ou
     return error;
   }
   for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    NetAddress address;
-    if (a->ai_addr == nullptr || !AddressOf(a->ai_addr, &address)) continue;
-    Gather(address, address.family == 4 ? wantIpv4 : wantIpv6, out, capacity, count);
+    Gather(a->ai_addr, wantIpv4, wantIpv6, out, capacity, count);
   }
   resolver.release(found);
   return 0;

@@ -182,7 +182,7 @@ void Parser::Line(int number, const std::string& line) {
     const size_t gap = rest.find(' ');
     const std::string name = rest.substr(0, gap);
     const std::string address = gap == std::string::npos ? "" : rest.substr(gap + 1);
-    if (bare || address.find(' ') != std::string::npos) throw Malformed("server takes a name and an address");
+    if (bare || address.find(' ') != std::string::npos) throw Malformed("server takes a name and an optional address");
     auto named = [&name](const ServerScript& s) { return s.name == name; };
     server_ = static_cast<size_t>(std::find_if(t_.servers.begin(), t_.servers.end(), named) - t_.servers.begin());
     if (server_ == t_.servers.size()) t_.servers.push_back(ServerScript{name, {}, "", false, "127.0.0.1"});

@@ -174,10 +174,17 @@ TEST(NameBrackets, BracketsOnlyAroundAnIpv6LiteralWhereIpv6IsAllowed) {
     const char* name;
     int classic, ipv4, ipv6, both;
   } cases[] = {
-      {"[::1]", 1, 0, 1, 1},          {"[2001:db8::1]", 1, 0, 1, 1}, {"mail.example.com", 1, 1, 1, 1},
-      {"::1", 1, 1, 1, 1},            {"[127.0.0.1]", 1, 0, 0, 0},   {"[::1", 1, 0, 0, 0},
-      {"::1]", 1, 0, 0, 0},           {"[mail.example.com]", 1, 0, 0, 0}, {"[fe80::1%1]", 1, 0, 0, 0},
-      {"[::1]:25", 1, 0, 0, 0},       {"[]", 1, 0, 0, 0},
+      {"[::1]", 1, 0, 1, 1},
+      {"[2001:db8::1]", 1, 0, 1, 1},
+      {"mail.example.com", 1, 1, 1, 1},
+      {"::1", 1, 1, 1, 1},
+      {"[127.0.0.1]", 1, 0, 0, 0},
+      {"[::1", 1, 0, 0, 0},
+      {"::1]", 1, 0, 0, 0},
+      {"[mail.example.com]", 1, 0, 0, 0},
+      {"[fe80::1%1]", 1, 0, 0, 0},
+      {"[::1]:25", 1, 0, 0, 0},
+      {"[]", 1, 0, 0, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(WexlNameFitsFamily(c.name, kWexlClassic), c.classic) << c.name;
@@ -199,10 +206,17 @@ TEST(ResolveAll, TheFamilyChoosesTheAddresses) {
     int result;
     uint8_t firstFamily;
   } cases[] = {
-      {"127.0.0.1", kWexlIpv4, 1, 4},       {"127.0.0.1", kWexlAnyFamily, 1, 4}, {"127.0.0.1", kWexlIpv6, -1012, 0},
-      {"[::1]", kWexlIpv6, 1, 6},           {"::1", kWexlAnyFamily, 1, 6},       {"[::1]", kWexlIpv4, -1012, 0},
-      {"::1", kWexlIpv4, -1012, 0},         {"[::1", kWexlAnyFamily, -1009, 0},  {"no..such.host", kWexlAnyFamily, -1009, 0},
-      {tooLong.c_str(), kWexlIpv4, -1008, 0}, {nullptr, kWexlIpv4, -1009, 0},
+      {"127.0.0.1", kWexlIpv4, 1, 4},
+      {"127.0.0.1", kWexlAnyFamily, 1, 4},
+      {"127.0.0.1", kWexlIpv6, -1012, 0},
+      {"[::1]", kWexlIpv6, 1, 6},
+      {"::1", kWexlAnyFamily, 1, 6},
+      {"[::1]", kWexlIpv4, -1012, 0},
+      {"::1", kWexlIpv4, -1012, 0},
+      {"[::1", kWexlAnyFamily, -1009, 0},
+      {"no..such.host", kWexlAnyFamily, -1009, 0},
+      {tooLong.c_str(), kWexlIpv4, -1008, 0},
+      {nullptr, kWexlIpv4, -1009, 0},
   };
   for (const Case& c : cases) {
     const char* shown = c.name == nullptr ? "(null)" : c.name;
