@@ -13,6 +13,7 @@ namespace {
 
 constexpr uint32_t kAttemptDelayMs = 250;
 constexpr int kWouldBlock = 10035;
+constexpr int kNotASocket = 10038;  // what Windows Sockets says of a missing handle
 
 // Closes an attempt's socket without lingering: nothing was sent on it.
 void CloseNow(int handle) {
@@ -128,7 +129,7 @@ int StartDue(SocketSlot& s, int underWay, uint32_t now) {
 int WexlConnectAddresses(int slot, const platform::NetAddress* addresses, int count, uint16_t port, uint32_t now) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
-  if (!HasSocket(*s)) return -10038;
+  if (!HasSocket(*s)) return -kNotASocket;
   if (addresses == nullptr || count < 1) return kWexlUnresolved;
   CloseAttempts(*s);
   s->Race.Count = static_cast<uint8_t>(count < kRaceAddresses ? count : kRaceAddresses);
