@@ -64,6 +64,7 @@ constexpr CodeText kCodeTexts[] = {
     {KOV_E_ALREADY_ATTACHED, "Already attached."},
     {KOV_E_CHANNEL_RANGE, "Channel out of range."},
     {KOV_E_CANNOT_WRITE_FILE, "Cannot write file."},
+    {KOV_E_NO_ADDRESS, "No server address of the allowed IP family."},
     // Windows Sockets errors, negated.
     {KOV_E_WSA_INTR, "Interrupted system call."},
     {KOV_E_WSA_BADF, "Bad file number."},

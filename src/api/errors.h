@@ -57,6 +57,7 @@ enum ErrorCode : int {
   kAlreadyAttached = KOV_E_ALREADY_ATTACHED,
   kChannelOutOfRange = KOV_E_CHANNEL_RANGE,
   kCannotWriteFile = KOV_E_CANNOT_WRITE_FILE,
+  kNoAddress = KOV_E_NO_ADDRESS,
 };
 
 struct ChannelContext;
