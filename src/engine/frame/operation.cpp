@@ -6,6 +6,7 @@
 // step's deadline.
 #include "engine/frame/operation.h"
 
+#include "engine/frame/collect.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
 #include "kov32.h"
@@ -89,6 +90,7 @@ int StartOperation(ChannelContext& c, const OperationRules& rules, int firstStat
   c.link.NextState = firstState;
   c.link.AfterConnectState = 0;
   c.link.LastSockCode = 0;
+  TraceCollected(c);
   c.link.ReplyPending = 0;
   c.link.UnreadCheckDue = 1;
   if (c.link.AutoCall == 0 && !rules.clearTimersManual) return 0;
