@@ -66,7 +66,7 @@ int FoldHeader(HeaderText header, char* out, int size);
 
 // The character `ch` (1..255) becomes in a text line: itself when `keep8Bit`
 // is set or it is printable (0x20..0x7E), else '~'.
-inline char TextChar(int ch, bool keep8Bit) {
+constexpr char TextChar(int ch, bool keep8Bit) {
   return keep8Bit || IsPrintable(static_cast<char>(ch)) ? static_cast<char>(ch) : '~';
 }
 

@@ -5,7 +5,7 @@
 #include "codec/strings.h"
 
 // 1 for the bytes 0x20..0x7E, else 0.
-inline int IsPrintable(char ch) {
+constexpr int IsPrintable(char ch) {
   const unsigned char u = static_cast<unsigned char>(ch);
   return u >= 0x20 && u <= 0x7E ? 1 : 0;
 }

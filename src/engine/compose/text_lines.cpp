@@ -167,27 +167,54 @@ RunEnd EndLineAt(ChannelContext& c, LineBuild& b, int i) {
   return RunEnd::kLineEnd;
 }
 
+// The bytes a plain line takes as they are, with nothing to decide: neither
+// a line end, a NUL, a blank (which may end the line) nor a byte TextChar
+// replaces, under each 8-bit setting.
+struct PlainBytes {
+  bool plain[2][256];
+};
+constexpr PlainBytes MakePlainBytes() {
+  PlainBytes t{};
+  for (int keep = 0; keep < 2; ++keep) {
+    for (int ch = 1; ch < 256; ++ch) {
+      const char byte = static_cast<char>(ch);
+      t.plain[keep][ch] = TextChar(ch, keep != 0) == byte && ch != ' ' && ch != '\r' && ch != '\n';
+    }
+  }
+  return t;
+}
+constexpr PlainBytes kPlainBytes = MakePlainBytes();
+
 // Plain text over a run of `n` bytes.
 RunEnd PlainRun(ChannelContext& c, LineBuild& b, int n, int limit) {
   const unsigned char* p = RunStart(c);
   const bool keep8Bit = Keep8Bit(c);
+  const bool* plain = kPlainBytes.plain[keep8Bit ? 1 : 0];
   const int wrap = c.settings.WrapColumn;
   // Locals: stores into the line could otherwise alias every field.
   char* line = b.line;
   int count = b.count;
   RunEnd end = RunEnd::kUsed;
   int i = 0;
-  for (; i < n; ++i) {
+  while (i < n) {
+    // Plain bytes as they are, up to the limit; then the byte that stopped them.
+    const int stop = n - i < limit - count ? n : i + limit - count;
+    while (i < stop && plain[p[i]]) line[count++] = static_cast<char>(p[i++]);
+    if (count >= limit) {
+      end = RunEnd::kFull;
+      break;
+    }
+    if (i == n) break;
     const unsigned char ch = p[i];
-    if (ch == '\r') continue;
     if (ch == '\n' || ch == '\0') {
       end = RunEnd::kLineEnd;
       break;
     }
+    ++i;
+    if (ch == '\r') continue;
     line[count++] = TextChar(ch, keep8Bit);
     if ((count >= wrap && ch == ' ') || count >= limit) {
       end = RunEnd::kFull;
-      ++i;
       break;
     }
   }
