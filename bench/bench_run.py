@@ -45,13 +45,19 @@ def best_of(runs, cmd):
     return best
 
 
-def syscalls(cmd):
-    """System calls of the whole run (all threads), or None without strace."""
+def syscalls(cmd, stdin_path=None, cwd=None):
+    """System calls of the whole run (all threads), or None without strace;
+    the child reads `stdin_path` when one is given."""
     if shutil.which("strace") is None:
         return None
     with tempfile.NamedTemporaryFile(suffix=".strace") as report:
-        subprocess.run(["strace", "-f", "-c", "-o", report.name] + cmd, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        stdin = open(stdin_path, "rb") if stdin_path else subprocess.DEVNULL
+        try:
+            subprocess.run(["strace", "-f", "-c", "-o", report.name] + cmd, stdin=stdin, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, cwd=cwd)
+        finally:
+            if stdin_path:
+                stdin.close()
         for line in open(report.name):
             if line.split() and line.split()[-1] == "total":
                 numbers = line.split()

@@ -2,9 +2,13 @@
 """Whole-process side by side: each client is one process timed from its
 start to its exit (wall, CPU, peak memory), on the same loopback servers, in
 several interleaved rounds; the table shows medians, and each row's ratio
-to its anchor is the median of the per-round ratios. System calls per MB come
-from one strace -f -c run of each client; clock reads per MB from the
-library's own count (benchmark build), for the library's rows only.
+to its anchor is the median of the per-round ratios. CPU is user + system
+time of the whole child as the kernel counts it (wait4); peak memory is the
+child's largest resident size in one more run under /usr/bin/time. System
+calls per MB come from one strace -f -c run of each client; clock reads per
+MB from the library's own count (benchmark build), for the library's rows
+only. A peer that is not installed (curl, msmtp, fetchmail, smtp-source from
+Postfix, ripmime, mshow from mblaze) leaves its row out.
 Usage: whole_process.py BUILD_TREE [ROUNDS]
 """
 import base64
@@ -28,41 +32,56 @@ SMALL_COUNT = 1000
 SMALL_SIZE = 1000
 
 
-def run(cmd, stdin=None, cwd=None):
-    """Wall seconds, CPU seconds, peak resident MB and stdout of one child, as
-    /usr/bin/time reports the child (the benchmark's own large process must
-    not count in the child's peak)."""
-    start = time.perf_counter()
-    child = subprocess.Popen(["/usr/bin/time", "-f", "TIME %U %S %M"] + cmd, stdin=stdin, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, cwd=cwd)
-    out, err = child.communicate()
-    wall = time.perf_counter() - start
-    text = err.decode(errors="replace")
+def run(cmd, stdin=None, cwd=None, peak=False):
+    """Wall seconds, CPU seconds and stdout of one child, from its own resource
+    use as the kernel counts it (microseconds). With `peak` the child runs
+    under /usr/bin/time, and the third figure is its peak resident MB instead:
+    the resident size a child of this large process starts with would count
+    in its own peak, not so in a child of /usr/bin/time."""
+    with tempfile.TemporaryFile() as err:
+        start = time.perf_counter()
+        child = subprocess.Popen((["/usr/bin/time", "-f", "PEAK %M"] if peak else []) + cmd, stdin=stdin,
+                                 stdout=subprocess.PIPE, stderr=err, cwd=cwd)
+        out = child.stdout.read()
+        child.stdout.close()
+        _, status, usage = os.wait4(child.pid, 0)
+        wall = time.perf_counter() - start
+        child.returncode = os.waitstatus_to_exitcode(status)
+        err.seek(0)
+        text = err.read().decode(errors="replace")
     if child.returncode != 0:
         raise SystemExit("%s failed (%d): %s %s" % (" ".join(cmd), child.returncode, out, text))
-    user, system, peak = re.findall(r"TIME ([\d.]+) ([\d.]+) (\d+)", text)[-1]
-    return wall, float(user) + float(system), int(peak) / 1024.0, out.decode(errors="replace")
+    if peak:
+        return wall, int(re.findall(r"PEAK (\d+)", text)[-1]) / 1024.0, out.decode(errors="replace")
+    return wall, usage.ru_utime + usage.ru_stime, out.decode(errors="replace")
 
 
 class Row:
     def __init__(self, name, cmd, megabytes, anchor=None, stdin_path=None, cwd=None, prepare=None, rate=None):
         self.name, self.cmd, self.megabytes, self.anchor = name, cmd, megabytes, anchor
         self.stdin_path, self.cwd, self.prepare, self.rate = stdin_path, cwd, prepare, rate
-        self.walls, self.cpus, self.peaks, self.clocks = [], [], [], None
+        self.walls, self.cpus, self.peak, self.clocks = [], [], None, None
 
-    def measure(self):
+    def run(self, peak=False):
         if self.prepare:
             self.prepare()
         stdin = open(self.stdin_path, "rb") if self.stdin_path else None
-        wall, cpu, peak, out = run(self.cmd, stdin, self.cwd)
-        if stdin:
-            stdin.close()
+        try:
+            return run(self.cmd, stdin, self.cwd, peak)
+        finally:
+            if stdin:
+                stdin.close()
+
+    def measure(self):
+        wall, cpu, out = self.run()
         self.walls.append(wall)
         self.cpus.append(cpu)
-        self.peaks.append(peak)
         m = re.search(r"clocks (\d+)", out)
         if m:
             self.clocks = int(m.group(1))
+
+    def measure_peak(self):
+        self.peak = self.run(peak=True)[1]
 
 
 def ratio(rows, row, pick):
@@ -80,18 +99,24 @@ def print_group(title, rows, unit="MB/s"):
         if row.rate:
             speed = statistics.median(row.rate / w for w in row.walls)
         cpu = statistics.median(row.cpus) / row.megabytes
-        peak = statistics.median(row.peaks)
-        if row.anchor:
+        if row.anchor in rows:
             speed_ratio = "%9.2f" % ratio(rows, row, lambda r, n: 1 / r.walls[n])
             cpu_ratio = "%10.2f" % ratio(rows, row, lambda r, n: r.cpus[n])
         else:
             speed_ratio, cpu_ratio = "%9s" % "anchor", "%10s" % ""
-        calls = syscalls(row.cmd) if not row.stdin_path and not row.prepare else None
+        if row.prepare:
+            row.prepare()
+        calls = syscalls(row.cmd, row.stdin_path, row.cwd)
         calls_text = "%11.0f" % (calls / row.megabytes) if calls else "%11s" % "n/a"
         clocks = "%10.1f" % (row.clocks / row.megabytes) if row.clocks is not None else "%10s" % "n/a"
-        print("  %-40s %8.1f %8.4f %8.1f %s %s %s %s" % (row.name, speed, cpu, peak, speed_ratio, cpu_ratio,
+        print("  %-40s %8.1f %8.4f %8.1f %s %s %s %s" % (row.name, speed, cpu, row.peak, speed_ratio, cpu_ratio,
                                                          calls_text, clocks))
     print()
+
+
+def fresh(d):
+    """A run's preparation: the directory `d` emptied."""
+    return lambda: [os.remove(os.path.join(d, n)) for n in os.listdir(d)]
 
 
 def fetchmail_rc(tmp, port, out):
@@ -137,19 +162,25 @@ def main():
         pop = Pop3Server(message())
         pport = str(pop.port)
         fetch_mb = pop.size / 1e6
-        fetch_dir = os.path.join(tmp, "fetch")
-        os.mkdir(fetch_dir)
+        # Each client writes into a directory of its own, emptied before every
+        # run: a fetch writes new files, it does not first remove old ones.
+        fdirs = {name: os.path.join(tmp, "fetch-" + name) for name in ("curl", "lib", "kovmail", "fm", "log")}
+        for d in fdirs.values():
+            os.mkdir(d)
         fetch = {
             "curl": Row("curl pop3 RETR -o", ["curl", "-s", "pop3://127.0.0.1:%s/1" % pport, "-u",
-                        "user:password", "-o", os.path.join(fetch_dir, "curl.eml")], fetch_mb),
-            "lib": Row("library kovGetEmailFile raw", [client, "retr", pport, fetch_dir, "kov.eml"], fetch_mb,
-                       "curl"),
+                        "user:password", "-o", os.path.join(fdirs["curl"], "curl.eml")], fetch_mb,
+                        prepare=fresh(fdirs["curl"])),
+            "lib": Row("library kovGetEmailFile raw", [client, "retr", pport, fdirs["lib"], "kov.eml"], fetch_mb,
+                       "curl", prepare=fresh(fdirs["lib"])),
             "kovmail": Row("kovmail fetch --raw", [kovmail, "fetch", "1", "--server", "127.0.0.1", "--port", pport,
-                           "--user", "user", "--raw", "--dir", fetch_dir, "-q"], fetch_mb, "curl"),
+                           "--user", "user", "--raw", "--dir", fdirs["kovmail"], "-q"], fetch_mb, "curl",
+                           prepare=fresh(fdirs["kovmail"])),
             "fetchmail": Row("fetchmail (mda cat)", ["fetchmail", "-s", "-f", fetchmail_rc(tmp, pport,
-                             os.path.join(fetch_dir, "fm.eml")), "--nosyslog", "-k"], fetch_mb, "curl"),
-            "logged": Row("library raw, with a log", [client, "retr", pport, fetch_dir, "kovlog.eml",
-                          os.path.join(tmp, "raw.log")], fetch_mb, "lib"),
+                             os.path.join(fdirs["fm"], "fm.eml")), "--nosyslog", "-k"], fetch_mb, "curl",
+                             prepare=fresh(fdirs["fm"])),
+            "logged": Row("library raw, with a log", [client, "retr", pport, fdirs["log"], "kovlog.eml",
+                          os.path.join(fdirs["log"], "raw.log")], fetch_mb, "lib", prepare=fresh(fdirs["log"])),
         }
         small = {
             "smtp-source": Row("smtp-source -d -m %d -l %d" % (SMALL_COUNT, SMALL_SIZE),
@@ -177,10 +208,6 @@ def main():
         dirs = {name: os.path.join(tmp, name) for name in ("kovd", "kovdl", "rip", "mshow")}
         for d in dirs.values():
             os.mkdir(d)
-
-        def fresh(d):
-            return lambda: [os.remove(os.path.join(d, n)) for n in os.listdir(d)]
-
         decode = {
             "mshow": Row("mshow -x (local file)", ["mshow", "-x", mime_path], decode_mb, cwd=dirs["mshow"],
                          prepare=fresh(dirs["mshow"])),
@@ -189,7 +216,7 @@ def main():
             "lib": Row("library decoded, over POP3", [client, "decode", dport, dirs["kovd"], "mail.txt"], decode_mb,
                        "mshow", prepare=fresh(dirs["kovd"])),
             "logged": Row("library decoded, with a log", [client, "decode", dport, dirs["kovdl"], "mail.txt",
-                          os.path.join(tmp, "decode.log")], decode_mb, "lib", prepare=fresh(dirs["kovdl"])),
+                          os.path.join(dirs["kovdl"], "decode.log")], decode_mb, "lib", prepare=fresh(dirs["kovdl"])),
         }
         groups = [("One send: 20 MiB attachment, %.1f MB on the wire" % send_mb, send, "MB/s"),
                   ("One fetch: RETR of a %.1f MB message" % fetch_mb, fetch, "MB/s"),
@@ -197,11 +224,17 @@ def main():
                    "msg/s"),
                   ("Decoding a %.1f MB message with a 20 MiB base64 attachment into files" % decode_mb, decode,
                    "MB/s")]
+        for _, rows, _ in groups:
+            for key in [k for k, row in rows.items() if shutil.which(row.cmd[0]) is None]:
+                print("%s is not installed: its row is left out" % rows.pop(key).cmd[0], file=sys.stderr)
         for n in range(rounds):
             print("round %d of %d" % (n + 1, rounds), file=sys.stderr)
             for _, rows, _ in groups:
                 for row in rows.values():
                     row.measure()
+        for _, rows, _ in groups:
+            for row in rows.values():
+                row.measure_peak()
         with open(os.path.join(dirs["kovd"], "payload.bin"), "rb") as f:
             if f.read() != payload:
                 raise SystemExit("the library's decoded attachment differs")

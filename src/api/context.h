@@ -69,9 +69,11 @@ struct LinkState {
   // A reply or response line that has not fully arrived is kept here between
   // steps: the bytes held in ReplyBuffer, where its current line starts, when
   // its first and its latest bytes came, and when a limit of the reader runs
-  // out (so that a waiting caller knows when to look again).
+  // out (so that a waiting caller knows when to look again). The socket
+  // trace gets each line once it is whole: ReplyTraced bytes are traced.
   uint8_t ReplyPending;
   int32_t ReplyHeld;
+  int32_t ReplyTraced;
   int32_t ReplyLineStart;
   uint32_t ReplyFirstAt;
   uint32_t ReplyLastAt;

@@ -61,6 +61,12 @@ struct MimeFilter {
   uint8_t pieceFate;      // what becomes of the rest of that line
   Carry carry;            // undecoded characters of the body so far
   Carry heldEnd;          // a line end held back from the part file
+  // The body state the log showed last in this part ("[InlineFlag=...]"):
+  // shown again only when it changes, not for every line.
+  uint8_t bodyShown;  // 0: not shown since the part began
+  uint8_t shownInline;
+  int32_t shownEncoding;
+  int32_t shownHandle;
   int32_t topLength;
   char top[kMimeBoundaryMax + 2];
   int32_t depth;      // nested levels whose boundaries are known

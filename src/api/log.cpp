@@ -47,8 +47,11 @@ void LogVersionLines(ChannelContext& c) {
             kLibraryBuild);
 }
 
-void WriteLog(void* channel, const char* bytes, int length) {
-  Append(*static_cast<ChannelContext*>(channel), bytes, length);
+void WriteLogRecord(void* channel, const char* prefix, int prefixLength, const char* data, int length) {
+  ChannelContext& c = *static_cast<ChannelContext*>(channel);
+  if (GatherRecord(c, prefix, prefixLength, data, length)) return;
+  Append(c, prefix, prefixLength);
+  Append(c, data, length);
 }
 
 void HoldLog(ChannelContext& c) { c.diag.LogHeld = 1; }

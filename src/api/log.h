@@ -4,6 +4,8 @@
 // write is ignored.
 #pragma once
 
+#include <cstring>
+
 #include "api/context.h"
 #include "codec/strings.h"
 
@@ -18,9 +20,27 @@ void LogEntry(ChannelContext& c, const char* name);
 // The socket layer's and the library's version lines.
 void LogVersionLines(ChannelContext& c);
 
-// Appends bytes to the log as LogText does; the socket trace writes through
-// this, with the channel's record as `channel`.
-void WriteLog(void* channel, const char* bytes, int length);
+// Appends one record, `prefix` and then `data`, to the log as LogText does;
+// the socket trace writes through this, with the channel's record as
+// `channel`.
+void WriteLogRecord(void* channel, const char* prefix, int prefixLength, const char* data, int length);
+// Copies a record into the log's gathering buffer when the log is held and
+// the record fits there: false when it must take the general way.
+inline bool GatherRecord(ChannelContext& c, const char* prefix, int prefixLength, const char* data, int length) {
+  FileBuffer& b = c.diag.LogBuffer;
+  if (!c.diag.LogHeld || b.Data == nullptr || c.diag.LogHandle == 0 || prefixLength < 0 || length < 0 ||
+      prefixLength + length > kFileBufferSize - b.End) {
+    return false;
+  }
+  memcpy(b.Data + b.End, prefix, static_cast<size_t>(prefixLength));
+  memcpy(b.Data + b.End + prefixLength, data, static_cast<size_t>(length));
+  b.End += prefixLength + length;
+  return true;
+}
+// WriteLogRecord for a channel, its common case inline.
+inline void LogRecord(ChannelContext& c, const char* prefix, int prefixLength, const char* data, int length) {
+  if (!GatherRecord(c, prefix, prefixLength, data, length)) WriteLogRecord(&c, prefix, prefixLength, data, length);
+}
 
 // Records gather in the log's buffer from here on; FlushLog writes them out
 // and ends the gathering (also when it fills, records go out in one write).

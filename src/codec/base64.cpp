@@ -135,6 +135,13 @@ int DecodeBase64(const char* text, int length, Carry& carry, Base64Skip skip, ch
   while (s < end) {
     if (filled == 0) {
       s = DecodeGroups(s, end, skipped, o);
+      // What is passed over between groups (a line end) goes at once.
+      const unsigned char* next = s;
+      while (next < end && (kPlace0[*next] & skipped) != 0) ++next;
+      if (next != s) {
+        s = next;
+        continue;
+      }
       if (s == end) break;
     }
     // A group cut by a character to pass over or by a call, or padded.

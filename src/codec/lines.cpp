@@ -150,8 +150,6 @@ int FoldHeader(HeaderText header, char* out, int size) {
   return used;
 }
 
-char TextChar(int ch, bool keep8Bit) { return keep8Bit || IsPrintable(static_cast<char>(ch)) ? static_cast<char>(ch) : '~'; }
-
 CutStep AddToLine(TextLineCut& cut, int ch) {
   const int room = cut.count > 0 && cut.line[0] == '.' ? cut.cap - 1 : cut.cap;
   if (cut.count >= room) return CutStep::kFull;

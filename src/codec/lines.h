@@ -3,6 +3,8 @@
 // text cut into lines a character at a time. Pure functions, no I/O.
 #pragma once
 
+#include "codec/quoted.h"
+
 // The longest line a message may carry, without its CR LF.
 constexpr int kMaxLineOctets = 998;
 
@@ -64,7 +66,9 @@ int FoldHeader(HeaderText header, char* out, int size);
 
 // The character `ch` (1..255) becomes in a text line: itself when `keep8Bit`
 // is set or it is printable (0x20..0x7E), else '~'.
-char TextChar(int ch, bool keep8Bit);
+constexpr char TextChar(int ch, bool keep8Bit) {
+  return keep8Bit || IsPrintable(static_cast<char>(ch)) ? static_cast<char>(ch) : '~';
+}
 
 // One text line being cut to the line limit, fed a character at a time by a
 // caller that reads the text and handles its line ends.

@@ -38,11 +38,6 @@ Escape EscapeAt(const char* s, int i, int end) {
 
 }  // namespace
 
-int IsPrintable(char ch) {
-  unsigned char u = static_cast<unsigned char>(ch);
-  return u >= 0x20 && u <= 0x7E ? 1 : 0;
-}
-
 int HexDigitValue(char ch) {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
@@ -62,6 +57,19 @@ int QuoteTextChar(char ch, bool lineEnds, char* out) {
     return 3;
   }
   return QuoteChar(ch, out);
+}
+
+int QuoteSpan(const char* text, int length, char* out, int room, int& taken) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  int n = 0;
+  int i = 0;
+  for (; i < length && n + kQuote.length[s[i]] <= room; ++i) {
+    // One 4-byte store: only zeros land past the characters counted.
+    memcpy(out + n, &kQuote.chars[s[i]], 4);
+    n += kQuote.length[s[i]];
+  }
+  taken = i;
+  return n;
 }
 
 int QuoteBuffer(const char* text, char* out, int size) {

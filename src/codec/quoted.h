@@ -5,7 +5,10 @@
 #include "codec/strings.h"
 
 // 1 for the bytes 0x20..0x7E, else 0.
-int IsPrintable(char ch);
+constexpr int IsPrintable(char ch) {
+  const unsigned char u = static_cast<unsigned char>(ch);
+  return u >= 0x20 && u <= 0x7E ? 1 : 0;
+}
 
 // 0..9 for '0'..'9', 10..15 for 'A'..'F' and 'a'..'f', 0 for every other
 // character.
@@ -23,6 +26,12 @@ constexpr int kQuotedLineMax = 76;
 // character before the line's end) a blank is escaped too ("=20"), so that
 // it cannot be taken for padding and dropped. Returns 1 or 3.
 int QuoteTextChar(char ch, bool lineEnds, char* out);
+
+// Encodes the bytes of `text` one after another as QuoteChar does while
+// each fits within `room` characters, and stops before the first that does
+// not (or after `length`). `out` needs room + 3 bytes. `taken` gets the bytes
+// encoded; returns the characters written.
+int QuoteSpan(const char* text, int length, char* out, int room, int& taken);
 
 // Encodes a NUL-terminated text as one line with QuoteChar. Stops at the end
 // of the text or once size - 3 or more characters are written, then writes a

@@ -60,5 +60,9 @@ int WexlReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nex
 // (kWexlLineTooSlow; what was taken is dropped). A totalLimitMs of 0 or less
 // sets no overall limit.
 int WexlReadLineWithin(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs, int totalLimitMs);
+// As WexlReadLine without any wait (what the ring, the read-ahead buffer
+// and the socket hold now) and without a trace record: a caller that gathers
+// a line over several calls traces it once, as "R: " and the line.
+int WexlTakeLine(int slot, char* buffer, int capacity);
 // Throws away everything buffered and everything readable at once; 1000.
 int WexlDrain(int slot);

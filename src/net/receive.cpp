@@ -167,8 +167,9 @@ int GatherLine(SocketSlot& s, int slot, char* buffer, int capacity, int& held, i
 
 // WexlReadLine, and with a `totalLimitMs` above 0 also the overall limit of
 // WexlReadLineWithin, measured from the moment the first piece was taken.
-// The line is traced as one record, however many ring loads it took.
-int ReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs, int totalLimitMs) {
+// With `trace` the line is traced as one record, however many ring loads it
+// took.
+int ReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs, int totalLimitMs, bool trace) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr) return kWexlBadSlot;
   if (buffer == nullptr || capacity < 1) return kWexlBadLength;
@@ -176,7 +177,7 @@ int ReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLim
   int held = GetLinePiece(*s, slot, buffer, capacity);
   if (held <= 0) return held;
   const int result = GatherLine(*s, slot, buffer, capacity, held, nextLimitMs, totalLimitMs);
-  TraceRecord(*s, "R: ", buffer, held);
+  if (trace) TraceRecord(*s, "R: ", buffer, held);
   buffer[held] = '\0';
   return result;
 }
@@ -184,12 +185,14 @@ int ReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLim
 }  // namespace
 
 int WexlReadLine(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs) {
-  return ReadLine(slot, buffer, capacity, firstLimitMs, nextLimitMs, 0);
+  return ReadLine(slot, buffer, capacity, firstLimitMs, nextLimitMs, 0, true);
 }
 
 int WexlReadLineWithin(int slot, char* buffer, int capacity, int firstLimitMs, int nextLimitMs, int totalLimitMs) {
-  return ReadLine(slot, buffer, capacity, firstLimitMs, nextLimitMs, totalLimitMs);
+  return ReadLine(slot, buffer, capacity, firstLimitMs, nextLimitMs, totalLimitMs, true);
 }
+
+int WexlTakeLine(int slot, char* buffer, int capacity) { return ReadLine(slot, buffer, capacity, 0, 0, 0, false); }
 
 int WexlDrain(int slot) {
   if (WexlSlot(slot) == nullptr) return kWexlBadSlot;

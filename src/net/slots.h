@@ -51,8 +51,9 @@ constexpr int kSocketFree = 0;
 constexpr int kSocketClaimed = 1;
 
 // A writer of the trace's owner (the channel's buffered log), which the
-// records go through instead of straight to TraceHandle.
-using TraceWriter = void (*)(void* owner, const char* bytes, int length);
+// records go through instead of straight to TraceHandle: one record, its
+// prefix (may be empty) followed by its data.
+using TraceWriter = void (*)(void* owner, const char* prefix, int prefixLength, const char* data, int length);
 
 struct PeerAddressRecord {
   uint16_t Family;

@@ -2,6 +2,7 @@
 // bytes into plain, HTML or quoted-printable lines; the alternative text's
 // line cutter and the main text's label.
 #include <cstring>
+#include <initializer_list>
 
 #include "api/errors.h"
 #include "api/log.h"
@@ -31,7 +32,7 @@ int ReadSource(ChannelContext& c, char* out, int room) {
     const char* text = alt ? (c.smtp.AltText != nullptr ? c.smtp.AltText + c.smtp.AltTextPos : nullptr) : c.smtp.MessageText;
     int count = 0;
     if (text != nullptr) {
-      while (count < room && text[count] != '\0') ++count;
+      count = static_cast<int>(strnlen(text, static_cast<size_t>(room)));
       memcpy(out, text, static_cast<size_t>(count));
       if (alt) {
         c.smtp.AltTextPos += count;
@@ -136,16 +137,136 @@ int NextLineChar(ChannelContext& c, LineBuild& b, int& keep) {
   }
 }
 
+// The builders take the text a run at a time where they can: the bytes from
+// MsgBufPos on that NextByte would hand out one by one without refilling the
+// buffer, so that a run gives the same lines after the same reads. None while
+// a look-ahead character waits.
+int ReadyRun(const ChannelContext& c) {
+  if (c.smtp.PushbackChar != 0) return 0;
+  const int n = c.smtp.MsgBufEnd - c.smtp.MsgBufPos - (c.smtp.MsgBufEof ? 0 : ClampedLineLimit(c));
+  return n > 0 ? n : 0;
+}
+
+const unsigned char* RunStart(const ChannelContext& c) {
+  return reinterpret_cast<const unsigned char*>(c.smtp.MsgBuffer) + c.smtp.MsgBufPos;
+}
+
+// The first `taken` bytes of the run are used.
+void TakeRun(ChannelContext& c, LineBuild& b, int taken) {
+  c.smtp.MsgBufPos += taken;
+  b.consumed += taken;
+}
+
+// How a run ended: used up with the line going on, at the line's end (its
+// LF, or a NUL that ends the text as NextByte ends it), or at a full line.
+enum class RunEnd { kUsed, kLineEnd, kFull };
+
+// The line ends at byte `i` of the run, an LF or a NUL.
+RunEnd EndLineAt(ChannelContext& c, LineBuild& b, int i) {
+  if (RunStart(c)[i] == '\n') {
+    TakeRun(c, b, i + 1);
+    return RunEnd::kLineEnd;
+  }
+  b.consumed += i;
+  c.smtp.MsgBufEof = 1;
+  c.smtp.MsgBufPos = c.smtp.MsgBufEnd;
+  b.atEnd = true;
+  return RunEnd::kLineEnd;
+}
+
+// The bytes a plain line takes as they are, with nothing to decide: neither
+// a line end, a NUL, a blank (which may end the line) nor a byte TextChar
+// replaces, under each 8-bit setting.
+struct PlainBytes {
+  bool plain[2][256];
+};
+constexpr PlainBytes MakePlainBytes() {
+  PlainBytes t{};
+  for (int keep = 0; keep < 2; ++keep) {
+    for (int ch = 1; ch < 256; ++ch) {
+      const char byte = static_cast<char>(ch);
+      t.plain[keep][ch] = TextChar(ch, keep != 0) == byte && ch != ' ' && ch != '\r' && ch != '\n';
+    }
+  }
+  return t;
+}
+constexpr PlainBytes kPlainBytes = MakePlainBytes();
+
+// Plain text over a run of `n` bytes.
+RunEnd PlainRun(ChannelContext& c, LineBuild& b, int n, int limit) {
+  const unsigned char* p = RunStart(c);
+  const bool keep8Bit = Keep8Bit(c);
+  const bool* plain = kPlainBytes.plain[keep8Bit ? 1 : 0];
+  const int wrap = c.settings.WrapColumn;
+  // Locals: stores into the line could otherwise alias every field.
+  char* line = b.line;
+  int count = b.count;
+  RunEnd end = RunEnd::kUsed;
+  int i = 0;
+  while (i < n) {
+    // Plain bytes as they are, up to the limit; then the byte that stopped them.
+    const int stop = n - i < limit - count ? n : i + limit - count;
+    while (i < stop && plain[p[i]]) line[count++] = static_cast<char>(p[i++]);
+    if (count >= limit) {
+      end = RunEnd::kFull;
+      break;
+    }
+    if (i == n) break;
+    const unsigned char ch = p[i];
+    if (ch == '\n' || ch == '\0') {
+      end = RunEnd::kLineEnd;
+      break;
+    }
+    ++i;
+    if (ch == '\r') continue;
+    line[count++] = TextChar(ch, keep8Bit);
+    if ((count >= wrap && ch == ' ') || count >= limit) {
+      end = RunEnd::kFull;
+      break;
+    }
+  }
+  b.count = count;
+  if (end == RunEnd::kLineEnd) return EndLineAt(c, b, i);
+  TakeRun(c, b, i);
+  return end;
+}
+
 // Plain text: a line ends after a space from WrapColumn on, or at LineLimit.
 int BuildPlain(ChannelContext& c, LineBuild& b) {
   const int limit = ClampedLineLimit(c);
   int keep = -1;
   for (;;) {
+    if (const int n = ReadyRun(c)) {
+      const RunEnd end = PlainRun(c, b, n, limit);
+      if (end == RunEnd::kFull) return TakeLineEnd(c, keep);
+      if (end == RunEnd::kLineEnd) return 0;
+      continue;
+    }
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
     b.line[b.count++] = TextChar(ch, Keep8Bit(c));
     if ((b.count >= c.settings.WrapColumn && ch == ' ') || b.count >= limit) return TakeLineEnd(c, keep);
   }
+}
+
+// HTML over a run of `n` bytes: `mark` follows the source position after
+// the line's last blank; on a full line `ch` is the character that did not fit.
+RunEnd HtmlRun(ChannelContext& c, LineBuild& b, TextLineCut& cut, int& mark, int n, int& ch) {
+  const unsigned char* p = RunStart(c);
+  const int at = c.smtp.MsgBufPos;
+  for (int i = 0; i < n; ++i) {
+    ch = p[i];
+    if (ch == '\r') continue;
+    if (ch == '\n' || ch == '\0') return EndLineAt(c, b, i);
+    const CutStep step = AddToLine(cut, ch);
+    if (step == CutStep::kAddedBlank) mark = at + i + 1;
+    if (step == CutStep::kFull) {
+      TakeRun(c, b, i + 1);
+      return RunEnd::kFull;
+    }
+  }
+  TakeRun(c, b, n);
+  return RunEnd::kUsed;
 }
 
 // HTML: lines are kept whole up to 998 octets (dot-stuffing included); a
@@ -156,19 +277,24 @@ int BuildHtml(ChannelContext& c, LineBuild& b) {
   TextLineCut cut{b.line, kMaxLineOctets, Keep8Bit(c), 0, 0};
   int mark = -1;
   for (;;) {
-    const int ch = NextLineChar(c, b, mark);
-    if (ch <= 0) {
+    int ch = 0;
+    if (const int n = ReadyRun(c)) {
+      const RunEnd end = HtmlRun(c, b, cut, mark, n, ch);
+      if (end == RunEnd::kUsed) continue;
       b.count = cut.count;
-      return ch;
+      if (end == RunEnd::kLineEnd) return 0;
+    } else {
+      ch = NextLineChar(c, b, mark);
+      b.count = cut.count;
+      if (ch <= 0) return ch;
+      const CutStep step = AddToLine(cut, ch);
+      if (step == CutStep::kAddedBlank) mark = c.smtp.MsgBufPos;
+      if (step != CutStep::kFull) continue;
     }
-    const CutStep step = AddToLine(cut, ch);
-    if (step == CutStep::kAddedBlank) mark = c.smtp.MsgBufPos;
-    if (step != CutStep::kFull) continue;
     if (mark >= 0) {
       b.count = cut.blankEnd;
       c.smtp.MsgBufPos = mark;
     } else {
-      b.count = cut.count;
       c.smtp.PushbackChar = static_cast<char>(ch);
     }
     return 0;
@@ -183,6 +309,34 @@ int QuotedWidth(const ChannelContext& c) {
   return limit < 4 ? 4 : (limit > kQuotedLineMax ? kQuotedLineMax : limit);
 }
 
+// A character that does not fit before the soft break begins the next line.
+void SoftBreak(ChannelContext& c, LineBuild& b, int ch) {
+  c.smtp.PushbackChar = static_cast<char>(ch);
+  b.line[b.count++] = '=';
+}
+
+// Quoted-printable over a run of `n` bytes: those followed by another byte
+// of the line within the run (no CR, LF or NUL) cannot end the line, so they
+// are encoded as one span within the room before the soft break. False when
+// there is no such span or the line goes on after it; true when it ended.
+bool QuotedRun(ChannelContext& c, LineBuild& b, int n, int width, bool& spanned) {
+  const unsigned char* p = RunStart(c);
+  const unsigned char* stop = p + (n < width ? n : width);
+  for (const int special : {'\n', '\r', '\0'}) {
+    if (const void* at = memchr(p, special, static_cast<size_t>(stop - p))) stop = static_cast<const unsigned char*>(at);
+  }
+  const int span = static_cast<int>(stop - p) - 1;
+  spanned = span > 0 && b.count < width;
+  if (!spanned) return false;
+  int taken = 0;
+  b.count += QuoteSpan(reinterpret_cast<const char*>(p), span, b.line + b.count, width - 1 - b.count, taken);
+  TakeRun(c, b, taken);
+  if (taken == span) return false;
+  TakeRun(c, b, 1);
+  SoftBreak(c, b, p[taken]);
+  return true;
+}
+
 // Quoted-printable: '=' and every byte outside 32..126 as "=XX", and a blank
 // that ends a line too, so that no relay can strip it. A character that
 // does not fit before the soft break '=' begins the next line; the last one
@@ -191,6 +345,11 @@ int BuildQuoted(ChannelContext& c, LineBuild& b) {
   const int width = QuotedWidth(c);
   int keep = -1;
   for (;;) {
+    bool spanned = false;
+    if (const int n = ReadyRun(c)) {
+      if (QuotedRun(c, b, n, width, spanned)) return 0;
+      if (spanned) continue;
+    }
     const int ch = NextLineChar(c, b, keep);
     if (ch <= 0) return ch;
     const int next = PeekByte(c, keep);
@@ -199,8 +358,7 @@ int BuildQuoted(ChannelContext& c, LineBuild& b) {
     char out[3];
     const int n = QuoteTextChar(static_cast<char>(ch), lineEnds, out);
     if (b.count + n > (lineEnds ? width : width - 1)) {
-      c.smtp.PushbackChar = static_cast<char>(ch);
-      b.line[b.count++] = '=';
+      SoftBreak(c, b, ch);
       return 0;
     }
     memcpy(b.line + b.count, out, static_cast<size_t>(n));

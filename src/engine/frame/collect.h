@@ -17,10 +17,14 @@ void BeginCollect(ChannelContext& c, uint32_t now);
 // Takes what has arrived of the current line after the bytes held, without
 // waiting, into ReplyBuffer[0..area - 1) (NUL-terminated): 1 when the line
 // ended with its LF, 0 when it has not (more must come, or the area is full:
-// ReplyHeld tells), or the socket layer's negative code.
+// ReplyHeld tells), or the socket layer's negative code. A line is traced
+// once, when its LF has come or the area is full, however many calls it took.
 int CollectLine(ChannelContext& c, int area, uint32_t now);
 // Ends the collection; gives `result` back.
 int EndCollect(ChannelContext& c, int result);
+// Traces what the collection holds and has not traced yet (a line cut short
+// by the end of the collection, a failure or a close): one record.
+void TraceCollected(ChannelContext& c);
 // Keeps the collection for a later call, which is due at the latest at
 // `wakeAt` (a limit of the reader runs out then): kReplyPending.
 int CollectLater(ChannelContext& c, uint32_t wakeAt);

@@ -49,8 +49,6 @@ struct StepLookup {
   }
 };
 
-bool AwaitsReply(Await await) { return await != Await::kNothing && await != Await::kWritable; }
-
 int ReadReply(ChannelContext& c, Await await, uint32_t now) {
   bool smtp = await == Await::kSmtpReply || (await == Await::kChannelReply && c.link.ChannelKind == kSmtpChannel);
   return smtp ? ReadSmtpReply(c, now) : ReadPop3Reply(c, now);

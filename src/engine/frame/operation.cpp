@@ -6,6 +6,7 @@
 // step's deadline.
 #include "engine/frame/operation.h"
 
+#include "engine/frame/collect.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
 #include "kov32.h"
@@ -31,10 +32,20 @@ uint32_t TimeLeft(const ChannelContext& c, uint32_t now) {
   return c.link.Deadline >= elapsed ? c.link.Deadline - elapsed + 1 : 0;
 }
 
+// Whether the next step reads a reply of which nothing has come yet, with no
+// timer before it: the step would only find that it must wait.
+bool ReplyDueNext(const ChannelContext& c, const WaitPlan& plan) {
+  if (plan.kind != 0 || plan.limitMs != 0 || !c.link.HoldsSlot || c.link.ReplyPending) return false;
+  const StateStep* next = FindStep(c.link.NextState);
+  return next != nullptr && AwaitsReply(next->await);
+}
+
 // Waits as the step that ran at `now` asked; a step that made progress asks
-// for no wait at all.
+// for no wait at all, unless a reply comes next: that is waited for at once,
+// as the reply's step would wait.
 void WaitBeforeNextStep(const ChannelContext& c, uint32_t now) {
-  const WaitPlan plan = PlanWait(c, now);
+  WaitPlan plan = PlanWait(c, now);
+  if (ReplyDueNext(c, plan)) plan = WaitPlan{ChannelSlot(c), kWexlReadable, TimeLeft(c, now)};
   const uint32_t limit = plan.limitMs == kNoWaitLimit ? kUnboundedWaitSlice : plan.limitMs;
   if (plan.kind != 0) {
     WexlWaitReady(plan.slot, plan.kind, limit);
@@ -92,6 +103,7 @@ int StartOperation(ChannelContext& c, const OperationRules& rules, int firstStat
   c.link.NextState = firstState;
   c.link.AfterConnectState = 0;
   c.link.LastSockCode = 0;
+  TraceCollected(c);
   c.link.ReplyPending = 0;
   c.link.UnreadCheckDue = 1;
   if (c.link.AutoCall == 0 && !rules.clearTimersManual) return 0;

@@ -4,6 +4,7 @@
 
 #include "api/errors.h"
 #include "api/log.h"
+#include "engine/frame/collect.h"
 #include "engine/frame/step_table.h"
 #include "engine/mime/channel.h"
 #include "files/file_out.h"
@@ -25,6 +26,7 @@ void LogCodeText(ChannelContext& c, int code) {
 }
 
 void CloseSocket(ChannelContext& c, bool orderly) {
+  TraceCollected(c);
   LogText(c, "Closing socket\r\n");
   if (!c.link.HoldsSlot) return;
   DetachTrace(c);
@@ -57,7 +59,7 @@ void CloseChannelFiles(ChannelContext& c) {
 void AttachTrace(ChannelContext& c) {
   if (!c.link.HoldsSlot) return;
   WexlSetOption(ChannelSlot(c), kOptionTrace, c.diag.LogHandle);
-  WexlSetTraceWriter(ChannelSlot(c), c.diag.LogHandle != 0 ? WriteLog : nullptr, &c);
+  WexlSetTraceWriter(ChannelSlot(c), c.diag.LogHandle != 0 ? WriteLogRecord : nullptr, &c);
 }
 
 void DetachTrace(const ChannelContext& c) {
@@ -75,6 +77,8 @@ void LogFailure(ChannelContext& c, int sockCode, int kovCode) {
 }
 
 int FailStep(ChannelContext& c, int sockCode, int kovCode) {
+  // What arrived of a reply line the failure ends goes into the log first.
+  if (kovCode < 0) TraceCollected(c);
   LogFailure(c, sockCode, kovCode);
   if (kovCode < 0) {
     c.link.NextState = 0;

@@ -27,6 +27,9 @@ enum class Await : uint8_t {
   kChannelReply  // the reply reader of the channel's kind
 };
 
+// Whether a row reads a reply before its step runs.
+inline bool AwaitsReply(Await await) { return await != Await::kNothing && await != Await::kWritable; }
+
 // Whether a failed reply ends the operation in the frame or goes to the step.
 enum class OnBadReply : uint8_t { kFail, kStepJudges };
 

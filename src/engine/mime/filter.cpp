@@ -51,12 +51,30 @@ void PassText(MimeRun& r, const char* text, int length, int lineLength) {
   if (length > 0) Emit(r, MimeOp::kMailText, text, length);
 }
 
+// Logs the body state on a part's first body line and when it changes;
+// true when it did.
+bool ShowBodyState(MimeRun& r) {
+  MimeFilter& f = r.f;
+  const int32_t handle = f.partOpen ? f.partHandle : 0;
+  if (!r.s.log || (f.bodyShown && f.shownInline == f.inlinePart && f.shownEncoding == f.encoding &&
+                   f.shownHandle == handle)) {
+    return false;
+  }
+  f.bodyShown = 1;
+  f.shownInline = f.inlinePart;
+  f.shownEncoding = f.encoding;
+  f.shownHandle = handle;
+  Logf(r, "[InlineFlag=%d MimeEncoding=%d FileHandle=%d]\r\n", f.inlinePart, static_cast<int>(f.encoding),
+       static_cast<int>(handle));
+  return true;
+}
+
 // One piece of a part's body: into the part file, inline into the mail file,
-// or on to the mail file as it is (quoted-printable text decoded).
+// or on to the mail file as it is (quoted-printable text decoded). The log
+// shows the body state and where the body goes once, not for every line.
 void BodyPiece(MimeRun& r, const char* line, int length, bool lineEnd) {
   MimeFilter& f = r.f;
-  Logf(r, "[InlineFlag=%d MimeEncoding=%d FileHandle=%d]\r\n", f.inlinePart, static_cast<int>(f.encoding),
-       f.partOpen ? static_cast<int>(f.partHandle) : 0);
+  const bool shown = ShowBodyState(r);
   const char* decoded = line;
   int count = length;
   char* room = nullptr;
@@ -86,7 +104,7 @@ void BodyPiece(MimeRun& r, const char* line, int length, bool lineEnd) {
     if (n > 0) Emit(r, MimeOp::kPartBytes, bytes, n);
   }
   if (f.inlinePart) MailText(r, decoded, count);
-  Log(r, f.inlinePart ? "[...decode inline...]\r\n" : "[...decode to file...]\r\n");
+  if (shown) Log(r, f.inlinePart ? "[...decode inline...]\r\n" : "[...decode to file...]\r\n");
 }
 
 PieceFate TopHeaderLine(MimeRun& r, const char* line, int length, const char* text) {

@@ -122,6 +122,7 @@ bool FindBoundaryLine(MimeRun& r, const char* line, int length) {
   f.inlinePart = 0;
   BoundedCopy(f.name, "incoming.mai", kMimeNameMax);
   f.carry.length = 0;
+  f.bodyShown = 0;
   Log(r, "[Boundary line found]\r\n");
   return true;
 }

@@ -34,7 +34,13 @@ char* Reserve(MimeRun& r, int length) {
 }
 
 void Log(MimeRun& r, const char* text) {
-  if (r.s.log) Logf(r, "%s", text);
+  if (!r.s.log) return;
+  const int room = static_cast<int>(sizeof r.out.log) - r.out.logUsed;
+  if (room < 2) return;
+  char* at = r.out.log + r.out.logUsed;
+  const int n = BoundedCopy(at, text, room - 1);
+  r.out.logUsed += n + 1;
+  Emit(r, MimeOp::kLog, at, n);
 }
 
 void Logf(MimeRun& r, const char* format, ...) {

@@ -52,6 +52,25 @@ TEST(QuotedPrintable, EncodeTable) {
   EXPECT_EQ(kovQuoteBuffer("abc", nullptr, 4), 0);
 }
 
+TEST(QuotedPrintable, SpanStopsBeforeWhatDoesNotFit) {
+  const struct {
+    std::string text;
+    int room;
+    std::string out;
+    int taken;
+  } cases[] = {
+      {"a=b", 4, "a=3D", 2}, {"a=b", 3, "a", 1}, {std::string("\0\xe9x", 3), 7, "=00=E9x", 3},
+      {"abc", 0, "", 0},     {"abc", 2, "ab", 2}, {"", 5, "", 0},
+  };
+  for (const auto& c : cases) {
+    char out[16];
+    int taken = -1;
+    const int n = QuoteSpan(c.text.data(), static_cast<int>(c.text.size()), out, c.room, taken);
+    EXPECT_EQ(std::string(out, static_cast<size_t>(n)), c.out) << c.text << " room " << c.room;
+    EXPECT_EQ(taken, c.taken) << c.text << " room " << c.room;
+  }
+}
+
 // A whole received line through the decoder.
 std::string DecodeLine(const std::string& line) {
   Carry carry{};

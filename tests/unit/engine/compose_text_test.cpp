@@ -201,6 +201,98 @@ TEST_F(ComposeText, TextOpenStartsAfresh) {
   }
 }
 
+// Seeded texts of every awkward byte (CR, LF, NUL, '.', '=', blanks, 8-bit)
+// in lines short and long, built under each body type, line limit and 8-bit
+// setting from memory and from a file (whose reads are logged): the lines and
+// the log must not change by a byte whatever way the builders walk the text,
+// so each combination is pinned by a digest of everything it produced.
+class ComposeDigest : public ComposeFile {
+ protected:
+  static std::string RandomText(uint32_t seed) {
+    static const char kBytes[] = "aaaaaaaabbbb    \t\r\n\n..==\xe9\x01~";
+    std::string text;
+    const size_t length = 200 + seed * 2654435761u % 7000;
+    while (text.size() < length) {
+      seed = seed * 1103515245u + 12345u;
+      const uint32_t pick = seed >> 16;
+      if (pick % 97 == 0) {
+        text += X(static_cast<int>(pick % 1200), pick % 2 ? 'y' : ' ');  // a long run
+      } else {
+        text += kBytes[pick % (sizeof kBytes - 1)];
+      }
+    }
+    if (seed % 5 == 0) text[text.size() / 2] = '\0';
+    return text;
+  }
+
+  static uint64_t Fnv(uint64_t h, const std::string& bytes) {
+    for (unsigned char ch : bytes) h = (h ^ ch) * 1099511628211u;
+    return h;
+  }
+
+  // The digest of every line and the log of one text built from a file.
+  uint64_t FromFile(const std::string& text, uint32_t bodyType) {
+    const std::string log = dir_.File("digest.log");
+    c_->diag.LogHandle = platform::FileCreate(log.c_str(), platform::LinkRule::kFollow);
+    const int h = Open(text);
+    c_->smtp.BodyType = bodyType;
+    c_->smtp.PushbackChar = 0;
+    uint64_t digest = 14695981039346656037u;
+    for (const std::string& line : Collect()) digest = Fnv(digest, line + "|");
+    platform::FileClose(h);
+    platform::FileClose(c_->diag.LogHandle);
+    c_->diag.LogHandle = 0;
+    return Fnv(digest, ReadAll(log));
+  }
+
+  static std::string ReadAll(const std::string& path) {
+    std::string bytes;
+    const int h = platform::FileOpenRead(path.c_str());
+    char chunk[4096];
+    for (int n; (n = platform::FileRead(h, chunk, sizeof chunk)) > 0;) bytes.append(chunk, static_cast<size_t>(n));
+    platform::FileClose(h);
+    return bytes;
+  }
+};
+
+TEST_F(ComposeDigest, EveryBodyTypeAndLimitBuildsTheSameBytes) {
+  struct Case {
+    uint32_t bodyType;
+    int lineLength;
+    uint8_t allow8Bit;
+    const char* charset;
+    uint64_t memory;
+    uint64_t file;
+  } cases[] = {
+      {0, 78, 0, "", 10572866207302800338u, 15754789473066077085u},
+      {0, 20, 1, "", 17422339512573386451u, 16551008578828354565u},
+      {0, 1013, 0, "", 9925756554189852698u, 16466809418830657896u},
+      {1, 78, 0, "", 14522632422591658964u, 13130313014592023548u},
+      {1, 7, 0, "", 615198740572897643u, 9469858136948505235u},
+      {1, 995, 1, "", 14522632422591658964u, 13539692776230675324u},
+      {2, 78, 0, "", 7997446808316319982u, 10307601510984036023u},
+      {2, 3, 1, "", 5867704601022664759u, 17047781636582566817u},
+      {4, 40, 0, "", 12406703546940913157u, 10645226798153377583u},
+      {0, 78, 0, "UTF-8", 14522632422591658964u, 13130313014592023548u},
+      {2, 60, 1, "UTF-8", 13127859818863155078u, 942555087249876402u},
+  };
+  for (const Case& t : cases) {
+    c_->settings.LineLimit = t.lineLength;
+    c_->settings.WrapColumn = t.lineLength - 18;
+    c_->settings.Allow8Bit = t.allow8Bit;
+    strcpy(c_->settings.Charset, t.charset);
+    uint64_t memory = 14695981039346656037u;
+    uint64_t file = memory;
+    for (uint32_t seed = 1; seed <= 12; ++seed) {
+      const std::string text = RandomText(seed);
+      for (const std::string& line : Build(text, t.bodyType)) memory = Fnv(memory, line + "|");
+      file = Fnv(file, std::to_string(FromFile(text, t.bodyType)));
+    }
+    EXPECT_EQ(memory, t.memory) << "body type " << t.bodyType << " line length " << t.lineLength;
+    EXPECT_EQ(file, t.file) << "body type " << t.bodyType << " line length " << t.lineLength;
+  }
+}
+
 TEST(AltTextLines, CutAtLineEndsAndBeforeTheLimit) {
   struct Cut {
     const char* why;

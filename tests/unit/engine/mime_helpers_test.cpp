@@ -2,6 +2,7 @@
 // names, and body decoding that must not depend on where a line is cut.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "codec/base64.h"
 #include "codec/quoted.h"
 #include "codec/strings.h"
+#include "engine/mime/filter.h"
 #include "engine/mime/steps.h"
 #include "engine/mime/names.h"
 #include "engine/mime/params.h"
@@ -273,6 +275,56 @@ TEST(MimeBody, PiecesDecodeLikeWholeLines) {
   };
   EXPECT_EQ(held({"a\r\n", "\r\n"}), "a\r\n|\r\n");
   SameAtEveryCut("a\r\nb\r\n", held);
+}
+
+// The log lines a message's lines give, one string each; `opened` is the
+// handle every part file gets, and after line `dropAfter` the open part is
+// given up as a channel does after it closed the file itself.
+std::vector<std::string> LogLines(const std::vector<std::string>& lines, int opened, size_t dropAfter) {
+  MimeFilter f{};
+  MimeStartMessage(f);
+  const MimeSettings s{"att", "mail.txt", '/', true, false, 0, 0, true, false};
+  MimeOutput out{};
+  std::vector<std::string> log;
+  auto collect = [&] {
+    for (int i = 0; i < out.count; ++i) {
+      const MimeAction& a = out.actions[i];
+      if (a.op == MimeOp::kLog) log.emplace_back(a.data, static_cast<size_t>(a.length));
+      if (a.op == MimeOp::kPartOpen) MimePartOpened(f, opened);
+    }
+  };
+  for (size_t n = 0; n < lines.size(); ++n) {
+    const std::string& line = lines[n];
+    for (int at = 0; at < static_cast<int>(line.size());) {
+      at += MimeFilterLine(f, s, line.data() + at, static_cast<int>(line.size()) - at, out);
+      collect();
+    }
+    if (n == dropAfter) MimePartDropped(f);
+  }
+  while (!MimeEndMessage(f, s, out)) collect();
+  collect();
+  return log;
+}
+
+TEST(MimeBody, TheLogShowsTheBodyStateWhenItIsNew) {
+  const std::vector<std::string> message = {
+      "MIME-Version: 1.0\r\n", "Content-Type: multipart/mixed; boundary=b\r\n", "\r\n", "--b\r\n",
+      "Content-Type: application/octet-stream; name=\"a.bin\"\r\n", "Content-Transfer-Encoding: base64\r\n",
+      "\r\n", "YWJj\r\n", "ZGVm\r\n", "Z2hp\r\n", "amts\r\n", "--b\r\n", "Content-Type: text/plain\r\n", "\r\n",
+      "one\r\n", "two\r\n", "--b--\r\n"};
+  auto count = [](const std::vector<std::string>& log, const std::string& line) {
+    return std::count(log.begin(), log.end(), line);
+  };
+  // Every part shows its state and where its body goes once.
+  std::vector<std::string> log = LogLines(message, 7, message.size());
+  EXPECT_EQ(count(log, "[InlineFlag=0 MimeEncoding=2 FileHandle=7]\r\n"), 1);
+  EXPECT_EQ(count(log, "[...decode to file...]\r\n"), 1);
+  EXPECT_EQ(count(log, "[InlineFlag=0 MimeEncoding=0 FileHandle=0]\r\n"), 1);
+  // A part file given up mid-body: the new state shows once more.
+  log = LogLines(message, 7, 8);
+  EXPECT_EQ(count(log, "[InlineFlag=0 MimeEncoding=2 FileHandle=7]\r\n"), 1);
+  EXPECT_EQ(count(log, "[InlineFlag=0 MimeEncoding=2 FileHandle=0]\r\n"), 1);
+  EXPECT_EQ(count(log, "[...decode to file...]\r\n"), 1);
 }
 
 }  // namespace
