@@ -82,10 +82,16 @@ TEST_F(Stepping, WaitInfoNamesWhatTheOperationWaitsFor) {
   EXPECT_LE(reply.timeoutMs, gSettings.ConnectWait + gSettings.MaxWait + 1);
 
   // After HELO is sent the next step waits for its timer first: no socket.
-  ASSERT_EQ(StepUntil(0, [] { return InfoOf(0).socket == -1; }), KOV_MORE);
-  WaitInfo timer = InfoOf(0);
+  // The answer is taken where it was seen: on a loaded machine the timer may
+  // have run out by a later call (then the answer is "call now", 0 ms).
+  WaitInfo timer;
+  ASSERT_EQ(StepUntil(0, [&timer] {
+              timer = InfoOf(0);
+              return timer.socket == -1;
+            }),
+            KOV_MORE);
   EXPECT_EQ(timer.events, 0);
-  EXPECT_GT(timer.timeoutMs, 0);
+  EXPECT_GE(timer.timeoutMs, 0);
   EXPECT_LE(timer.timeoutMs, 2 * 1 + 200);  // SlowReplyDelay after HELO
   kovAbort(0);
 }
