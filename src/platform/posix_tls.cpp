@@ -47,10 +47,15 @@ SSL_CTX* NewContext() {
   return context;
 }
 
+bool HasCaFile(const TlsOptions& options) {
+  return options.verify && options.caFile != nullptr && options.caFile[0] != '\0';
+}
+
 // A context holding the roots the options name (one reference for the
-// caller), or null.
+// caller), or null. Without verification no roots are needed: the CA file is
+// not read, as on Windows.
 SSL_CTX* ContextFor(const TlsOptions& options) {
-  if (options.caFile != nullptr && options.caFile[0] != '\0') {
+  if (HasCaFile(options)) {
     SSL_CTX* context = NewContext();
     if (context != nullptr && SSL_CTX_load_verify_locations(context, options.caFile, nullptr) != 1) {
       SSL_CTX_free(context);
@@ -122,7 +127,9 @@ int TlsCreate(const TlsOptions& options, TlsSession** session) {
   SSL_CTX* context = ContextFor(options);
   if (context == nullptr) {
     ERR_clear_error();
-    return kTlsUnavailable;
+    // A CA file that cannot be read trusts nothing: the certificate is what
+    // cannot pass, on both systems.
+    return HasCaFile(options) ? kTlsBadCertificate : kTlsUnavailable;
   }
   auto* s = new (std::nothrow) TlsSession{
       context, SSL_new(context), BIO_new(BIO_s_mem()), BIO_new(BIO_s_mem()), options.minVersion, options.verify, false,

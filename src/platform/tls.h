@@ -24,7 +24,8 @@ struct TlsOptions {
   // literal. Not null.
   const char* serverName;
   // A PEM file of trusted roots that replaces the system's; null or empty:
-  // the system's roots.
+  // the system's roots. Read only when `verify` is true; one that cannot be
+  // read makes TlsCreate fail with kTlsBadCertificate (nothing is trusted).
   const char* caFile;
   // False: neither the chain nor the name is checked (private test servers).
   bool verify;

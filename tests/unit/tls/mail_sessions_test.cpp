@@ -188,6 +188,19 @@ TEST_F(MailTls, BadCertificatesLetNoCredentialThrough) {
   }
 }
 
+// A CA file that cannot be read trusts nothing: the certificate fails, as on
+// Windows, and no credential follows.
+TEST_F(MailTls, UnreadableCaFileTrustsNothing) {
+  LoopbackServer server;
+  StartTlsScript(server).ReadLine();
+  Serve(server, good_);
+  kovIntegerParam(0, KOV_TLS, 1);
+  kovStringParam(0, KOV_TLS_CA_FILE, dir.File("missing-ca.pem").c_str());
+  EXPECT_EQ(kovSmtpConnect(0, "127.0.0.1", kFrom, nullptr), KOV_E_TLS_CERTIFICATE);
+  server.WaitScript(1000);
+  EXPECT_EQ(server.Received(), "EHLO example.com\r\nSTARTTLS\r\n");
+}
+
 TEST_F(MailTls, UncheckedCertificateWhenVerifyIsOff) {
   const TestCert self = SelfSigned(dir.Path(), "self", {"mail.example.org"});
   LoopbackServer server;
