@@ -64,6 +64,8 @@ constexpr CodeText kCodeTexts[] = {
     {KOV_E_ALREADY_ATTACHED, "Already attached."},
     {KOV_E_CHANNEL_RANGE, "Channel out of range."},
     {KOV_E_CANNOT_WRITE_FILE, "Cannot write file."},
+    {KOV_E_RAW_LINE_TOO_LONG, "A line of the message is longer than 998 octets."},
+    {KOV_E_RAW_WITH_PARTS, "A finished message takes no attachments."},
     // Windows Sockets errors, negated.
     {KOV_E_WSA_INTR, "Interrupted system call."},
     {KOV_E_WSA_BADF, "Bad file number."},

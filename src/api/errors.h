@@ -57,6 +57,8 @@ enum ErrorCode : int {
   kAlreadyAttached = KOV_E_ALREADY_ATTACHED,
   kChannelOutOfRange = KOV_E_CHANNEL_RANGE,
   kCannotWriteFile = KOV_E_CANNOT_WRITE_FILE,
+  kRawLineTooLong = KOV_E_RAW_LINE_TOO_LONG,
+  kRawWithParts = KOV_E_RAW_WITH_PARTS,
 };
 
 struct ChannelContext;

@@ -232,6 +232,21 @@ int BuildTextLine(ChannelContext& c, char* line, int size) {
   return FinishTextLine(line, b.count);
 }
 
+int BuildRawLine(ChannelContext& c, char* line, int size) {
+  if (line == nullptr || size < kMaxLineOctets + 2) return kBufferTooSmall;
+  LineBuild b{line, 0, 0, false};
+  int keep = -1;
+  for (;;) {
+    const int ch = NextLineChar(c, b, keep);
+    if (ch < 0) return ch;
+    if (ch == 0) break;
+    if (b.count >= kMaxLineOctets) return kRawLineTooLong;
+    line[b.count++] = static_cast<char>(ch);
+  }
+  if (b.atEnd && b.consumed == 0) return -1;
+  return FinishTextLine(line, b.count);
+}
+
 TextPartLabel MainTextLabel(uint32_t bodyType, const char* userType) {
   switch (bodyType) {
     case 0:
