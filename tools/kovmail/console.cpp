@@ -7,6 +7,7 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -92,6 +93,8 @@ BOOL WINAPI OnConsoleSignal(DWORD) {
 }  // namespace
 
 bool StdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
+void ReadStdinAsBytes() { _setmode(_fileno(stdin), _O_BINARY); }
 bool StdinIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
 void CatchInterrupts() { SetConsoleCtrlHandler(OnConsoleSignal, TRUE); }
@@ -160,6 +163,8 @@ void OnSignal(int signal) {
 }  // namespace
 
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
+void ReadStdinAsBytes() {}
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
 void CatchInterrupts() {

@@ -11,6 +11,10 @@ namespace kovmail {
 bool StdoutIsTerminal();
 bool StdinIsTerminal();
 
+// Standard input from now on hands over its bytes as they are (no line-end
+// translation, no end at Ctrl-Z on Windows).
+void ReadStdinAsBytes();
+
 // Reads one line from standard input, without its line end; false at the end
 // of input or when a signal stopped it. With `hidden`, a terminal's echo is
 // off while it is typed, and turned on again also by Ctrl-C and every other

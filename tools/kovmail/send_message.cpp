@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <system_error>
 
 #include "console.h"
@@ -19,19 +18,17 @@ int Refuse(int status, const std::string& why) {
   return status;
 }
 
-bool ReadAll(const std::string& path, std::string& bytes) {
-  if (path == "-") {
-    std::ostringstream text;
-    text << std::cin.rdbuf();
-    bytes = text.str();
-    return !std::cin.bad();
+// Reads the header block of a message: its lines up to and with the empty
+// line that ends it (all of the input when there is none).
+std::string ReadHeaderBlock(std::istream& in) {
+  std::string header, line;
+  while (std::getline(in, line)) {
+    const bool ended = !in.eof();
+    header += line;
+    if (ended) header += '\n';
+    if (line.empty() || line == "\r") break;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream text;
-  text << in.rdbuf();
-  bytes = text.str();
-  return true;
+  return header;
 }
 
 // Parses every value given for an option into `out`; false with `error`.
@@ -57,12 +54,25 @@ int ParseOptionAddresses(const SendOptions& options, Outgoing& out) {
 
 // A finished message: its Bcc header goes; with -t its To, Cc and Bcc add to
 // the envelope; its From is the sender when none is given.
+uint64_t FileSize(const std::string& path) {
+  std::error_code error;
+  uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : static_cast<uint64_t>(size);
+}
+
 int PrepareFinished(const SendOptions& options, Outgoing& out) {
   const std::string source = options.emlFile.empty() ? "-" : options.emlFile;
-  std::string bytes;
-  if (!ReadAll(source, bytes)) return Refuse(kExitNoInput, "cannot read the message " + source);
+  std::ifstream file;
+  if (source == "-") {
+    ReadStdinAsBytes();
+  } else {
+    file.open(source, std::ios::binary);
+  }
+  std::istream& in = source == "-" ? std::cin : file;
+  if (!in) return Refuse(kExitNoInput, "cannot read the message " + source);
+  const std::string header = ReadHeaderBlock(in);
   AddressFields fields;
-  std::string message = ReadAddressFields(bytes, fields);
+  const std::string kept = ReadAddressFields(header, fields);
   std::string error;
   std::vector<Mailbox> from;
   if (out.from.address.empty() && !ParseMailboxes(fields.from, from, error)) {
@@ -75,21 +85,18 @@ int PrepareFinished(const SendOptions& options, Outgoing& out) {
     if (!ParseMailboxes(fields.bcc, out.bcc, error)) return Refuse(kExitData, "the message's Bcc: " + error);
   }
   out.raw = true;
-  out.messageBytes = message.size();
-  if (source != "-" && message.size() == bytes.size()) {
+  if (source != "-" && kept.size() == header.size()) {
+    // Nothing to leave out: the library reads the file itself.
     out.message = "@" + source;
+    out.messageBytes = FileSize(source);
     return kExitOk;
   }
-  if (!out.copy.Write(message)) return Refuse(kExitIo, "cannot write a temporary copy of the message");
+  if (!out.copy.Write(kept, in)) return Refuse(kExitIo, "cannot write a temporary copy of the message");
   out.message = "@" + out.copy.Path();
+  out.messageBytes = out.copy.Size();
   return kExitOk;
 }
 
-uint64_t FileSize(const std::string& path) {
-  std::error_code error;
-  uintmax_t size = std::filesystem::file_size(path, error);
-  return error ? 0 : static_cast<uint64_t>(size);
-}
 
 // A composed message: the text given, or '@' and the file that holds it
 // (standard input copied to a file first).
@@ -103,11 +110,10 @@ int PrepareComposed(const SendOptions& options, Outgoing& out) {
     out.messageBytes = FileSize(file);
     return kExitOk;
   }
-  std::string bytes;
-  if (!ReadAll("-", bytes)) return Refuse(kExitNoInput, "cannot read standard input");
-  if (!out.copy.Write(bytes)) return Refuse(kExitIo, "cannot write a temporary copy of the text");
+  ReadStdinAsBytes();
+  if (!out.copy.Write(std::string(), std::cin)) return Refuse(kExitIo, "cannot write a temporary copy of the text");
   out.message = "@" + out.copy.Path();
-  out.messageBytes = bytes.size();
+  out.messageBytes = out.copy.Size();
   return kExitOk;
 }
 
@@ -118,13 +124,19 @@ TempFile::~TempFile() {
   if (!path_.empty()) std::filesystem::remove(path_, ignored);
 }
 
-bool TempFile::Write(const std::string& bytes) {
+bool TempFile::Write(const std::string& head, std::istream& rest) {
   path_ = CreatePrivateTempFile();
   if (path_.empty()) return false;
   std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.write(head.data(), static_cast<std::streamsize>(head.size()));
+  std::vector<char> buffer(64 * 1024);
+  size_ = head.size();
+  while (out && rest.read(buffer.data(), static_cast<std::streamsize>(buffer.size())).gcount() > 0) {
+    out.write(buffer.data(), rest.gcount());
+    size_ += static_cast<uint64_t>(rest.gcount());
+  }
   out.flush();
-  return static_cast<bool>(out);
+  return static_cast<bool>(out) && !rest.bad();
 }
 
 int PrepareOutgoing(const SendOptions& options, Outgoing& out) {

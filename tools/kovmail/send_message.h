@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,15 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
   ~TempFile();
-  // Creates it (only the user may read it) holding `bytes`.
-  bool Write(const std::string& bytes);
+  // Creates it (only the user may read it) holding `head` and then the
+  // rest of `rest`.
+  bool Write(const std::string& head, std::istream& rest);
   const std::string& Path() const { return path_; }
+  uint64_t Size() const { return size_; }
 
  private:
   std::string path_;
+  uint64_t size_ = 0;
 };
 
 struct Outgoing {
