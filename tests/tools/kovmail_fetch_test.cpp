@@ -45,7 +45,7 @@ const std::vector<std::string> kHostileMessage = {
     "S: Content-Type: application/pdf; name=\"a.pdf\"",
     "S: Content-Transfer-Encoding: base64",
     "S: ",
-    "S: JVBERg==",
+    "S: JVBERgABAv8=",
     "S: --b--",
     "S: .",
 };
@@ -90,7 +90,7 @@ TEST(KovmailFetchTest, AHostileNameInAHomeLikeFolderChangesNothingOutsideTheMess
   EXPECT_EQ(files[".bashrc"], "mine\n");
   EXPECT_EQ(files["1.txt"], "an older message\n");
   EXPECT_EQ(files["1-2.files/_.bashrc"], "rm -rf ~\n");
-  EXPECT_EQ(files["1-2.files/a.pdf"], "%PDF");
+  EXPECT_EQ(files["1-2.files/a.pdf"], std::string("%PDF\x00\x01\x02\xff", 8));
   EXPECT_NE(files["1-2.txt"].find("See the files."), std::string::npos);
   EXPECT_EQ(files.size(), 6u);  // the two of before, the mail file, the folder and its two files
 }
@@ -106,7 +106,7 @@ TEST(KovmailFetchTest, AnAttachmentFolderOfTheUsersKeepsItsFilesAndNumbersTheNew
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, Under(dir.Path(), "1.txt") + "\n" + Under(att, "_.bashrc") + "\n" + Under(att, "a (2).pdf") + "\n");
   std::map<std::string, std::string> expected = {
-      {"a.pdf", "older"}, {"a (2).pdf", "%PDF"}, {"_.bashrc", "rm -rf ~\n"}};
+      {"a.pdf", "older"}, {"a (2).pdf", std::string("%PDF\x00\x01\x02\xff", 8)}, {"_.bashrc", "rm -rf ~\n"}};
   EXPECT_EQ(Tree(att), expected);  // the hidden staging folder is gone
 }
 
@@ -118,7 +118,18 @@ TEST(KovmailFetchTest, OverwriteReplacesTheMailFile) {
   ToolRun run = RunKovmail(Pop3Args(server, {"fetch", "1", "--dir", dir.Path(), "--overwrite"}), "pw");
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(ReadFile(dir.File("1.txt")).find("See the files."), std::string::npos);
-  EXPECT_EQ(ReadFile(Under(dir.File("1.files"), "a.pdf")), "%PDF");
+  EXPECT_EQ(ReadFile(Under(dir.File("1.files"), "a.pdf")), std::string("%PDF\x00\x01\x02\xff", 8));
+}
+
+TEST(KovmailFetchTest, AMessageWithoutAttachmentsLeavesNoFolder) {
+  TempDir dir;
+  LoopbackServer server;
+  PlayScript(server, Pop3Script(Retrieve(1, {"S: +OK", "S: Subject: plain", "S: ", "S: ..just text", "S: ."})));
+  ToolRun run = RunKovmail(Pop3Args(server, {"fetch", "1", "--dir", dir.Path()}), "pw");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  auto files = Tree(dir.Path());
+  ASSERT_EQ(files.size(), 1u) << files.rbegin()->first;
+  EXPECT_NE(files["1.txt"].find(".just text"), std::string::npos) << files["1.txt"];
 }
 
 TEST(KovmailFetchTest, AFailedTransferLeavesNothing) {

@@ -3,12 +3,10 @@
 // success.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <utility>
 
 #include "run_kovmail.h"
 #include "support/loopback_server.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -100,39 +98,6 @@ TEST(KovmailMailboxTest, RefusalsNameThePhaseAndTheServersLine) {
     EXPECT_TRUE(server.WaitScript()) << c.err;
     EXPECT_EQ(server.Received(), expected) << c.err;
   }
-}
-
-TEST(KovmailMailboxTest, FetchStoresTheMessageAndItsAttachment) {
-  TempDir dir;
-  std::filesystem::create_directory(dir.File("att"));
-  LoopbackServer server;
-  PlayScript(server, Session({"C: RETR 1",
-                              "S: +OK",
-                              "S: Subject: files",
-                              "S: MIME-Version: 1.0",
-                              "S: Content-Type: multipart/mixed; boundary=\"b\"",
-                              "S: ",
-                              "S: --b",
-                              "S: Content-Type: text/plain",
-                              "S: ",
-                              "S: See the file.",
-                              "S: --b",
-                              "S: Content-Type: application/octet-stream; name=\"a, b.bin\"",
-                              "S: Content-Transfer-Encoding: base64",
-                              "S: Content-Disposition: attachment; filename=\"a, b.bin\"",
-                              "S: ",
-                              "S: AAEC/w==",
-                              "S: --b--",
-                              "S: ."}));
-  ToolRun run = RunKovmail(Args(server, {"fetch", "1", "--dir", dir.Path(), "--attach-dir", dir.File("att")}), "pw");
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(server.WaitScript());
-  namespace fs = std::filesystem;
-  std::string mailFile = (fs::path(dir.Path()) / "1.txt").string();
-  std::string attachment = (fs::path(dir.File("att")) / "a, b.bin").string();
-  EXPECT_EQ(run.out, mailFile + "\n" + attachment + "\n");
-  EXPECT_EQ(ReadFile(attachment), std::string("\x00\x01\x02\xff", 4));
-  EXPECT_NE(ReadFile(mailFile).find("See the file."), std::string::npos) << ReadFile(mailFile);
 }
 
 }  // namespace

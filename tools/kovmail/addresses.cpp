@@ -3,16 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "response_text.h"
+
 namespace kovmail {
 
 namespace {
-
-std::string Trim(const std::string& text) {
-  const char* blanks = " \t\r\n";
-  size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
 
 // Splits at ',' outside double quotes (with their backslash escapes) and
 // outside '<' '>'. False when a quote is left open.

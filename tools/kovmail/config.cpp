@@ -1,6 +1,7 @@
 #include "config.h"
 
 #include "ini_reader.h"
+#include "response_text.h"
 
 namespace kovmail {
 
@@ -35,17 +36,11 @@ bool SetKey(Account& account, const std::string& key, const std::string& value, 
   return true;
 }
 
-// The text without blanks around it.
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 }  // namespace
 
 bool ParseConfig(const std::string& text, Config& config, std::string& error) {
   int line = ReadIni(text, [&](const std::string& rawSection, const std::string& key, const std::string& value) {
-    const std::string section = Trimmed(rawSection);
+    const std::string section = Trim(rawSection);
     if (section.empty()) {
       if (key != "default") error = "unknown setting '" + key + "' outside an account";
       config.defaultAccount = value;

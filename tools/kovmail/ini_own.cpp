@@ -6,17 +6,11 @@
 #include <sstream>
 
 #include "ini_reader.h"
+#include "response_text.h"
 
 namespace kovmail {
 
 namespace {
-
-std::string Trim(const std::string& text) {
-  const char* blanks = " \t\r";
-  size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
 
 std::string WithoutComment(const std::string& value) {
   size_t at = value.find(" ;");
