@@ -120,8 +120,16 @@ bool ReadInputLine(std::string& line, bool hidden) {
 
 bool ReadableByOthers(const std::string&) { return false; }
 
-int MoveWithoutReplacing(const std::string& from, const std::string& to) {
-  if (MoveFileExA(from.c_str(), to.c_str(), 0)) return 1;
+// A UTF-8 path as the wide-character file functions take it.
+std::wstring Wide(const std::string& path) {
+  const int length = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+  std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+  if (length > 0) MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &wide[0], length);
+  return wide;
+}
+
+int MoveFileTo(const std::string& from, const std::string& to, bool replace) {
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) return 1;
   const DWORD error = GetLastError();
   return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? 0 : -1;
 }
@@ -172,7 +180,7 @@ void CatchInterrupts() {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no restart: a wait ends at once with EINTR
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(signal, &action, nullptr);
 }
 
 bool ReadInputLine(std::string& line, bool hidden) {
@@ -196,7 +204,8 @@ bool ReadableByOthers(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && (status.st_mode & (S_IRWXG | S_IRWXO)) != 0;
 }
 
-int MoveWithoutReplacing(const std::string& from, const std::string& to) {
+int MoveFileTo(const std::string& from, const std::string& to, bool replace) {
+  if (replace) return rename(from.c_str(), to.c_str()) == 0 ? 1 : -1;
   // A hard link fails when the name is taken: no moment where it is replaced.
   if (link(from.c_str(), to.c_str()) != 0) return errno == EEXIST ? 0 : -1;
   unlink(from.c_str());

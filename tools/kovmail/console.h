@@ -21,8 +21,8 @@ void ReadStdinAsBytes();
 // signal that ends kovmail.
 bool ReadInputLine(std::string& line, bool hidden);
 
-// Ctrl-C, SIGTERM and SIGHUP: the terminal's echo is turned on again, and
-// kovmail ends as the signal asks.
+// Ctrl-C, SIGTERM, SIGHUP and SIGQUIT: the terminal's echo is turned on
+// again, and kovmail ends as the signal asks.
 void CatchInterrupts();
 // From now on those signals set a flag (Interrupted) instead, which the
 // transfer loops look at, so that they remove what is unfinished before
@@ -38,9 +38,9 @@ bool CommandOutputLine(const std::string& command, std::string& line);
 // the system has no such modes).
 bool ReadableByOthers(const std::string& path);
 
-// Moves a file to `to` unless something is there already: 1 moved, 0 the
-// name is taken, -1 another failure.
-int MoveWithoutReplacing(const std::string& from, const std::string& to);
+// Moves a file to `to`, replacing what is there only with `replace`: 1
+// moved, 0 the name is taken, -1 another failure. Paths are UTF-8.
+int MoveFileTo(const std::string& from, const std::string& to, bool replace);
 
 // Creates a new empty file only the user may read, in the system's folder
 // for temporary files; its path, or empty.

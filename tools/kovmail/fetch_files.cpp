@@ -15,6 +15,14 @@ namespace {
 // Most numbered names tried before giving up.
 constexpr int kMostAttempts = 1000;
 
+// Paths are joined as UTF-8 texts: names come from the library in UTF-8.
+std::string Join(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  const char last = dir.back();
+  return last == '/' || last == static_cast<char>(fs::path::preferred_separator) ? dir + name
+                                                                                 : dir + static_cast<char>(fs::path::preferred_separator) + name;
+}
+
 bool Exists(const fs::path& path) {
   std::error_code error;
   return fs::symlink_status(path, error).type() != fs::file_type::not_found;
@@ -33,14 +41,12 @@ MessageFiles::~MessageFiles() {
 }
 
 bool MessageFiles::ChooseStem(int number, std::string& error) {
-  const fs::path dir = place_.dir;
   for (int attempt = 1; attempt <= kMostAttempts; ++attempt) {
     stem_ = MessageStem(number, attempt);
-    const fs::path mail = dir / (stem_ + extension_);
     if (place_.overwrite) return true;
-    if (Exists(mail) || Exists(dir / PartName())) continue;
+    if (Exists(Join(place_.dir, stem_ + extension_)) || Exists(Join(place_.dir, PartName()))) continue;
     if (place_.raw || !place_.attachDir.empty()) return true;
-    folder_ = (dir / (stem_ + ".files")).string();
+    folder_ = Join(place_.dir, stem_ + ".files");
     if (!CreateFresh(folder_)) continue;
     folderCreated_ = true;
     return true;
@@ -59,14 +65,14 @@ bool MessageFiles::Prepare(const FetchPlace& place, int number, std::string& err
   if (place.raw) return true;
   if (place.attachDir.empty()) {
     if (place.overwrite) {
-      folder_ = (fs::path(place.dir) / (stem_ + ".files")).string();
+      folder_ = Join(place.dir, stem_ + ".files");
       folderCreated_ = CreateFresh(folder_);
     }
     return true;
   }
   staging_ = true;
   for (int attempt = 1; attempt <= kMostAttempts; ++attempt) {
-    folder_ = (fs::path(place.attachDir) / (".kovmail-" + stem_ + "-" + std::to_string(attempt) + ".part")).string();
+    folder_ = Join(place.attachDir, ".kovmail-" + stem_ + "-" + std::to_string(attempt) + ".part");
     if (CreateFresh(folder_)) {
       folderCreated_ = true;
       return true;
@@ -77,15 +83,10 @@ bool MessageFiles::Prepare(const FetchPlace& place, int number, std::string& err
 }
 
 bool MessageFiles::MoveOut(const std::string& name, std::string& path) {
-  const fs::path from = fs::path(folder_) / name;
+  const std::string from = Join(folder_, name);
   for (int attempt = 1; attempt <= kMostAttempts; ++attempt) {
-    path = (fs::path(place_.attachDir) / (attempt == 1 ? name : NumberedName(name, attempt))).string();
-    if (place_.overwrite) {
-      std::error_code error;
-      fs::rename(from, path, error);
-      return !error;
-    }
-    const int moved = MoveWithoutReplacing(from.string(), path);
+    path = Join(place_.attachDir, attempt == 1 ? name : NumberedName(name, attempt));
+    const int moved = MoveFileTo(from, path, place_.overwrite);
     if (moved != 0) return moved > 0;
   }
   return false;
@@ -93,22 +94,16 @@ bool MessageFiles::MoveOut(const std::string& name, std::string& path) {
 
 bool MessageFiles::Commit(const std::vector<std::string>& saved, std::vector<std::string>& paths,
                           std::string& error) {
-  const fs::path part = fs::path(place_.dir) / PartName();
-  const std::string mail = (fs::path(place_.dir) / (stem_ + extension_)).string();
-  std::error_code failure;
-  if (place_.overwrite) {
-    fs::rename(part, mail, failure);
-  } else if (MoveWithoutReplacing(part.string(), mail) != 1) {
-    failure = std::make_error_code(std::errc::file_exists);
-  }
-  if (failure) {
-    error = "cannot rename " + part.string() + " to " + mail;
+  const std::string part = Join(place_.dir, PartName());
+  const std::string mail = Join(place_.dir, stem_ + extension_);
+  if (MoveFileTo(part, mail, place_.overwrite) != 1) {
+    error = "cannot rename " + part + " to " + mail;
     return false;
   }
   done_ = true;
   paths.push_back(mail);
   for (const std::string& name : saved) {
-    std::string path = (fs::path(folder_) / name).string();
+    std::string path = Join(folder_, name);
     if (staging_ && !MoveOut(name, path)) {
       error = "cannot move " + name + " out of " + folder_;
       return false;
@@ -123,7 +118,7 @@ bool MessageFiles::Commit(const std::vector<std::string>& saved, std::vector<std
 
 void MessageFiles::Discard() {
   std::error_code ignored;
-  fs::remove(fs::path(place_.dir) / PartName(), ignored);
+  fs::remove(Join(place_.dir, PartName()), ignored);
   if (folderCreated_) fs::remove_all(folder_, ignored);
   done_ = true;
 }
