@@ -122,7 +122,7 @@ bool UidList(Session& session, int count, std::string& body, int& status) {
 int RunMailbox(const MailboxOptions& options, const std::string& password) {
   const ConnectionOptions& connection = options.connection;
   Session session;
-  if (!session.Open(connection, KOV_POP3_PORT, 110, false)) return kExitUnavailable;
+  if (int status = session.Open(connection, KOV_POP3_PORT, 110, false)) return status;
   if (options.apop) kovIntegerParam(kChannel, KOV_USE_APOP, 1);
   int rc = session.Run(kovPop3Connect(kChannel, connection.server.c_str(), connection.user.c_str(), password.c_str()));
   if (rc < 0) return session.Fail(std::string(), rc);

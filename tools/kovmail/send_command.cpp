@@ -135,7 +135,7 @@ int RunSend(const SendOptions& options) {
   }
 
   Session session;
-  if (!session.Open(connection, KOV_SMTP_PORT, 25, true)) return kExitUnavailable;
+  if (int status = session.Open(connection, KOV_SMTP_PORT, 25, true)) return status;
   if (int status = Connect(session, options, out, password)) return status;
   const int start = StartSend(options, out, attachments, altText);
   Progress progress("sending", out.messageBytes + altText.size() + attachments.encodedBytes, session.ShowsProgress());

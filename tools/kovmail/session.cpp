@@ -36,13 +36,13 @@ Session::~Session() {
   if (attached_) kovRelease();
 }
 
-bool Session::Open(const ConnectionOptions& options, int portParam, int defaultPort, bool smtp) {
+int Session::Open(const ConnectionOptions& options, int portParam, int defaultPort, bool smtp) {
   smtp_ = smtp;
   where_ = options.server + ":" + std::to_string(options.port > 0 ? options.port : defaultPort);
   int rc = kovAttach(1);
   if (rc != 1) {
     fprintf(stderr, "kovmail: cannot start the library (%d)\n", rc);
-    return false;
+    return kExitUnavailable;
   }
   attached_ = true;
   DeferInterrupts();
@@ -54,14 +54,14 @@ bool Session::Open(const ConnectionOptions& options, int portParam, int defaultP
   showProgress_ = !options.quiet && StdoutIsTerminal();
   if (!options.logFile.empty() && kovStringParam(kChannel, KOV_LOG_FILE, options.logFile.c_str()) < 0) {
     fprintf(stderr, "kovmail: cannot create the log file %s\n", options.logFile.c_str());
-    return false;
+    return kExitIo;
   }
   if (options.port > 0) kovIntegerParam(kChannel, portParam, options.port);
   if (options.timeoutSeconds > 0) {
     kovIntegerParam(kChannel, KOV_TIMEOUT, options.timeoutSeconds * 1000);
     kovIntegerParam(kChannel, KOV_CONNECT_WAIT, options.timeoutSeconds * 1000);
   }
-  return true;
+  return kExitOk;
 }
 
 int Session::Run(int startCode, Progress* progress, int counter, int counter2) {

@@ -26,9 +26,9 @@ class Session {
 
   // Attaches the library and applies --log, --port (as the parameter
   // `portParam`, `defaultPort` when not given), --timeout and --pace; every
-  // operation runs in manual mode from here on. On failure reports it and
-  // returns false.
-  bool Open(const ConnectionOptions& options, int portParam, int defaultPort, bool smtp);
+  // operation runs in manual mode from here on. 0, or after a message the
+  // exit status (74 for a log file that cannot be created).
+  int Open(const ConnectionOptions& options, int portParam, int defaultPort, bool smtp);
 
   // Runs the operation just started (`startCode` is what the starting call
   // returned) to its end, updating `progress` (may be null) with the sum of
