@@ -76,8 +76,8 @@ std::string Under(const std::string& dir, const std::string& name) { return (fs:
 
 TEST(KovmailFetchTest, AHostileNameInAHomeLikeFolderChangesNothingOutsideTheMessagesFolder) {
   TempDir home;
-  std::ofstream(home.File(".bashrc")) << "mine\n";
-  std::ofstream(home.File("1.txt")) << "an older message\n";
+  std::ofstream(home.File(".bashrc"), std::ios::binary) << "mine\n";
+  std::ofstream(home.File("1.txt"), std::ios::binary) << "an older message\n";
   LoopbackServer server;
   std::string expected = PlayScript(server, Pop3Script(Retrieve(1)));
   ToolRun run = RunKovmail(Pop3Args(server, {"fetch", "1", "--dir", home.Path()}), "pw");
