@@ -13,6 +13,7 @@
 #include "engine/frame/settings.h"
 #include "engine/frame/step_io.h"
 #include "kov32.h"
+#include "net/connections.h"
 #include "platform/platform.h"
 #include "platform/tls.h"
 
@@ -157,6 +158,13 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
   }
 }
 
+// KOV_IP_FAMILY: 1 for a known family, -1 (the setting stays) for another value.
+int SetIpFamily(ChannelContext& c, int v) {
+  if (!WexlValidFamily(v)) return -1;
+  c.link.IpFamily = static_cast<uint8_t>(v);
+  return 1;
+}
+
 // A process-wide text, changed under the library lock.
 int SetProcessText(char* field, const char* text) {
   platform::LockHold hold(LibraryLock());
@@ -291,6 +299,7 @@ int RefuseLineBreak(int index, const char* text) {
 }  // namespace
 
 int SetIntegerParam(ChannelContext& c, int index, int value) {
+  if (index == KOV_IP_FAMILY) return SetIpFamily(c, value);
   return SetProcessInteger(index, value) || SetChannelInteger(c, index, value) ? 1 : -1;
 }
 
