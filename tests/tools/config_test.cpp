@@ -97,6 +97,16 @@ TEST(ConfigTest, WrongFilesNameWhatIsWrong) {
   EXPECT_TRUE(config.holdsPassword);
 }
 
+TEST(ConfigTest, TlsModeByOptionElseByPort) {
+  struct Case {
+    const char* tls;
+    int port;
+    int mode;
+  } cases[] = {{"", 25, 0},         {"", 465, 2},   {"", 587, 1},   {"", 995, 2},         {"", 110, 0},
+               {"none", 465, 0},    {"starttls", 25, 1}, {"implicit", 2525, 2}};
+  for (const Case& c : cases) EXPECT_EQ(TlsModeFor(c.tls, c.port), c.mode) << c.tls << " " << c.port;
+}
+
 TEST(SavedNamesTest, StemsNumberedNamesAndUidLists) {
   EXPECT_EQ(MessageStem(7, 1), "7");
   EXPECT_EQ(MessageStem(7, 3), "7-3");

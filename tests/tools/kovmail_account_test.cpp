@@ -64,7 +64,7 @@ TEST(KovmailAccountTest, UnsafeOrWrongFilesAreRefused) {
 #endif
       {"an unknown key", "[account a]\nserver = h\nuser = u\nusr = v\n", fs::perms::owner_read, {}, "'usr'"},
       {"an unknown account", "[account a]\nserver = h\n", fs::perms::owner_read, {"--account", "b"}, "'b'"},
-      {"TLS asked for", "[account a]\nserver = h\nuser = u\ntls = starttls\n", fs::perms::owner_read, {}, "tls"},
+      {"an unknown TLS mode", "[account a]\nserver = h\nuser = u\ntls = maybe\n", fs::perms::owner_read, {}, "tls"},
   };
   for (const Case& c : cases) {
     TempDir home;

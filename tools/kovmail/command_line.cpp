@@ -47,6 +47,15 @@ void AddConnectionOptions(CLI::App& command, ConnectionOptions& options, const c
   command.add_option("--log", options.logFile, "Write the channel's log (commands, replies, states) to FILE");
   command.add_option("--timeout", options.timeoutSeconds, "Seconds to wait for a connect or a reply")
       ->check(CLI::Range(1, 86400));
+  command.add_option("--tls", options.tls,
+                     "starttls, implicit or none (default: implicit on ports 465 and 995, starttls on 587, else none)")
+      ->check(CLI::IsMember({"starttls", "implicit", "none"}));
+  command.add_option("--ca", options.caFile, "Trust the certificate authorities in FILE (PEM) instead of the system's")
+      ->check(CLI::ExistingFile);
+  command.add_option("--token-env", options.tokenEnv,
+                     "Log in with the OAuth 2.0 token in this environment variable (XOAUTH2, OAUTHBEARER; TLS only)");
+  CLI::Option* four = command.add_flag("-4", options.ipv4, "Connect over IPv4 only");
+  command.add_flag("-6", options.ipv6, "Connect over IPv6 only")->excludes(four);
   command.add_flag("-q,--quiet", options.quiet, "No progress line, no summary");
   command.add_flag("--pace", options.pace, "Keep the library's fixed pauses after commands and closes");
   command.footer(kHelpFooter);
@@ -59,7 +68,7 @@ const char* const kHelpFooter =
     "without echo (standard input's first line when it is no terminal).\n"
     "Exit status: 0 done, 64 wrong command line, 65 bad address or message, 66 input file unreadable,\n"
     "67 recipient refused, 68 host not found, 69 server refused or unreachable, 74 file or connection\n"
-    "failed, 75 temporary failure (4xx, time-out): try again, 77 login refused, 78 configuration file\n"
+    "failed, 75 temporary failure (4xx, time-out): try again, 77 login refused or TLS untrusted, 78 configuration file\n"
     "wrong or unsafe, 130 interrupted.";
 
 CLI::App* AddSendCommand(CLI::App& app, SendOptions& options) {

@@ -63,6 +63,13 @@ bool ParseConfig(const std::string& text, Config& config, std::string& error) {
   return line == 0;
 }
 
+int TlsModeFor(const std::string& tls, int port) {
+  if (tls == "implicit") return 2;
+  if (tls == "starttls") return 1;
+  if (tls == "none") return 0;
+  return port == 465 || port == 995 ? 2 : port == 587 ? 1 : 0;
+}
+
 bool ChooseAccount(const Config& config, const std::string& name, Account& account, bool& found, std::string& error) {
   std::string wanted = !name.empty() ? name : config.defaultAccount;
   if (wanted.empty() && config.accounts.count("default") != 0) wanted = "default";

@@ -4,6 +4,7 @@
 //   [account work]
 //   server = mail.example.com
 //   port = 587
+//   tls = starttls
 //   user = ann
 //   from = Ann <ann@example.com>
 //   password-command = pass show mail/work
@@ -43,6 +44,12 @@ bool ParseConfig(const std::string& text, Config& config, std::string& error);
 // an account called "default", else the only one); false with `error` when
 // `name` is not there. `found` is false when no account applies.
 bool ChooseAccount(const Config& config, const std::string& name, Account& account, bool& found, std::string& error);
+
+// The KOV_TLS mode for --tls (or the account's tls): 2 "implicit", 1
+// "starttls", 0 "none"; when not given, by the port: implicit TLS on the
+// ports made for it (465, 995), STARTTLS on the submission port (587), none
+// elsewhere.
+int TlsModeFor(const std::string& tls, int port);
 
 // The configuration file when no --config is given:
 // $XDG_CONFIG_HOME/kovmail/config, ~/.config/kovmail/config

@@ -18,9 +18,11 @@ struct Range {
 constexpr Range kCommonRanges[] = {{101, 104, "resolve"}, {105, 106, "connect"}, {150, 171, "login"},
                                    {258, 259, "close"}};
 constexpr Range kSmtpRanges[] = {{200, 203, "connect"}, {204, 205, "sender"}, {206, 208, "recipient"},
-                                 {209, 212, "data"},    {220, 257, "data"},   {260, 267, "data"},
-                                 {400, 402, "data"}};
-constexpr Range kPop3Ranges[] = {{300, 306, "login"}, {309, 310, "retrieve"}, {312, 313, "retrieve"}};
+                                 {209, 212, "data"},    {220, 249, "data"},   {250, 250, "TLS"},
+                                 {251, 252, "data"},    {253, 257, "TLS"},    {260, 267, "data"},
+                                 {273, 279, "login"},   {400, 402, "data"}};
+constexpr Range kPop3Ranges[] = {{300, 306, "login"},    {309, 310, "retrieve"}, {312, 313, "retrieve"},
+                                 {350, 369, "TLS"},      {370, 379, "login"}};
 
 template <size_t N>
 const char* Find(const Range (&ranges)[N], int state) {
@@ -63,7 +65,7 @@ std::string SmtpPhase(int state, const std::string& fallback) { return Phase(Fin
 std::string Pop3Phase(int state, const std::string& fallback) { return Phase(Find(kPop3Ranges, state), state, fallback); }
 
 bool IsResolveFailure(int code) {
-  return code == KOV_E_SERVER_NOT_FOUND || code == KOV_E_WSA_HOST_NOT_FOUND || code == KOV_E_WSA_NO_DATA ||
+  return code == KOV_E_SERVER_NOT_FOUND || code == KOV_E_NO_ADDRESS || code == KOV_E_WSA_HOST_NOT_FOUND || code == KOV_E_WSA_NO_DATA ||
          code == KOV_E_WSA_NO_RECOVERY || code == KOV_E_WSA_TRY_AGAIN;
 }
 
@@ -73,6 +75,12 @@ bool IsServerRefusal(int code) {
 
 std::string FailureText(int code) {
   switch (code) {
+    case KOV_E_NO_ADDRESS:
+      return "no address of the allowed IP family (-4, -6)";
+    case KOV_E_TLS_CERTIFICATE:
+      return "the server's certificate is not trusted or not for its name (--ca FILE names the authority)";
+    case KOV_E_AUTH_NEEDS_TLS:
+      return "the login would go without TLS: not sent (--tls starttls or implicit)";
     case KOV_E_SERVER_NOT_FOUND:
     case KOV_E_WSA_HOST_NOT_FOUND:
     case KOV_E_WSA_NO_DATA:
@@ -151,6 +159,9 @@ int ExitStatusFor(const std::string& phase, int code, int replyCode, const std::
       return kExitIo;
     case KOV_E_CANNOT_OPEN_FILE:
       return kExitNoInput;
+    case KOV_E_TLS_CERTIFICATE:
+    case KOV_E_AUTH_NEEDS_TLS:
+      return kExitNoPerm;
     case KOV_E_BAD_ADDRESS_CHAR:
     case KOV_E_EMPTY_ADDRESS:
     case KOV_E_MISSING_AT:

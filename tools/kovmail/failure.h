@@ -10,8 +10,8 @@ namespace kovmail {
 
 // The phase an SMTP or POP3 operation was in, from the last state number
 // kovDriver returned (the numbers the library's log shows): "resolve",
-// "connect", "login", "sender", "recipient", "data" (SMTP), "retrieve"
-// (POP3), "close"; `fallback` for a number of no known phase.
+// "connect", "TLS", "login", "sender", "recipient", "data" (SMTP),
+// "retrieve" (POP3), "close"; `fallback` for a number of no known phase.
 std::string SmtpPhase(int state, const std::string& fallback);
 std::string Pop3Phase(int state, const std::string& fallback);
 

@@ -119,12 +119,17 @@ bool UidList(Session& session, int count, std::string& body, int& status) {
   return true;
 }
 
-int RunMailbox(const MailboxOptions& options, const std::string& password) {
+int RunMailbox(const MailboxOptions& options, const Secret& secret) {
   const ConnectionOptions& connection = options.connection;
   Session session;
   if (int status = session.Open(connection, KOV_POP3_PORT, 110, false)) return status;
   if (options.apop) kovIntegerParam(kChannel, KOV_USE_APOP, 1);
-  int rc = session.Run(kovPop3Connect(kChannel, connection.server.c_str(), connection.user.c_str(), password.c_str()));
+  // Refused (nothing stored) when it holds a blank or a control character.
+  if (!secret.token.empty() && kovStringParam(kChannel, KOV_OAUTH_TOKEN, secret.token.c_str()) < 0) {
+    return session.Fail("login", KOV_E_NO_PASSWORD);
+  }
+  int rc = session.Run(
+      kovPop3Connect(kChannel, connection.server.c_str(), connection.user.c_str(), secret.password.c_str()));
   if (rc < 0) return session.Fail(std::string(), rc);
   int status = Run(session, options);
   fflush(stdout);

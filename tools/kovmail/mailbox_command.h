@@ -5,13 +5,14 @@
 #include <string>
 
 #include "options.h"
+#include "password.h"
 
 namespace kovmail {
 
 class Session;
 
 // Logs in, runs the command and says goodbye; returns the exit status.
-int RunMailbox(const MailboxOptions& options, const std::string& password);
+int RunMailbox(const MailboxOptions& options, const Secret& secret);
 
 // The message count from STAT, or -1 (reported, `status` set) on failure.
 int MessageCount(Session& session, int& status);

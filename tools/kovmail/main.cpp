@@ -46,16 +46,14 @@ int ApplyAccount(ConnectionOptions& connection, std::string* from, std::string* 
   bool found = false;
   if (int status = LoadAccount(connection.configFile, connection.account, account, found)) return status;
   if (found) {
-    if (!account.tls.empty() && account.tls != "none") {
-      fprintf(stderr, "kovmail: account %s: tls = %s is not available in this build (only none)\n",
-              account.name.c_str(), account.tls.c_str());
+    if (!account.tls.empty() && account.tls != "none" && account.tls != "starttls" && account.tls != "implicit") {
+      fprintf(stderr, "kovmail: account %s: tls = %s: use starttls, implicit or none\n", account.name.c_str(),
+              account.tls.c_str());
       return kExitConfig;
     }
-    if (!account.ca.empty() || !account.tokenCommand.empty()) {
-      fprintf(stderr, "kovmail: account %s: ca and token-command need TLS, not available in this build\n",
-              account.name.c_str());
-      return kExitConfig;
-    }
+    if (connection.tls.empty()) connection.tls = account.tls;
+    if (connection.caFile.empty()) connection.caFile = ExpandHome(account.ca);
+    if (connection.tokenEnv.empty()) connection.tokenCommand = account.tokenCommand;
     if (connection.server.empty()) connection.server = account.server;
     if (connection.port == 0) connection.port = account.port;
     if (connection.user.empty()) connection.user = account.user;
@@ -77,9 +75,9 @@ int Mailbox(MailboxOptions& options) {
     fprintf(stderr, "kovmail %s: no user: give --user, or an account with a user\n", options.command.c_str());
     return kExitUsage;
   }
-  std::string password;
-  if (int status = GetPassword(options.connection, false, password)) return status;
-  return RunMailbox(options, password);
+  Secret secret;
+  if (int status = GetSecret(options.connection, false, secret)) return status;
+  return RunMailbox(options, secret);
 }
 
 }  // namespace

@@ -35,6 +35,12 @@ struct ConnectionOptions {
   std::string user;
   std::string passwordCommand;  // from the account: its output's first line is the password
   std::string password;         // from the account file itself
+  std::string tokenEnv;         // --token-env: the variable that holds an OAuth 2.0 token
+  std::string tokenCommand;     // from the account: its output's first line is the token
+  std::string tls;              // --tls: starttls, implicit or none; empty: by the port
+  std::string caFile;           // --ca: the authorities to trust instead of the system's
+  bool ipv4 = false;            // -4
+  bool ipv6 = false;            // -6
   std::string logFile;
   int timeoutSeconds = 0;  // 0: the library's limits
   bool quiet = false;

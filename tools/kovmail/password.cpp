@@ -14,7 +14,17 @@ int Refuse(const std::string& why) {
   return kExitUsage;
 }
 
-}  // namespace
+// The token, when the user logs in with one.
+int GetToken(const ConnectionOptions& connection, std::string& token) {
+  if (!connection.tokenEnv.empty()) {
+    const char* value = std::getenv(connection.tokenEnv.c_str());
+    if (value == nullptr || value[0] == '\0') return Refuse("no token in the variable " + connection.tokenEnv);
+    token = value;
+  } else if (!connection.tokenCommand.empty() && !CommandOutputLine(connection.tokenCommand, token)) {
+    return Refuse("the token command failed: " + connection.tokenCommand);
+  }
+  return kExitOk;
+}
 
 int GetPassword(const ConnectionOptions& connection, bool stdinHoldsMessage, std::string& password) {
   bool given = true;
@@ -37,6 +47,14 @@ int GetPassword(const ConnectionOptions& connection, bool stdinHoldsMessage, std
   if (!given) return Refuse("no password given");
   if (password.size() > kMaxCredential) return Refuse("a password holds at most 64 characters");
   return kExitOk;
+}
+
+}  // namespace
+
+int GetSecret(const ConnectionOptions& connection, bool stdinHoldsMessage, Secret& secret) {
+  if (int status = GetToken(connection, secret.token)) return status;
+  if (!secret.token.empty()) return kExitOk;
+  return GetPassword(connection, stdinHoldsMessage, secret.password);
 }
 
 }  // namespace kovmail

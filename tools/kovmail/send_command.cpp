@@ -76,13 +76,15 @@ std::string RecipientPhase(const Outgoing& out) {
 }
 
 // Connects and, with a user, logs in.
-int Connect(Session& session, const SendOptions& options, const Outgoing& out, const std::string& password) {
+int Connect(Session& session, const SendOptions& options, const Outgoing& out, const Secret& secret) {
   const ConnectionOptions& connection = options.connection;
   if (!connection.user.empty()) {
     kovIntegerParam(kChannel, KOV_USE_EHLO, 1);
-    // Refused (nothing stored) when they hold a line break.
+    // Refused (nothing stored) when they hold a line break (a token: a blank
+    // or a control character).
     int rc = kovStringParam(kChannel, KOV_USER, connection.user.c_str());
-    if (rc >= 0) rc = kovStringParam(kChannel, KOV_AUTH_PASSWORD, password.c_str());
+    if (rc >= 0 && !secret.token.empty()) rc = kovStringParam(kChannel, KOV_OAUTH_TOKEN, secret.token.c_str());
+    if (rc >= 0 && secret.token.empty()) rc = kovStringParam(kChannel, KOV_AUTH_PASSWORD, secret.password.c_str());
     if (rc < 0) return session.Fail("login", rc);
   }
   const std::string from = LibraryEntry(out.from);
@@ -128,15 +130,15 @@ int RunSend(const SendOptions& options) {
     return UsageError("cannot read " + options.altTextFile);
   }
   const ConnectionOptions& connection = options.connection;
-  std::string password;
+  Secret secret;
   const bool stdinHoldsMessage = options.textFile == "-" || (out.raw && options.emlFile.empty()) || options.emlFile == "-";
   if (!connection.user.empty()) {
-    if (int status = GetPassword(connection, stdinHoldsMessage, password)) return status;
+    if (int status = GetSecret(connection, stdinHoldsMessage, secret)) return status;
   }
 
   Session session;
   if (int status = session.Open(connection, KOV_SMTP_PORT, 25, true)) return status;
-  if (int status = Connect(session, options, out, password)) return status;
+  if (int status = Connect(session, options, out, secret)) return status;
   const int start = StartSend(options, out, attachments, altText);
   Progress progress("sending", out.messageBytes + altText.size() + attachments.encodedBytes, session.ShowsProgress());
   const int rc = session.Run(start, &progress, KOV_STAT_BYTES_OUT);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "channel_wait.h"
+#include "config.h"
 #include "console.h"
 #include "failure.h"
 
@@ -57,6 +58,13 @@ int Session::Open(const ConnectionOptions& options, int portParam, int defaultPo
     return kExitIo;
   }
   if (options.port > 0) kovIntegerParam(kChannel, portParam, options.port);
+  kovIntegerParam(kChannel, KOV_TLS, TlsModeFor(options.tls, options.port > 0 ? options.port : defaultPort));
+  if (!options.caFile.empty() && kovStringParam(kChannel, KOV_TLS_CA_FILE, options.caFile.c_str()) < 0) {
+    fprintf(stderr, "kovmail: --ca %s: the path is too long\n", options.caFile.c_str());
+    return kExitUsage;
+  }
+  // Any address of the name, IPv6 and IPv4, tried in turn, unless -4 or -6.
+  kovIntegerParam(kChannel, KOV_IP_FAMILY, options.ipv4 ? 4 : options.ipv6 ? 6 : 46);
   if (options.timeoutSeconds > 0) {
     kovIntegerParam(kChannel, KOV_TIMEOUT, options.timeoutSeconds * 1000);
     kovIntegerParam(kChannel, KOV_CONNECT_WAIT, options.timeoutSeconds * 1000);
