@@ -172,6 +172,18 @@
  * kovWaitInfo names the newest one's socket and at most 250 ms. Any other
  * value: -1, and the setting stays. */
 #define KOV_IP_FAMILY 109
+/* channel, flag (beyond the classic set): nonzero makes kovSendEmail send
+ * `message` (the text, or '@' and a file) as a finished message: after DATA
+ * its lines go out as they are, each ended by CR LF (a CR is dropped, LF ends
+ * a line, a NUL byte ends the message), a line starting with '.' gets a
+ * second one, and the period line follows the last line at once. No header
+ * and no MIME part of the library's own is added; the subject, the body type
+ * and the other message settings are not used. The To, CC and BCC lists
+ * give the envelope only. A line longer than 998 octets fails the send with
+ * KOV_E_RAW_LINE_TOO_LONG (the connection is closed without the period, so
+ * nothing is delivered); an attachment list is refused with
+ * KOV_E_RAW_WITH_PARTS before anything is sent. Default 0 */
+#define KOV_RAW_MESSAGE 110
 
 /* String parameters (kovStringParam). Texts are copied, cut to their limit;
  * the result is the number of characters stored unless said otherwise. */
@@ -313,6 +325,10 @@
  * allowed families (an IPv6 literal with 4, an IPv4 literal with 6, or a name
  * the resolver knows only in the other family). */
 #define KOV_E_NO_ADDRESS (-108)
+/* With KOV_RAW_MESSAGE: a line of the message is longer than 998 octets. */
+#define KOV_E_RAW_LINE_TOO_LONG (-109)
+/* With KOV_RAW_MESSAGE: an attachment list was given. */
+#define KOV_E_RAW_WITH_PARTS (-110)
 
 /* Socket errors: the negated Windows Sockets error number, on every system. */
 #define KOV_E_WSA_INTR (-10004)            /* interrupted call */

@@ -152,6 +152,7 @@ struct SmtpState {
   uint32_t BodyType;
   uint8_t UseEhlo;
   uint8_t SkipRcptErrors;
+  uint8_t RawMessage;  // KOV_RAW_MESSAGE: the message text is sent as it is
   uint8_t InlineImage;
   uint8_t DetectImageTypes;
   uint8_t TextAttachments;

@@ -147,6 +147,9 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
     case KOV_SKIP_RCPT_ERRORS:
       c.smtp.SkipRcptErrors = static_cast<uint8_t>(v);
       return true;
+    case KOV_RAW_MESSAGE:
+      c.smtp.RawMessage = v != 0 ? 1 : 0;
+      return true;
     case KOV_TEXT_ATTACH:
       c.smtp.TextAttachments = static_cast<uint8_t>(v);
       return true;
