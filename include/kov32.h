@@ -122,6 +122,41 @@
  * and the pause after a closed connection); time limits keep their meaning.
  * Default 1: the pauses as always */
 #define KOV_PACING 100
+/* channel (beyond the classic set), 0 to 2: how the connection is secured
+ * with TLS. 0 plain text, as always. 1 STARTTLS (SMTP) or STLS (POP3) is
+ * required: SMTP greets with EHLO (whatever KOV_USE_EHLO says), and a server
+ * that does not offer it (KOV_E_TLS_NOT_OFFERED) gets nothing more; POP3
+ * asks CAPA before and after STLS. 2 implicit TLS: the handshake runs right
+ * after the connect, before the greeting (ports 465 and 995); SMTP greets
+ * with EHLO. With 1 or 2 SMTP logs in when KOV_USER is set, as with
+ * KOV_USE_EHLO. No password, credential or token is sent before the TLS
+ * session stands, and any TLS failure ends the operation with its code and
+ * closes the connection at once. The handshake has KOV_TIMEOUT as its limit.
+ * Another value is refused (-1, the setting stays). Default 0 */
+#define KOV_TLS 102
+/* channel, flag: nonzero checks the server's certificate chain and name;
+ * zero checks neither (private test servers only). Default 1 */
+#define KOV_TLS_VERIFY 103
+/* channel: the lowest TLS version accepted, 0x0303 (TLS 1.2) or 0x0304 (TLS
+ * 1.3); another value is refused (-1, the setting stays). A server that
+ * negotiates less fails with KOV_E_TLS_VERSION. Default 0x0303 */
+#define KOV_TLS_MIN_VERSION 104
+/* channel, 0 to 5: the login mechanism. 0 (default) automatic: with
+ * KOV_OAUTH_TOKEN set and the server offering OAUTHBEARER or XOAUTH2, that one
+ * (OAUTHBEARER first), else CRAM-MD5, LOGIN or PLAIN as the server offers
+ * them (SMTP) or USER/PASS and APOP (POP3). A value below forces its
+ * mechanism, offered or not: for SMTP 1 PLAIN, 2 LOGIN, 3 CRAM-MD5; for both
+ * protocols 4 XOAUTH2, 5 OAUTHBEARER (POP3 logs in with USER/PASS or APOP for
+ * 1 to 3). A token goes only over TLS: without a TLS session the login fails
+ * with KOV_E_AUTH_NEEDS_TLS and nothing of it is sent. Another value is
+ * refused (-1, the setting stays) */
+#define KOV_AUTH_MECHANISM 108
+#define KOV_AUTH_AUTOMATIC 0
+#define KOV_AUTH_PLAIN 1
+#define KOV_AUTH_LOGIN 2
+#define KOV_AUTH_CRAM_MD5 3
+#define KOV_AUTH_XOAUTH2 4
+#define KOV_AUTH_OAUTHBEARER 5
 
 /* String parameters (kovStringParam). Texts are copied, cut to their limit;
  * the result is the number of characters stored unless said otherwise. */
@@ -177,6 +212,20 @@
  * UTF-8 names (through the wide-character file functions on Windows).
  * Returns the characters stored; any other text: -1 and the setting stays. */
 #define KOV_CHARSET 101
+/* channel: a PEM file of the certificates to trust instead of the system's,
+ * at most 255 characters; "" (the default) trusts the system's. A longer
+ * text is refused with KOV_E_CANNOT_OPEN_FILE, nothing stored */
+#define KOV_TLS_CA_FILE 105
+/* channel: the name the server's certificate must carry (and the SNI name),
+ * at most 128 characters; "" (the default) takes the server name given to
+ * kovSmtpConnect or kovPop3Connect. A name with characters a host name
+ * cannot hold, or a longer one, is refused with KOV_E_BAD_SERVER_NAME */
+#define KOV_TLS_SERVER_NAME 106
+/* channel: the OAuth 2.0 access token for XOAUTH2 and OAUTHBEARER, at most
+ * 4,096 characters, with KOV_USER as the user; "" removes it. A longer text,
+ * or one holding a blank or a control character, is refused with
+ * KOV_E_NO_PASSWORD, nothing stored. The log shows it as "*****" */
+#define KOV_OAUTH_TOKEN 107
 
 /* Result codes. Every failure is a negative code; kovErrorText gives its
  * text. The library's own codes: */
@@ -233,6 +282,15 @@
  * attachment, the KOV_SAVE_BUFFER file) could not be written, a full disk
  * for one; an attachment left unfinished is removed. */
 #define KOV_E_CANNOT_WRITE_FILE (-100)
+/* TLS (KOV_TLS) and OAuth (KOV_OAUTH_TOKEN); each ends the operation and
+ * closes the connection at once. */
+#define KOV_E_TLS_UNAVAILABLE (-101)  /* the system's TLS library cannot be loaded or used */
+#define KOV_E_TLS_NOT_OFFERED (-102)  /* the server offers no STARTTLS/STLS, or refused it; the text adds its reply */
+#define KOV_E_TLS_HANDSHAKE (-103)    /* the TLS handshake failed */
+#define KOV_E_TLS_CERTIFICATE (-104)  /* the server's certificate is not trusted or not for its name */
+#define KOV_E_TLS_VERSION (-105)      /* the server negotiated less than KOV_TLS_MIN_VERSION */
+#define KOV_E_TLS_INJECTION (-106)    /* plain text followed the server's go-ahead for TLS */
+#define KOV_E_AUTH_NEEDS_TLS (-107)   /* a token or password would have gone without TLS */
 
 /* Socket errors: the negated Windows Sockets error number, on every system. */
 #define KOV_E_WSA_INTR (-10004)            /* interrupted call */
@@ -296,6 +354,7 @@
 #define KOV_STAT_BUILD 26             /* library build number */
 #define KOV_STAT_SLOT 27              /* socket slot of the channel's connection */
 #define KOV_STAT_RCPT_COUNT 30        /* recipients accepted in the last send */
+#define KOV_STAT_TLS 100              /* TLS version of the connection (0x0303, 0x0304), 0 without TLS */
 
 /* kovDebug selectors: the text is placed in the buffer, always terminated and
  * cut to the buffer's size; an unknown selector places "?" and returns 0. */
@@ -308,6 +367,9 @@
 #define KOV_DEBUG_SAVED_ATTACHMENTS 29 /* names of the attachments saved from the last message */
 #define KOV_DEBUG_LAST_RECIPIENT 30    /* the last recipient sent */
 #define KOV_DEBUG_MAIL_LINES 40        /* text of the kovGetEmailLines buffer; KOV_E_NULL_POINTER without one */
+/* the connection's TLS session: "<version> <cipher>; subject: <subject>;
+ * issuer: <issuer>"; an empty text and 0 without TLS */
+#define KOV_DEBUG_TLS 100
 /* Passed as kovDebug's channel: checks the guard bytes of every memory block
  * of the library and alerts for each damaged one; returns 0. */
 #define KOV_DEBUG_CHECK_MEMORY (-2)
@@ -324,7 +386,8 @@ KOV_API int KOV_CALL kovRelease(void);
 /* Error texts. kovErrorText places the text of a code in buffer (size bytes,
  * terminator included) and returns its length; for KOV_E_CONNECT,
  * KOV_E_SMTP_ERROR and KOV_E_POP3_ERROR the channel's last server reply
- * follows after one blank. A code without a text gives an empty text and 0. */
+ * follows after one blank, and so for KOV_E_TLS_NOT_OFFERED. A code without
+ * a text gives an empty text and 0. */
 KOV_API int KOV_CALL kovErrorText(int channel, int code, char* buffer, int size);
 
 /* Codecs and text routines; they need no kovAttach.
@@ -349,7 +412,8 @@ KOV_API int KOV_CALL kovEncodeBuffer(const char* source, char* out, int length);
 KOV_API int KOV_CALL kovDecodeBuffer(const char* source, char* out, int length);
 KOV_API int KOV_CALL kovQuoteBuffer(const char* text, char* out, int size);
 
-/* Parameters. kovIntegerParam returns 1 for a known index, -1 otherwise.
+/* Parameters. kovIntegerParam returns 1 for a known index, -1 otherwise
+ * (and for a value its index refuses).
  * kovStringParam returns what the index documents (characters stored, the
  * log handle, ...), -1 for an unknown index, KOV_E_NULL_POINTER for a null
  * text. A text that would go on the wire as one line is refused, with nothing

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "api/blocks.h"
+#include "platform/tls.h"
 
 void SetAttachValues(ChannelContext& c, int channel) {
   c.ChannelNumber = channel;
@@ -14,6 +15,8 @@ void SetAttachValues(ChannelContext& c, int channel) {
   c.link.Pop3Port = 110;
   c.decoder.AttachmentCounter = 0;
   c.smtp.DetectImageTypes = 1;
+  c.security.TlsVerify = 1;
+  c.security.TlsMinVersion = platform::kTls12;
 }
 
 void ReleaseChannelTexts(ChannelContext& c) {

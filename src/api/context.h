@@ -83,6 +83,24 @@ struct LoginState {
   char Challenge[2048 + 2];
 };
 
+// TLS and the login mechanism (parameters from 102 on): what the application
+// asked for, what the server offers and what was chosen.
+struct SecurityState {
+  // KOV_TLS: 0 plain, 1 STARTTLS/STLS required, 2 implicit.
+  uint8_t TlsMode;
+  uint8_t TlsVerify;
+  int32_t TlsMinVersion;
+  char TlsServerName[128 + 2];
+  char TlsCaFile[255 + 2];
+  // KOV_OAUTH_TOKEN, empty without one.
+  char OAuthToken[4096 + 2];
+  // KOV_AUTH_MECHANISM, and the OAuth mechanism the login runs with.
+  uint8_t AuthMechanism;
+  uint8_t OAuthMechanism;
+  // What the last capability answer (EHLO, CAPA) offered: kOffers... bits.
+  uint32_t Offers;
+};
+
 // An SMTP send: the envelope, the message's texts and the composition.
 struct SmtpState {
   char FromAddress[128 + 2];
@@ -188,6 +206,7 @@ struct ChannelContext {
   int32_t ChannelNumber;
   LinkState link;
   LoginState login;
+  SecurityState security;
   SmtpState smtp;
   Pop3State pop;
   DecoderState decoder;

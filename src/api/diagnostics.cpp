@@ -48,6 +48,13 @@ int MailLines(const ChannelContext& c, char* buffer, int size) {
   return BoundedCopy(buffer, data, limit);
 }
 
+// The session's version, cipher and certificate names; empty without TLS.
+int TlsText(const ChannelContext& c, char* buffer, int size) {
+  const int n = c.link.HoldsSlot ? WexlTlsDescribe(ChannelSlot(c), buffer, size) : 0;
+  if (n <= 0) buffer[0] = '\0';
+  return n < 0 ? 0 : n;
+}
+
 }  // namespace
 
 int ChannelStatistic(const ChannelContext& c, int selector) {
@@ -90,6 +97,8 @@ int ChannelStatistic(const ChannelContext& c, int selector) {
       return static_cast<int>(c.link.SlotNumber);
     case KOV_STAT_RCPT_COUNT:
       return c.smtp.RcptCount;
+    case KOV_STAT_TLS:
+      return c.link.HoldsSlot ? WexlTlsVersion(ChannelSlot(c)) : 0;
     default:
       return -1;
   }
@@ -114,6 +123,8 @@ int ChannelDebugText(const ChannelContext& c, int selector, char* buffer, int si
       return Place(buffer, size, c.smtp.LastRecipient);
     case KOV_DEBUG_MAIL_LINES:
       return MailLines(c, buffer, size);
+    case KOV_DEBUG_TLS:
+      return TlsText(c, buffer, size);
     default:
       Place(buffer, size, "?");
       return 0;

@@ -64,6 +64,13 @@ constexpr CodeText kCodeTexts[] = {
     {KOV_E_ALREADY_ATTACHED, "Already attached."},
     {KOV_E_CHANNEL_RANGE, "Channel out of range."},
     {KOV_E_CANNOT_WRITE_FILE, "Cannot write file."},
+    {KOV_E_TLS_UNAVAILABLE, "TLS is not available."},
+    {KOV_E_TLS_NOT_OFFERED, "Server does not offer TLS."},
+    {KOV_E_TLS_HANDSHAKE, "TLS handshake failed."},
+    {KOV_E_TLS_CERTIFICATE, "Server certificate rejected."},
+    {KOV_E_TLS_VERSION, "TLS version too old."},
+    {KOV_E_TLS_INJECTION, "Plain text injected before TLS."},
+    {KOV_E_AUTH_NEEDS_TLS, "Authentication needs TLS."},
     // Windows Sockets errors, negated.
     {KOV_E_WSA_INTR, "Interrupted system call."},
     {KOV_E_WSA_BADF, "Bad file number."},
@@ -120,7 +127,9 @@ constexpr bool CodesAreUnique() {
 static_assert(CodesAreUnique(), "every code has one entry in the table");
 
 // The codes whose text is followed by the server's last reply.
-bool AppendsReply(int code) { return code == kConnectError || code == kSmtpError || code == kPop3Error; }
+bool AppendsReply(int code) {
+  return code == kConnectError || code == kSmtpError || code == kPop3Error || code == kTlsNotOffered;
+}
 
 }  // namespace
 

@@ -57,6 +57,13 @@ enum ErrorCode : int {
   kAlreadyAttached = KOV_E_ALREADY_ATTACHED,
   kChannelOutOfRange = KOV_E_CHANNEL_RANGE,
   kCannotWriteFile = KOV_E_CANNOT_WRITE_FILE,
+  kTlsUnavailable = KOV_E_TLS_UNAVAILABLE,
+  kTlsNotOffered = KOV_E_TLS_NOT_OFFERED,
+  kTlsHandshake = KOV_E_TLS_HANDSHAKE,
+  kTlsCertificate = KOV_E_TLS_CERTIFICATE,
+  kTlsVersion = KOV_E_TLS_VERSION,
+  kTlsInjection = KOV_E_TLS_INJECTION,
+  kAuthNeedsTls = KOV_E_AUTH_NEEDS_TLS,
 };
 
 struct ChannelContext;
@@ -66,7 +73,7 @@ struct ChannelContext;
 const char* ErrorMessage(int code);
 
 // Places the text of `code` in buffer (size bytes, terminator included) and,
-// for -36, -49 and -63, one blank and the channel's last server reply after
+// for -36, -49, -63 and -102, one blank and the channel's last server reply after
 // it, as far as the size allows. Returns the characters placed; 0 with an
 // empty text for a code without one; 0 with nothing written for a null
 // buffer or a size below 1.

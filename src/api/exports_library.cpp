@@ -45,7 +45,7 @@ extern "C" KOV_API int KOV_CALL kovStringParam(int channel, int index, const cha
   if (int rc = CheckChannel(channel)) return rc;
   if (text == nullptr) return kNullPointer;
   ChannelContext& c = Channel(channel);
-  LogFormat(c, "*** kovStringParam(%d,%d,%s)\r\n", channel, index, index == KOV_AUTH_PASSWORD ? "*****" : text);
+  LogFormat(c, "*** kovStringParam(%d,%d,%s)\r\n", channel, index, index == KOV_AUTH_PASSWORD || index == KOV_OAUTH_TOKEN ? "*****" : text);
   return SetStringParam(c, index, text);
 }
 

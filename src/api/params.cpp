@@ -14,6 +14,7 @@
 #include "engine/frame/step_io.h"
 #include "kov32.h"
 #include "platform/platform.h"
+#include "platform/tls.h"
 
 namespace {
 
@@ -76,6 +77,31 @@ bool SetProcessInteger(int index, int v) {
   }
 }
 
+// The TLS and login settings of a channel; true when the index is one of
+// them and the value one it takes. A value outside its set is refused rather
+// than read as another choice: a mistyped mode must never mean plain text.
+bool SetSecurityInteger(SecurityState& s, int index, int v) {
+  switch (index) {
+    case KOV_TLS:
+      if (v < 0 || v > 2) return false;
+      s.TlsMode = static_cast<uint8_t>(v);
+      return true;
+    case KOV_TLS_VERIFY:
+      s.TlsVerify = v != 0 ? 1 : 0;
+      return true;
+    case KOV_TLS_MIN_VERSION:
+      if (v != platform::kTls12 && v != platform::kTls13) return false;
+      s.TlsMinVersion = v;
+      return true;
+    case KOV_AUTH_MECHANISM:
+      if (v < KOV_AUTH_AUTOMATIC || v > KOV_AUTH_OAUTHBEARER) return false;
+      s.AuthMechanism = static_cast<uint8_t>(v);
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Per-channel integer settings; true when the index is one of them.
 bool SetChannelInteger(ChannelContext& c, int index, int v) {
   switch (index) {
@@ -124,7 +150,7 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
       c.smtp.TextAttachments = static_cast<uint8_t>(v);
       return true;
     default:
-      return false;
+      return SetSecurityInteger(c.security, index, v);
   }
 }
 
@@ -217,6 +243,31 @@ int SetCharset(const char* text) {
   return stored;
 }
 
+// A token travels base64-encoded between separators of its own: a blank or
+// a control character inside would change what the server reads, and a cut
+// token is a wrong one, so either is refused whole. "" removes the token.
+int SetToken(SecurityState& s, const char* text) {
+  constexpr int kTokenField = static_cast<int>(sizeof s.OAuthToken) - 2;
+  const int length = static_cast<int>(strnlen(text, kTokenField + 1));
+  if (length > kTokenField) return kPasswordMissing;
+  for (int i = 0; i < length; ++i) {
+    const unsigned char ch = static_cast<unsigned char>(text[i]);
+    if (ch <= ' ' || ch >= 0x7F) return kPasswordMissing;
+  }
+  return BoundedCopy(s.OAuthToken, text, kTokenField);
+}
+
+int SetTlsServerName(SecurityState& s, const char* text) {
+  if (StringLength(text) > 128 || (text[0] != '\0' && !ValidServerName(text))) return kBadServerName;
+  return BoundedCopy(s.TlsServerName, text, 128);
+}
+
+int SetCaFile(SecurityState& s, const char* text) {
+  constexpr int kPathField = static_cast<int>(sizeof s.TlsCaFile) - 2;
+  if (StringLength(text) > kPathField) return kCannotOpenFile;
+  return BoundedCopy(s.TlsCaFile, text, kPathField);
+}
+
 // Credentials and the sender address are sent as (part of) one protocol line: a CR or
 // LF inside would split it and let the text send commands of its own. Such a
 // text is refused with the code of its kind; 0 lets the text through.
@@ -272,6 +323,12 @@ int SetStringParam(ChannelContext& c, int index, const char* text) {
       return SetProcessText(s.AttachContentType, text);
     case KOV_CHARSET:
       return SetCharset(text);
+    case KOV_TLS_CA_FILE:
+      return SetCaFile(c.security, text);
+    case KOV_TLS_SERVER_NAME:
+      return SetTlsServerName(c.security, text);
+    case KOV_OAUTH_TOKEN:
+      return SetToken(c.security, text);
     default:
       return -1;
   }

@@ -167,3 +167,19 @@ int FinishBase64(Carry& carry, char* out) {
   if (filled == 3) group[2] = static_cast<unsigned char>(carry.bytes[2]);
   return StoreGroup(GroupWord(group), group, out);
 }
+
+int EncodeOneLine(const char* source, int length, char* out, int size) {
+  const int needed = 4 * ((length + 2) / 3) + 2;
+  if (length < 0 || size < needed + 1) return 0;
+  // Whole 57-byte lines encode without padding, so each line's CR LF is
+  // overwritten by the next one and only the last line keeps it.
+  int written = 0;
+  for (int done = 0; done < length; done += kBase64LineBytes) {
+    int count = length - done < kBase64LineBytes ? length - done : kBase64LineBytes;
+    written += EncodeLine(source + done, out + written, count);
+  }
+  out[written++] = '\r';
+  out[written++] = '\n';
+  out[written] = '\0';
+  return written;
+}

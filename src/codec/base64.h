@@ -48,3 +48,8 @@ int FinishBase64(Carry& carry, char* out);
 // 3 * (length / 4) + 4 bytes. Returns the bytes decoded; 0 for a length of 0
 // or less.
 int DecodeBuffer(const char* source, char* out, int length);
+
+// Base64 of `length` bytes as one line ended by CR LF, however long: servers
+// reject credentials split over several lines. The characters written
+// (CR LF included), or 0 when `size` cannot hold them and a NUL.
+int EncodeOneLine(const char* source, int length, char* out, int size);

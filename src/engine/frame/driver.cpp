@@ -27,7 +27,9 @@ const int kStateCount = static_cast<int>(std::size(kAllStates));
 const StepTable* const kAllStepTables[] = {&kConnectSteps,       &kSmtpSessionSteps, &kSmtpAuthSteps,
                                            &kSmtpVerifySteps,    &kControlSteps,     &kSmtpEnvelopeSteps,
                                            &kComposeHeaderSteps, &kComposeBodySteps, &kComposeAttachSteps,
-                                           &kPop3SessionSteps,   &kPop3MailboxSteps, &kPop3RetrieveSteps};
+                                           &kPop3SessionSteps,   &kPop3MailboxSteps, &kPop3RetrieveSteps,
+                                           &kSmtpTlsSteps,       &kSmtpOAuthSteps,   &kPop3TlsSteps,
+                                           &kPop3OAuthSteps};
 const int kStepTableCount = static_cast<int>(std::size(kAllStepTables));
 
 namespace {

@@ -64,9 +64,16 @@
   X(AttachOpen, 264)         \
   X(AttachBase64Line, 265)   \
   X(AttachTextLine, 267)     \
+  X(SmtpStartTls, 250)       \
+  X(SmtpStartTlsReply, 253)  \
+  X(SmtpTlsHandshake, 254)   \
+  X(SmtpTlsConnect, 255)     \
   X(VerifyNext, 270)         \
   X(VerifySend, 271)         \
   X(VerifyReply, 272)        \
+  X(OAuthStart, 273)         \
+  X(OAuthReply, 274)         \
+  X(OAuthFinal, 275)         \
   X(SmtpCommand, 298)        \
   X(SmtpCommandReply, 299)   \
   X(Pop3Start, 300)          \
@@ -90,6 +97,16 @@
   X(Pop3ListReply, 318)      \
   X(Pop3SendUidl, 320)       \
   X(Pop3UidlLine, 321)       \
+  X(Pop3TlsConnect, 350)     \
+  X(Pop3TlsHandshake, 351)   \
+  X(Pop3SendCapa, 352)       \
+  X(Pop3CapaLine, 353)       \
+  X(Pop3SendStls, 354)       \
+  X(Pop3StlsReply, 355)      \
+  X(Pop3AuthStart, 370)      \
+  X(Pop3AuthGoAhead, 371)    \
+  X(Pop3AuthReply, 372)      \
+  X(Pop3AuthFinal, 373)      \
   X(Pop3Command, 398)        \
   X(Pop3CommandReply, 399)   \
   X(AltPartType, 400)        \

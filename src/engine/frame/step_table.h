@@ -68,6 +68,10 @@ extern const StepTable kComposeAttachSteps;
 extern const StepTable kPop3SessionSteps;
 extern const StepTable kPop3MailboxSteps;
 extern const StepTable kPop3RetrieveSteps;
+extern const StepTable kSmtpTlsSteps;
+extern const StepTable kSmtpOAuthSteps;
+extern const StepTable kPop3TlsSteps;
+extern const StepTable kPop3OAuthSteps;
 
 // Every phase table; the driver's lookup is built from these.
 extern const StepTable* const kAllStepTables[];

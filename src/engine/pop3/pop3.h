@@ -50,6 +50,16 @@ int SendPop3Command(ChannelContext& c, uint32_t now, const char* line, int32_t f
 int SendPop3Secret(ChannelContext& c, uint32_t now, const char* line, int shown, int32_t firstDelay, int nextState,
                    int failCode);
 
+// As SendPop3Secret for a line of any length that ends in CR LF already.
+int SendPop3SecretLine(ChannelContext& c, uint32_t now, const char* line, int length, int shown, int32_t firstDelay,
+                       int nextState, int failCode);
+
+// The login that follows the greeting (`capaRead` false) or a CAPA response
+// (true): CAPA first when STLS is required and TLS not yet up, or when a token
+// may meet an offer; STLS (354) when required and offered; an OAuth login
+// (370); else APOP or USER. 0 when STLS is required and not offered.
+int Pop3LoginState(ChannelContext& c, bool capaRead);
+
 // The first delay after a command that servers answer only after checking a
 // password (APOP, PASS).
 inline int32_t LoginReplyDelay(const ChannelContext& c) { return c.settings.MinWait + 200; }

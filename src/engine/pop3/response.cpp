@@ -73,8 +73,13 @@ int SendPop3Secret(ChannelContext& c, uint32_t now, const char* line, int shown,
   char whole[sizeof c.link.CommandBuffer + 2];
   const int length = BoundedCopy(whole, line, static_cast<int>(sizeof whole) - 3);
   memcpy(whole + length, "\r\n", 3);
+  return SendPop3SecretLine(c, now, whole, length + 2, shown, firstDelay, nextState, failCode);
+}
+
+int SendPop3SecretLine(ChannelContext& c, uint32_t now, const char* line, int length, int shown, int32_t firstDelay,
+                       int nextState, int failCode) {
   DiscardUnread(c);
-  const int sent = WexlSendMasked(ChannelSlot(c), whole, length + 2, shown);
+  const int sent = WexlSendMasked(ChannelSlot(c), line, length, shown);
   return AfterCommandSent(c, now, sent, firstDelay, nextState, failCode);
 }
 

@@ -11,6 +11,7 @@
 #include "engine/frame/digests.h"
 #include "engine/frame/operation.h"
 #include "engine/frame/readers.h"
+#include "engine/frame/secure.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
 #include "engine/pop3/pop3.h"
@@ -28,7 +29,7 @@ constexpr int kTimestampField = 128;
 int Pop3StartStep(ChannelContext& c, uint32_t, int) {
   LogVersionLines(c);
   c.link.NextState = LocalHost;
-  c.link.AfterConnectState = Pop3Greeting;
+  c.link.AfterConnectState = c.security.TlsMode == 2 ? Pop3TlsConnect : Pop3Greeting;
   return kStepDone;
 }
 
@@ -44,7 +45,7 @@ int GreetingStep(ChannelContext& c, uint32_t now, int) {
   if (reply < 0) return FailReply(c, reply);
   ApopTimestamp(c.link.ReplyBuffer, c.login.AuthText, kTimestampField + 1);
   SetTimers(c, now, c.settings.MinWait, c.settings.MaxWait);
-  c.link.NextState = c.pop.UseApop ? Pop3SendApop : Pop3SendUser;
+  c.link.NextState = Pop3LoginState(c, false);
   return kStepDone;
 }
 
@@ -52,6 +53,7 @@ int GreetingStep(ChannelContext& c, uint32_t now, int) {
 // log shows "APOP user *****": with the time stamp of the logged greeting,
 // the digest would let anyone who reads the log try passwords offline.
 int ApopStep(ChannelContext& c, uint32_t now, int) {
+  if (int rc = RequireTls(c, false)) return rc;
   if (c.login.AuthText[0] == '\0') return FailStep(c, 0, kApopTimestampMissing);
   ApopDigest(c);
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "APOP %s", c.login.AuthText);
@@ -60,6 +62,7 @@ int ApopStep(ChannelContext& c, uint32_t now, int) {
 }
 
 int UserStep(ChannelContext& c, uint32_t now, int) {
+  if (int rc = RequireTls(c, false)) return rc;
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "USER %s", c.login.UserName);
   return SendPop3Command(c, now, c.link.CommandBuffer, c.settings.MinWait, Pop3UserReply, kReadError);
 }
@@ -73,6 +76,7 @@ int UserReplyStep(ChannelContext& c, uint32_t now, int) {
 
 // The log shows "PASS *****".
 int PassStep(ChannelContext& c, uint32_t now, int) {
+  if (int rc = RequireTls(c, false)) return rc;
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "PASS %s", c.login.Pop3Password);
   const int shown = 5;  // "PASS "
   return SendPop3Secret(c, now, c.link.CommandBuffer, shown, LoginReplyDelay(c), Pop3LoginReply, kReadError);

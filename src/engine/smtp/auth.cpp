@@ -1,5 +1,6 @@
 // SMTP authentication: the mechanism choice and the CRAM-MD5 (150-153),
-// LOGIN (160-164) and PLAIN (170-171) exchanges.
+// LOGIN (160-164) and PLAIN (170-171) exchanges. With KOV_TLS set none of
+// them starts without the TLS session.
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -9,6 +10,7 @@
 #include "codec/base64.h"
 #include "codec/strings.h"
 #include "engine/frame/digests.h"
+#include "engine/frame/secure.h"
 #include "engine/frame/settings.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
@@ -24,20 +26,22 @@ int ChooseAuthState(const char* ehloReply) {
   return Done;
 }
 
-int EncodeOneLine(const char* source, int length, char* out, int size) {
-  const int needed = 4 * ((length + 2) / 3) + 2;
-  if (length < 0 || size < needed + 1) return 0;
-  // Whole 57-byte lines encode without padding, so each line's CR LF is
-  // overwritten by the next one and only the last line keeps it.
-  int written = 0;
-  for (int done = 0; done < length; done += kBase64LineBytes) {
-    int count = length - done < kBase64LineBytes ? length - done : kBase64LineBytes;
-    written += EncodeLine(source + done, out + written, count);
-  }
-  out[written++] = '\r';
-  out[written++] = '\n';
-  out[written] = '\0';
-  return written;
+int FinishAuth(ChannelContext& c, int reply, const char* mechanism) {
+  if (!HasClass(c, reply, 2)) return Refuse(c, reply);
+  LogFormat(c, "AUTH %s ok\r\n", mechanism);
+  c.link.NextState = Done;
+  return kStepDone;
+}
+
+int DecodeChallenge(ChannelContext& c) {
+  const char* text = c.link.ReplyBuffer + (StringLength(c.link.ReplyBuffer) >= 4 ? 4 : StringLength(c.link.ReplyBuffer));
+  int length = 0;
+  while (text[length] != '\0' && text[length] != '\r' && text[length] != '\n') ++length;
+  // The reply area holds at most 1024 characters, so the decoded challenge
+  // fits the challenge buffer whole.
+  int decoded = DecodeBuffer(text, c.login.Challenge, length);
+  c.login.Challenge[decoded] = '\0';
+  return decoded;
 }
 
 namespace {
@@ -63,29 +67,8 @@ int AnswerLoginPrompt(ChannelContext& c, uint32_t now, int reply, const char* an
   return SendEncoded(c, now, c.login.AuthText, StringLength(c.login.AuthText), firstDelay, nextState);
 }
 
-// The last reply of an exchange: only a 2xx logs the user in, and the log
-// notes the mechanism.
-int FinishAuth(ChannelContext& c, int reply, const char* okLine) {
-  if (!HasClass(c, reply, 2)) return Refuse(c, reply);
-  LogText(c, okLine);
-  c.link.NextState = Done;
-  return kStepDone;
-}
-
-// The base64 text of the challenge: from the fifth character of the reply to
-// the end of its first line.
-int DecodeChallenge(ChannelContext& c) {
-  const char* text = c.link.ReplyBuffer + (StringLength(c.link.ReplyBuffer) >= 4 ? 4 : StringLength(c.link.ReplyBuffer));
-  int length = 0;
-  while (text[length] != '\0' && text[length] != '\r' && text[length] != '\n') ++length;
-  // The reply area holds at most 1024 characters, so the decoded challenge
-  // fits the challenge buffer whole.
-  int decoded = DecodeBuffer(text, c.login.Challenge, length);
-  c.login.Challenge[decoded] = '\0';
-  return decoded;
-}
-
 int CramStartStep(ChannelContext& c, uint32_t now, int) {
+  if (int rc = RequireTls(c, false)) return rc;
   return SendCommandLine(c, now, "AUTH CRAM-MD5", 2 * c.settings.MinWait, CramChallenge);
 }
 
@@ -105,9 +88,10 @@ int CramRespondStep(ChannelContext& c, uint32_t now, int) {
   return SendEncoded(c, now, c.login.AuthText, StringLength(c.login.AuthText), c.settings.MinWait + 200, CramResult);
 }
 
-int CramResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "AUTH CRAM-MD5 ok\r\n"); }
+int CramResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "CRAM-MD5"); }
 
 int LoginStartStep(ChannelContext& c, uint32_t now, int) {
+  if (int rc = RequireTls(c, false)) return rc;
   return SendCommandLine(c, now, "AUTH LOGIN", SlowReplyDelay(c), LoginUser);
 }
 
@@ -119,9 +103,10 @@ int LoginPasswordStep(ChannelContext& c, uint32_t now, int reply) {
   return AnswerLoginPrompt(c, now, reply, c.login.AuthPassword, c.settings.MinWait + 200, LoginResult);
 }
 
-int LoginResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "AUTH LOGIN ok\r\n"); }
+int LoginResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "LOGIN"); }
 
 int PlainStartStep(ChannelContext& c, uint32_t now, int) {
+  if (int rc = RequireTls(c, false)) return rc;
   // Authorisation and authentication identity are both the user name.
   char credentials[3 * 65];
   int length = BoundedCopy(credentials, c.login.UserName, 64) + 1;  // the NUL separates
@@ -139,7 +124,7 @@ int PlainStartStep(ChannelContext& c, uint32_t now, int) {
   return kStepDone;
 }
 
-int PlainResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "AUTH PLAIN ok\r\n"); }
+int PlainResultStep(ChannelContext& c, uint32_t, int reply) { return FinishAuth(c, reply, "PLAIN"); }
 
 constexpr StateStep kRows[] = {
     {CramStart, Await::kNothing, CramStartStep},

@@ -8,6 +8,7 @@
 #include "api/log.h"
 #include "codec/address.h"
 #include "codec/strings.h"
+#include "engine/frame/secure.h"
 #include "engine/frame/step_io.h"
 #include "engine/frame/step_table.h"
 #include "engine/smtp/smtp.h"
@@ -19,10 +20,14 @@ namespace {
 // tries anyway: the socket has just connected, so this is rarely needed.
 constexpr int kHelloWritableWaitMs = 1000;
 
+// A session with TLS greets with EHLO: only EHLO learns of STARTTLS and of
+// the login mechanisms.
+bool GreetsWithEhlo(const ChannelContext& c) { return c.smtp.UseEhlo != 0 || c.security.TlsMode != 0; }
+
 // "EHLO domain" or "HELO domain": the domain of the sender's address, or the
 // default domain when the address has no '@'.
 void BuildHello(ChannelContext& c) {
-  const char* word = c.smtp.UseEhlo ? "EHLO" : "HELO";
+  const char* word = GreetsWithEhlo(c) ? "EHLO" : "HELO";
   const char* at = FindChar(c.smtp.FromAddress, '@');
   snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "%s %s", word, at != nullptr ? at + 1 : kDefaultHeloDomain);
   if (at != nullptr) {
@@ -34,7 +39,7 @@ void BuildHello(ChannelContext& c) {
 int SmtpStartStep(ChannelContext& c, uint32_t, int) {
   LogVersionLines(c);
   c.link.NextState = LocalHost;
-  c.link.AfterConnectState = SmtpGreeting;
+  c.link.AfterConnectState = c.security.TlsMode == 2 ? SmtpTlsConnect : SmtpGreeting;
   return kStepDone;
 }
 
@@ -52,10 +57,13 @@ int HelloStep(ChannelContext& c, uint32_t now, int) {
 }
 
 // Only a 2xx greets back: a 4xx (try again later) leaves no session to work
-// in. Without a user name there is nothing to log in with: no AUTH then.
+// in. A session that requires STARTTLS goes there first and chooses its
+// login from the EHLO after it. Without a user name there is nothing to log
+// in with: no AUTH then.
 int HelloReplyStep(ChannelContext& c, uint32_t, int reply) {
   if (!HasClass(c, reply, 2)) return Refuse(c, reply);
-  c.link.NextState = c.smtp.UseEhlo && c.login.UserName[0] != '\0' ? ChooseAuthState(c.link.ReplyBuffer) : Done;
+  if (c.security.TlsMode == 1 && !TlsActive(c)) return StartTlsOrRefuse(c);
+  c.link.NextState = GreetsWithEhlo(c) && c.login.UserName[0] != '\0' ? ChooseLoginState(c) : Done;
   return kStepDone;
 }
 

@@ -38,10 +38,24 @@ int CheckAngleAddress(ChannelContext& c, const char* address, bool listMode);
 // 0 when the reply offers none of them.
 int ChooseAuthState(const char* ehloReply);
 
-// Base64 of `length` bytes as one line ended by CR LF, however long: servers
-// reject credentials split over several lines. The characters written
-// (CR LF included), or 0 when `size` cannot hold them and a NUL.
-int EncodeOneLine(const char* source, int length, char* out, int size);
+// The login state of a session that greeted with EHLO and has a user: an
+// OAuth mechanism (273) when one is forced or a token meets an offer, a
+// password mechanism KOV_AUTH_MECHANISM forces, else ChooseAuthState's
+// choice. Records the reply's offers and the OAuth mechanism.
+int ChooseLoginState(ChannelContext& c);
+
+// After the first EHLO of a session that requires STARTTLS: on to STARTTLS
+// (250) when the reply offers it, else the operation fails with
+// KOV_E_TLS_NOT_OFFERED and nothing more is sent.
+int StartTlsOrRefuse(ChannelContext& c);
+
+// The last reply of a login exchange: only a 2xx logs the user in, and the
+// log notes the mechanism ("AUTH PLAIN ok"); any other reply is refused.
+int FinishAuth(ChannelContext& c, int reply, const char* mechanism);
+
+// Decodes the base64 text of a challenge (from the fifth character of the
+// reply to the end of its first line) into Challenge; the bytes decoded.
+int DecodeChallenge(ChannelContext& c);
 
 // Whether the reply has the class the step needs: 2 for success, 3 for a
 // go-ahead (DATA, a login prompt or challenge). The reader accepts every

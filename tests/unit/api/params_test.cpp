@@ -283,4 +283,68 @@ TEST_F(Params, LineBreaksInCredentialsAndAddressesAreRefused) {
   }
 }
 
+TEST_F(Params, TlsAndLoginIntegersTakeOnlyTheirValues) {
+  const SecurityState& s = Channel(2).security;
+  EXPECT_EQ(s.TlsMode, 0);
+  EXPECT_EQ(s.TlsVerify, 1);
+  EXPECT_EQ(s.TlsMinVersion, 0x0303);
+  EXPECT_EQ(s.AuthMechanism, 0);
+  struct Case {
+    int index;
+    int value;
+    int result;
+    int64_t (*read)(const SecurityState&);
+    int64_t expected;
+  } cases[] = {
+      {KOV_TLS, 2, 1, [](const SecurityState& s) -> int64_t { return s.TlsMode; }, 2},
+      // A value outside the set is refused and the setting stays: a typo must not mean plain text.
+      {KOV_TLS, 3, -1, [](const SecurityState& s) -> int64_t { return s.TlsMode; }, 2},
+      {KOV_TLS, -1, -1, [](const SecurityState& s) -> int64_t { return s.TlsMode; }, 2},
+      {KOV_TLS, 256 + 1, -1, [](const SecurityState& s) -> int64_t { return s.TlsMode; }, 2},
+      {KOV_TLS, 0, 1, [](const SecurityState& s) -> int64_t { return s.TlsMode; }, 0},
+      {KOV_TLS_VERIFY, 0, 1, [](const SecurityState& s) -> int64_t { return s.TlsVerify; }, 0},
+      {KOV_TLS_VERIFY, 256, 1, [](const SecurityState& s) -> int64_t { return s.TlsVerify; }, 1},
+      {KOV_TLS_MIN_VERSION, 0x0304, 1, [](const SecurityState& s) -> int64_t { return s.TlsMinVersion; }, 0x0304},
+      {KOV_TLS_MIN_VERSION, 0x0302, -1, [](const SecurityState& s) -> int64_t { return s.TlsMinVersion; }, 0x0304},
+      {KOV_TLS_MIN_VERSION, 0x0303, 1, [](const SecurityState& s) -> int64_t { return s.TlsMinVersion; }, 0x0303},
+      {KOV_AUTH_MECHANISM, KOV_AUTH_OAUTHBEARER, 1, [](const SecurityState& s) -> int64_t { return s.AuthMechanism; }, 5},
+      {KOV_AUTH_MECHANISM, 6, -1, [](const SecurityState& s) -> int64_t { return s.AuthMechanism; }, 5},
+      {KOV_AUTH_MECHANISM, KOV_AUTH_AUTOMATIC, 1, [](const SecurityState& s) -> int64_t { return s.AuthMechanism; }, 0},
+  };
+  for (const auto& t : cases) {
+    EXPECT_EQ(kovIntegerParam(2, t.index, t.value), t.result) << t.index << " " << t.value;
+    EXPECT_EQ(t.read(s), t.expected) << t.index << " " << t.value;
+  }
+}
+
+TEST_F(Params, TlsTextsAreRefusedRatherThanCut) {
+  const SecurityState& s = Channel(1).security;
+  const std::string longest(4096, 'T');
+  EXPECT_EQ(kovStringParam(1, KOV_OAUTH_TOKEN, longest.c_str()), 4096);
+  EXPECT_EQ(std::string(s.OAuthToken), longest);
+  for (const std::string& bad : {longest + "T", std::string("ya29 x"), std::string("a\x01b"), std::string("a\r\nQUIT"),
+                                  std::string("caf\xc3\xa9")}) {
+    EXPECT_EQ(kovStringParam(1, KOV_OAUTH_TOKEN, bad.c_str()), KOV_E_NO_PASSWORD) << bad.size();
+    EXPECT_EQ(std::string(s.OAuthToken), longest);
+  }
+  EXPECT_EQ(kovStringParam(1, KOV_OAUTH_TOKEN, ""), 0);
+  EXPECT_STREQ(s.OAuthToken, "");
+
+  EXPECT_EQ(kovStringParam(1, KOV_TLS_SERVER_NAME, "mail.example.com"), 16);
+  EXPECT_EQ(kovStringParam(1, KOV_TLS_SERVER_NAME, "a<b"), KOV_E_BAD_SERVER_NAME);
+  EXPECT_EQ(kovStringParam(1, KOV_TLS_SERVER_NAME, std::string(129, 'h').c_str()), KOV_E_BAD_SERVER_NAME);
+  EXPECT_STREQ(s.TlsServerName, "mail.example.com");
+  EXPECT_EQ(kovStringParam(1, KOV_TLS_SERVER_NAME, ""), 0);
+
+  EXPECT_EQ(kovStringParam(1, KOV_TLS_CA_FILE, std::string(255, 'p').c_str()), 255);
+  EXPECT_EQ(kovStringParam(1, KOV_TLS_CA_FILE, std::string(256, 'q').c_str()), KOV_E_CANNOT_OPEN_FILE);
+  EXPECT_EQ(std::string(s.TlsCaFile), std::string(255, 'p'));
+}
+
+TEST_F(Params, TokenIsMaskedInTheLog) {
+  const std::string log = OpenLog(0);
+  EXPECT_EQ(kovStringParam(0, KOV_OAUTH_TOKEN, "ya29.secret"), 11);
+  EXPECT_EQ(LogOf(log), "*** kovStringParam(0,107,*****)\r\n");
+}
+
 }  // namespace
