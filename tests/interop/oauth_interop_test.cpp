@@ -80,7 +80,9 @@ TEST_F(OAuthInterop, TheUsersTokenLogsIn) {
       const std::string log = OpenLog(0, std::string(r.portKey) + m.name + ".log");
       EXPECT_EQ(Login(r, m.mechanism, bed["KOV_INTEROP_USER"], bed["KOV_INTEROP_TOKEN"]), 0) << LogOf(log);
       EXPECT_NE(LogOf(log).find(std::string("AUTH ") + m.name + " ok\r\n"), std::string::npos) << LogOf(log);
-      if (!r.smtp) EXPECT_GE(kovGetEmailCount(0), 0);  // the mailbox is open
+      if (!r.smtp) {
+        EXPECT_GE(kovGetEmailCount(0), 0);  // the mailbox is open
+      }
       EXPECT_EQ(kovClose(0), 0);
       EXPECT_EQ(LogOf(log).find(bed["KOV_INTEROP_TOKEN"]), std::string::npos) << LogOf(log);
     }
@@ -107,8 +109,9 @@ TEST_F(OAuthInterop, WrongTokensAreRefusedWithTheServersText) {
   }
   // Neither server wrote a token down.
   const std::string seen = postfix.Await("authentication failed") + dovecot.Await("auth failed");
-  for (const std::string& token : {bed["KOV_INTEROP_TOKEN"], bed["KOV_INTEROP_TOKEN2"]})
+  for (const std::string& token : {bed["KOV_INTEROP_TOKEN"], bed["KOV_INTEROP_TOKEN2"]}) {
     EXPECT_EQ(seen.find(token), std::string::npos) << seen;
+  }
 }
 
 }  // namespace

@@ -124,7 +124,9 @@ TEST_F(TlsInterop, SendsOverStartTlsAndImplicitTlsAndFetchesOverStlsAndPop3s) {
     EXPECT_EQ(kovStatistics(0, KOV_STAT_TLS), 0);
     const std::string text = LogOf(log);
     EXPECT_NE(text.find("S: AUTH "), std::string::npos) << text;
-    if (r.tls == 1) EXPECT_LT(text.find("S: STARTTLS\r\n"), text.find("S: AUTH ")) << text;
+    if (r.tls == 1) {
+      EXPECT_LT(text.find("S: STARTTLS\r\n"), text.find("S: AUTH ")) << text;
+    }
     sent[subject] = AwaitStored(maildir, subject);
     ASSERT_FALSE(sent[subject].empty()) << "Postfix did not store " << subject;
     const std::string stored = ReadAll(sent[subject]);
@@ -149,7 +151,9 @@ TEST_F(TlsInterop, SendsOverStartTlsAndImplicitTlsAndFetchesOverStlsAndPop3s) {
     }
     // The last session deletes what was sent: DELE and QUIT over TLS.
     if (&r == &kPop3Routes[1]) {
-      for (const auto& [subject, file] : sent) EXPECT_EQ(kovDeleteEmail(0, numbers.at(subject)), 0);
+      for (const auto& [subject, file] : sent) {
+        EXPECT_EQ(kovDeleteEmail(0, numbers.at(subject)), 0);
+      }
     }
     EXPECT_EQ(kovClose(0), 0);
   }
