@@ -5,7 +5,7 @@ set -euo pipefail
 
 # clang with its sanitizer run-time libraries builds the ThreadSanitizer tree;
 # Python's own test messages join the decoder's corpus test.
-packages=(cmake g++ make pkgconf googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+packages=(cmake g++ make pkgconf libssl-dev openssl googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang libclang-rt-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386
   python3 libpython3.11-testsuite)
 

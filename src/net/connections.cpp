@@ -5,6 +5,7 @@
 #include "net/internal.h"
 #include "net/output.h"
 #include "net/ring.h"
+#include "net/tls.h"
 #include "net/trace.h"
 
 namespace {
@@ -36,6 +37,7 @@ int WexlCreateSocket() {
     return kWexlSocketFailed;
   }
   s.OpenFlag = 1;
+  TlsRelease(s, false);  // never a session of an earlier connection
   ClearReceived(s);
   ClearOutput(s);
   WexlStoreSocket(s, handle);
@@ -65,6 +67,7 @@ namespace {
 int CloseSlot(SocketSlot& s, uint16_t lingerSeconds, uint32_t pauseMs) {
   WaitWhileBlocking(s);
   PushOutput(s);
+  TlsRelease(s, true);
   platform::SocketSetLinger(s.Socket, lingerSeconds);
   int result = platform::SocketClose(s.Socket) == 0 ? kWexlOk : NegatedLastError();
   platform::SleepMs(pauseMs);

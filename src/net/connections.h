@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "net/slots.h"
+#include "platform/tls.h"
 
 // Resolution. A name of more than 127 characters gives -1008 and leaves the
 // slot alone; otherwise it becomes the slot's HostName. A dotted quad is used
@@ -97,3 +98,31 @@ int WexlRemoteAddress(int slot, char* buffer, int size);
 // The local address of the slot's socket as dotted text; 0 with an empty text
 // when the slot has no socket or the system cannot tell.
 int WexlLocalAddress(int slot, char* buffer, int size);
+
+// TLS on a connected slot. Once it is established every read, send, wait and
+// readiness function above works on plaintext unchanged: "readable" means
+// decrypted bytes are there, and the trace shows plaintext.
+//
+// Starts a TLS client session on the slot's connected socket: 1000;
+// kWexlTlsInjection when any received byte is still buffered (the ring or
+// the read-ahead: someone appended it to the plaintext reply); -1 without a
+// socket or after a failed send; kWexlTlsHandshake when the slot runs TLS
+// already or plaintext sent before cannot all be handed to the system now;
+// kWexlTlsUnavailable or kWexlTlsHandshake when the session cannot be made.
+int WexlTlsBegin(int slot, const platform::TlsOptions& options);
+// One handshake step that never waits: 1000 once established (certificate
+// and version checked), 0 while it waits for the peer (wait for readability
+// as for any reply: WexlWaitTarget gives the socket), or kWexlTlsHandshake,
+// kWexlTlsCertificate, kWexlTlsVersion, kWexlTlsUnavailable, kWexlLost (the
+// peer closed or reset). A failure repeats on later steps; the slot is then
+// closed as after any failure. kWexlTlsHandshake without WexlTlsBegin.
+int WexlTlsStep(int slot);
+// 1 while the slot's connection runs through an established session, else 0.
+int WexlTlsActive(int slot);
+// The negotiated version (0x0303, 0x0304), 0 before the handshake ends or
+// without TLS.
+int WexlTlsVersion(int slot);
+// "<version> <cipher>; subject: <subject>; issuer: <issuer>" of the
+// established session, cut to fit and terminated; its length, 0 (an empty
+// text) without one.
+int WexlTlsDescribe(int slot, char* buffer, int size);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "net/internal.h"
+#include "net/tls.h"
 
 namespace {
 
@@ -10,23 +11,25 @@ namespace {
 // blocking send would.
 constexpr uint32_t kAsLongAsNeeded = 0x7fffffff;
 
-int Fail(SocketSlot& s) {
-  s.SendError = NegatedLastError();
-  s.OpenFlag = 0;
-  s.OutHead = 0;
-  s.OutTail = 0;
-  return s.SendError;
-}
-
 // PushOutput, telling whether anything still waits: the failure, 1000 when
 // nothing does, 0 when bytes still wait.
 int PushRest(SocketSlot& s) {
   int rc = PushOutput(s);
   if (rc < 0) return rc;
-  return OutputCount(s) == 0 ? kWexlOk : 0;
+  return OutputWaits(s) ? 0 : kWexlOk;
 }
 
 }  // namespace
+
+bool OutputWaits(const SocketSlot& s) { return OutputCount(s) > 0 || TlsOutputWaits(s); }
+
+int FailOutput(SocketSlot& s, int code) {
+  s.SendError = code != 0 ? code : NegatedLastError();
+  s.OpenFlag = 0;
+  s.OutHead = 0;
+  s.OutTail = 0;
+  return s.SendError;
+}
 
 void ClearOutput(SocketSlot& s) {
   s.OutHead = 0;
@@ -35,12 +38,13 @@ void ClearOutput(SocketSlot& s) {
 }
 
 int PushOutput(SocketSlot& s) {
+  if (s.Tls != nullptr) return TlsPushOutput(s);
   if (s.SendError != 0) return s.SendError;
   if (OutputCount(s) == 0) return kWexlOk;
   if (!HasSocket(s)) return kWexlLost;
   while (s.OutHead < s.OutTail) {
     int n = platform::SocketSend(s.Socket, s.OutData + s.OutHead, s.OutTail - s.OutHead);
-    if (n < 0) return Fail(s);
+    if (n < 0) return FailOutput(s, 0);
     if (n == 0) break;  // no room in the system now
     s.OutHead += n;
   }

@@ -10,6 +10,13 @@
 // Bytes waiting to be handed over.
 inline int OutputCount(const SocketSlot& s) { return s.OutTail - s.OutHead; }
 
+// Whether anything still waits to be handed over: plaintext, or a TLS slot's
+// ciphertext.
+bool OutputWaits(const SocketSlot& s);
+// Records a failed hand-over: `code`, or 0 for the thread's last sockets
+// error, becomes SendError; OpenFlag is cleared and the waiting bytes are
+// dropped. SendError.
+int FailOutput(SocketSlot& s, int code);
 // Forgets the waiting bytes and any failure: the slot gets a new socket.
 void ClearOutput(SocketSlot& s);
 // Hands over what the system takes now: 1000 (bytes may still wait), or the

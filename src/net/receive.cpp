@@ -7,9 +7,11 @@
 #include "net/lineio.h"
 #include "net/output.h"
 #include "net/ring.h"
+#include "net/tls.h"
 #include "net/trace.h"
 
 int ReceiveNow(SocketSlot& s, void* buffer, int length) {
+  if (s.Tls != nullptr) return TlsReceive(s, buffer, length);
   s.KnownReadable = 0;
   return platform::SocketReceive(s.Socket, buffer, length);
 }

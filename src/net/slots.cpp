@@ -4,6 +4,7 @@
 
 #include "net/output.h"
 #include "net/ring.h"
+#include "net/tls.h"
 #include "platform/platform.h"
 #include "platform/sockets.h"
 
@@ -26,6 +27,7 @@ int WexlStartup(int requestedSlots, int sleepInterval) {
     SocketSlot& s = slotTable[i];
     s.Index = i;
     s.Socket = kSocketFree;
+    TlsRelease(s, false);
     ClearReceived(s);
     ClearOutput(s);
     s.SleepInterval = sleepInterval;

@@ -31,6 +31,14 @@ enum WexlCode {
   kWexlUnresolved = -1009,
   kWexlBadLength = -1010,
   kWexlLineTooSlow = -1011,
+  // TLS on a slot: the system's TLS library is missing, the handshake failed,
+  // the certificate or the version was refused, or received bytes were
+  // buffered when TLS was to start (someone appended them to the plaintext).
+  kWexlTlsUnavailable = -1020,
+  kWexlTlsHandshake = -1021,
+  kWexlTlsCertificate = -1022,
+  kWexlTlsVersion = -1023,
+  kWexlTlsInjection = -1024,
 };
 
 enum WexlOption { kOptionTrace = 1001, kOptionSendWait = 1002 };
@@ -49,6 +57,9 @@ struct PeerAddressRecord {
   uint32_t Address;  // network byte order
   uint8_t Zero[8];
 };
+
+// The TLS session of a slot and its ciphertext buffers (net/tls.h).
+struct TlsLink;
 
 struct SocketSlot {
   int32_t Index;
@@ -87,6 +98,9 @@ struct SocketSlot {
   uint16_t RemotePort;
   int32_t SendWaitLimit;
   int32_t OpenFlag;
+  // The TLS session once WexlTlsBegin started one, until the socket closes;
+  // null for a plain connection, whose bytes go to the system as they are.
+  TlsLink* Tls;
 };
 
 int WexlStartup(int requestedSlots, int sleepInterval);

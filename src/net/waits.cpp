@@ -5,8 +5,12 @@
 #include "net/internal.h"
 #include "net/output.h"
 #include "net/ring.h"
+#include "net/tls.h"
 
 namespace {
+
+// Whether an established TLS session holds plaintext (or the end) already.
+bool TlsHoldsPlaintext(SocketSlot& s) { return s.Tls != nullptr && s.Tls->established && TlsReadyNow(s); }
 
 bool ValidKind(int kind) { return kind >= platform::kReadable && kind <= platform::kException; }
 
@@ -14,7 +18,7 @@ uint32_t Limit(int limitMs) { return limitMs > 0 ? static_cast<uint32_t>(limitMs
 
 // Hands the waiting output over within limitMs; the part of the limit left.
 uint32_t FlushFirst(SocketSlot& s, uint32_t limitMs) {
-  if (OutputCount(s) == 0) return limitMs;
+  if (!OutputWaits(s)) return limitMs;
   if (limitMs == 0) {
     FlushOutput(s, 0);  // a failure stays in SendError
     return 0;
@@ -44,6 +48,8 @@ int Wait(SocketSlot& s, int kind, uint32_t limitMs, bool sleepWithoutSocket) {
 }  // namespace
 
 bool SystemReady(SocketSlot& s, platform::ReadyKind kind, uint32_t waitMs) {
+  // An established TLS session is readable with plaintext, not ciphertext.
+  if (kind == platform::kReadable && s.Tls != nullptr && s.Tls->established) return TlsReadable(s, waitMs);
   if (kind == platform::kReadable && s.KnownReadable) return true;
   const bool ready = platform::SocketReady(s.Socket, kind, waitMs);
   if (kind == platform::kReadable && ready) s.KnownReadable = 1;
@@ -83,9 +89,9 @@ int WexlWaitTarget(int slot, int* kind) {
   SocketSlot* s = WexlSlot(slot);
   if (s == nullptr || !HasSocket(*s)) return -1;
   PushOutput(*s);  // a failure stays in SendError
-  if (s->SendError != 0 || (*kind == platform::kReadable && BufferedCount(*s) > 0)) {
+  if (s->SendError != 0 || (*kind == platform::kReadable && (BufferedCount(*s) > 0 || TlsHoldsPlaintext(*s)))) {
     *kind = 0;
-  } else if (OutputCount(*s) > 0) {
+  } else if (OutputWaits(*s)) {
     *kind = platform::kWritable;
   }
   return s->Socket;

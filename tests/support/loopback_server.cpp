@@ -125,6 +125,11 @@ LoopbackServer& LoopbackServer::Pause(int ms) { return Add(Kind::kPause, "", 0, 
 LoopbackServer& LoopbackServer::Hold() { return Add(Kind::kHold, "", 0, 0); }
 LoopbackServer& LoopbackServer::Close() { return Add(Kind::kClose, "", 0, 0); }
 LoopbackServer& LoopbackServer::Reset() { return Add(Kind::kReset, "", 0, 0); }
+LoopbackServer& LoopbackServer::StartTls() { return Add(Kind::kStartTls, "", 0, 0); }
+LoopbackServer& LoopbackServer::SendTicket() { return Add(Kind::kSendTicket, "", 0, 0); }
+LoopbackServer& LoopbackServer::SendCut(const std::string& bytes, size_t keep) {
+  return Add(Kind::kSendCut, bytes, keep, 0);
+}
 
 void LoopbackServer::Start() {
   thread_ = std::thread([this] { Play(); });
@@ -212,8 +217,44 @@ bool LoopbackServer::Run(const Step& step) {
     case Kind::kReset:
       EndConnection(step.kind == Kind::kReset);
       return true;
+    case Kind::kStartTls:
+    case Kind::kSendTicket:
+    case Kind::kSendCut:
+      return RunTls(step);
   }
   return false;
+}
+
+bool LoopbackServer::RunTls(const Step& step) {
+  if (!tls_) return false;
+  switch (step.kind) {
+    case Kind::kStartTls:
+      return Handshake();
+    case Kind::kSendTicket:
+      return tlsOn_ && tls_->QueueTicket() && FlushTls(SIZE_MAX);
+    default:
+      return tlsOn_ && tls_->Write(step.bytes.data(), step.bytes.size()) && FlushTls(step.count);
+  }
+}
+
+bool LoopbackServer::Handshake() {
+  if (!tls_->Attach(connection_)) return false;
+  tlsOn_ = true;
+  for (;;) {
+    const int rc = tls_->Handshake();
+    if (!FlushTls(SIZE_MAX)) return false;
+    if (rc == 1) return true;
+    if (rc != ServerTls::kWantRead && rc != ServerTls::kWantWrite) return false;
+    if (!WaitReady(connection_, rc == ServerTls::kWantWrite)) return false;
+  }
+}
+
+bool LoopbackServer::FlushTls(size_t most) {
+  for (;;) {
+    const int rc = tls_->Flush(most);
+    if (rc == 1) return true;
+    if (rc != ServerTls::kWantWrite || !WaitReady(connection_, true)) return false;
+  }
 }
 
 bool LoopbackServer::Accept() {
@@ -240,6 +281,7 @@ bool LoopbackServer::WaitReady(intptr_t handle, bool write) {
 }
 
 bool LoopbackServer::SendAll(const char* data, size_t length) {
+  if (tlsOn_) return tls_->Write(data, length) && FlushTls(SIZE_MAX);
   while (length > 0) {
     if (!WaitReady(connection_, true)) return false;
     int n = send(H(connection_), data, static_cast<int>(length), kSendFlags);
@@ -251,28 +293,51 @@ bool LoopbackServer::SendAll(const char* data, size_t length) {
   return true;
 }
 
+// Some bytes from the client (decrypted on a TLS connection): their count, 0
+// when the client closed or reset the connection, -1 when none came in time.
+int LoopbackServer::ReceiveSome(char* buffer, size_t length) {
+  for (;;) {
+    if (tlsOn_) {
+      const int n = tls_->Read(buffer, length);
+      if (n >= 0) return n;
+      if (n == ServerTls::kFailed) return 0;
+      if (!WaitReady(connection_, n == ServerTls::kWantWrite)) return -1;
+      continue;
+    }
+    if (!WaitReady(connection_, false)) return -1;
+    int n = recv(H(connection_), buffer, static_cast<int>(length), 0);
+    if (n < 0 && WouldBlock()) continue;
+    return n < 0 ? 0 : n;
+  }
+}
+
 bool LoopbackServer::ReceiveMore(bool record) {
   char chunk[16384];
-  for (;;) {
-    if (!WaitReady(connection_, false)) return false;
-    int n = recv(H(connection_), chunk, sizeof chunk, 0);
-    if (n < 0 && WouldBlock()) continue;
-    if (n <= 0) {
-      EndConnection(false);  // the client closed or reset the connection
-      return false;
-    }
-    if (record) {
-      std::lock_guard<std::mutex> hold(mutex_);
-      received_.append(chunk, static_cast<size_t>(n));
-    } else {
-      swallowed_ += static_cast<size_t>(n);
-    }
-    return true;
+  const int n = ReceiveSome(chunk, sizeof chunk);
+  if (n < 0) return false;
+  if (n == 0) {
+    EndConnection(false);  // the client closed or reset the connection
+    return false;
   }
+  if (record) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    received_.append(chunk, static_cast<size_t>(n));
+  } else {
+    swallowed_ += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 void LoopbackServer::EndConnection(bool reset) {
   if (H(connection_) == kNoSocket) return;
+  if (tlsOn_) {
+    if (!reset) {
+      tls_->Shutdown();
+      tls_->Flush(SIZE_MAX);  // once, without waiting
+    }
+    tls_->Detach();
+    tlsOn_ = false;
+  }
   if (reset) {
     linger off{1, 0};
     setsockopt(H(connection_), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&off), sizeof off);

@@ -5,15 +5,52 @@
 // after the last step records whatever the client still sends until the client
 // closes or the server is destroyed. Every wait of the server is bounded, so a
 // failing client never hangs a test.
+//
+// TLS: with a ServerTls set (support/tls/tls_server.h makes one, POSIX
+// only), the step StartTls() runs the server's handshake on the connection
+// and the later steps send and receive plaintext through it, until the
+// connection ends (Close() sends close_notify first; a step after it accepts
+// a plain connection again). StartTls() as the first step is implicit TLS.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+// The server side of a TLS session on the scripted server's non-blocking
+// socket. Results of the calls below: kWantRead or kWantWrite (wait for the
+// socket, call again), kFailed, or as stated.
+class ServerTls {
+ public:
+  static constexpr int kFailed = -1;
+  static constexpr int kWantRead = -2;
+  static constexpr int kWantWrite = -3;
+  virtual ~ServerTls() = default;
+  // A new session on the socket (any earlier one is dropped): false when it
+  // cannot be made.
+  virtual bool Attach(intptr_t socket) = 0;
+  // One handshake step; 1 once it is complete. Its output waits for Flush.
+  virtual int Handshake() = 0;
+  // Encrypts the bytes in one record per call of at most 16 KiB each; the
+  // ciphertext waits for Flush. False on failure.
+  virtual bool Write(const char* data, size_t length) = 0;
+  // Sends waiting ciphertext until `most` more bytes went or none waits: 1.
+  virtual int Flush(size_t most) = 0;
+  // Decrypted bytes, 0 when the client ended the session or the connection.
+  virtual int Read(char* buffer, size_t length) = 0;
+  // Queues a TLS 1.3 session ticket (a record without plaintext): false when
+  // the session cannot send one.
+  virtual bool QueueTicket() = 0;
+  // Queues close_notify.
+  virtual void Shutdown() = 0;
+  // Forgets the session and any ciphertext still waiting.
+  virtual void Detach() = 0;
+};
 
 class LoopbackServer {
  public:
@@ -46,6 +83,15 @@ class LoopbackServer {
   // Ends the connection in order (FIN) or with a reset (RST, linger 0).
   LoopbackServer& Close();
   LoopbackServer& Reset();
+  // TLS steps (a ServerTls must be set): the server's handshake; a session
+  // ticket alone; `bytes` encrypted of which only the first `keep` bytes of
+  // ciphertext go out (a record cut off; Close() or Reset() should follow).
+  LoopbackServer& StartTls();
+  LoopbackServer& SendTicket();
+  LoopbackServer& SendCut(const std::string& bytes, size_t keep);
+
+  // The TLS side of StartTls(), set before Start().
+  void SetTls(std::unique_ptr<ServerTls> tls) { tls_ = std::move(tls); }
 
   void Start();
   // Waits until every step has been played; false when the limit passed or a
@@ -59,7 +105,20 @@ class LoopbackServer {
   size_t Swallowed() const { return swallowed_; }
 
  private:
-  enum class Kind { kSend, kSendSlowly, kReadThrough, kReadBytes, kSwallow, kPause, kHold, kClose, kReset };
+  enum class Kind {
+    kSend,
+    kSendSlowly,
+    kReadThrough,
+    kReadBytes,
+    kSwallow,
+    kPause,
+    kHold,
+    kClose,
+    kReset,
+    kStartTls,
+    kSendTicket,
+    kSendCut
+  };
   struct Step {
     Kind kind;
     std::string bytes;
@@ -73,6 +132,10 @@ class LoopbackServer {
   bool Accept();
   bool SendAll(const char* data, size_t length);
   bool ReceiveMore(bool record);
+  int ReceiveSome(char* buffer, size_t length);
+  bool Handshake();
+  bool FlushTls(size_t most);
+  bool RunTls(const Step& step);
   bool WaitReady(intptr_t handle, bool write);
   void EndConnection(bool reset);
 
@@ -80,6 +143,8 @@ class LoopbackServer {
   intptr_t connection_;
   uint16_t port_ = 0;
   std::vector<Step> steps_;
+  std::unique_ptr<ServerTls> tls_;
+  bool tlsOn_ = false;  // the connection runs through tls_
   std::thread thread_;
   std::mutex mutex_;
   std::string received_;
