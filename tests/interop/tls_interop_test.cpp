@@ -43,6 +43,7 @@ class TlsInterop : public AttachedLibrary {
     user = bed["KOV_INTEROP_USER"];
     address = "<" + user + "@" + bed["KOV_INTEROP_DOMAIN"] + ">";
     maildir = fs::path(BedRunDir()) / "mail" / user;
+    kovIntegerParam(0, KOV_PACING, 0);  // no fixed pauses; the fixture restores the setting
     for (int channel : {0, 1}) {
       kovIntegerParam(channel, KOV_TIMEOUT, 10000);
       kovIntegerParam(channel, KOV_CONNECT_WAIT, 5000);
