@@ -173,13 +173,27 @@ prepare() {
   touch -d '2 seconds ago' "$run/postfix/etc"/*
 }
 
+# Closes every descriptor above 2 that the caller left open, such as the
+# lock of `flock LOCK servers.sh start`: the servers outlive this script and
+# must not hold it.
+close_inherited() {
+  local fd
+  for fd in /proc/self/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -le 2 ] || eval "exec $fd>&-" 2>/dev/null || true
+  done
+}
+
 launch() {
-  case $1 in
-    oauth) exec python3 "$here/oauth_server.py" "$run/oauth/tokens" ;;
-    dovecot) exec dovecot -F -c "$run/dovecot/dovecot.conf" ;;
-    postfix) exec postfix -c "$run/postfix/etc" start-fg ;;
-    sink) exec node "$here/smtp_sink.js" "$run/sink/users" "$run/sink/spool" ;;
-  esac >>"${log[$1]}" 2>&1 </dev/null &
+  {
+    close_inherited
+    case $1 in
+      oauth) exec python3 "$here/oauth_server.py" "$run/oauth/tokens" ;;
+      dovecot) exec dovecot -F -c "$run/dovecot/dovecot.conf" ;;
+      postfix) exec postfix -c "$run/postfix/etc" start-fg ;;
+      sink) exec node "$here/smtp_sink.js" "$run/sink/users" "$run/sink/spool" ;;
+    esac
+  } >>"${log[$1]}" 2>&1 </dev/null &
   # Postfix's master records its own PID.
   [ "$1" = postfix ] || echo $! >"${pid_file[$1]}"
   await_greeting "$1" $!
