@@ -1,14 +1,16 @@
-// TLS against the real servers: messages sent through Postfix after
-// STARTTLS on the submission port and with implicit TLS, stored with a
-// Received header that names TLS 1.3, then fetched from Dovecot after STLS
-// and over pop3s, byte for byte. The servers' certificate passes only
-// against the bed's CA and for its own name; a refused certificate, a
-// server without STARTTLS and a token on a plain connection all end the
-// call before any credential leaves, as the servers' logs show.
+// TLS against the real servers: messages with a megabyte attachment sent
+// through Postfix after STARTTLS on the submission port and with implicit
+// TLS, stored with a Received header that names TLS 1.3, then fetched from
+// Dovecot after STLS and over pop3s, byte for byte. The servers' certificate
+// passes only against the bed's CA and for its own name; a refused
+// certificate, a server without STARTTLS and a token on a plain connection
+// all end the call before any credential leaves, as the servers' logs show.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -112,6 +114,12 @@ class TlsInterop : public AttachedLibrary {
 
 TEST_F(TlsInterop, SendsOverStartTlsAndImplicitTlsAndFetchesOverStlsAndPop3s) {
   std::map<std::string, std::string> sent;  // Subject -> the stored message (Dovecot moves its file)
+  // A megabyte attachment: many TLS records each way, split anywhere in a line.
+  std::mt19937 random(11);
+  std::string binary(1 << 20, '\0');
+  for (char& ch : binary) ch = static_cast<char>(random() & 0xFF);
+  const std::string attachment = dir.File("figures.bin");
+  std::ofstream(attachment, std::ios::binary) << binary;
   for (const Route& r : kSmtpRoutes) {
     SCOPED_TRACE(RouteName(r));
     const std::string subject = "kov32 tls " + RouteName(r);
@@ -119,7 +127,9 @@ TEST_F(TlsInterop, SendsOverStartTlsAndImplicitTlsAndFetchesOverStlsAndPop3s) {
     Secure(r.tls, BedFile("KOV_INTEROP_CA_FILE"));
     ASSERT_EQ(SmtpLogin(r, bed["KOV_INTEROP_PASSWORD"]), 0) << LogOf(log);
     EXPECT_EQ(kovStatistics(0, KOV_STAT_TLS), kTls13);
-    ASSERT_EQ(kovSendEmail(0, address.c_str(), nullptr, nullptr, subject.c_str(), "Sent over TLS.\r\n.dot\r\n", nullptr), 0)
+    ASSERT_EQ(kovSendEmail(0, address.c_str(), nullptr, nullptr, subject.c_str(), "Sent over TLS.\r\n.dot\r\n",
+                           attachment.c_str()),
+              0)
         << LogOf(log);
     EXPECT_EQ(kovClose(0), 0);
     EXPECT_EQ(kovStatistics(0, KOV_STAT_TLS), 0);
