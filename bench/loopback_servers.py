@@ -124,14 +124,17 @@ class SmtpSink:
 
 
 class Pop3Server:
-    """Serves `message` (bytes with CR LF line ends) as message 1."""
+    """Serves `message` (bytes with CR LF line ends) as messages 1 to `count`,
+    each with the unique identifier "uid<N>"."""
 
-    def __init__(self, message):
+    def __init__(self, message, count=1):
         stuffed = message.replace(b"\r\n.", b"\r\n..")
         if stuffed.startswith(b"."):
             stuffed = b"." + stuffed
         self.size = len(message)
+        self.count = count
         self._response = b"+OK %d octets\r\n" % self.size + stuffed + b".\r\n"
+        self._uids = b"+OK\r\n" + b"".join(b"%d uid%d\r\n" % (n, n) for n in range(1, count + 1)) + b".\r\n"
         self.port = _start(self._serve)
 
     def _serve(self, sock):
@@ -146,9 +149,14 @@ class Pop3Server:
             if verb in (b"USER", b"PASS", b"NOOP", b"DELE", b"RSET"):
                 sock.sendall(b"+OK\r\n")
             elif verb == b"STAT":
-                sock.sendall(b"+OK 1 %d\r\n" % self.size)
+                sock.sendall(b"+OK %d %d\r\n" % (self.count, self.count * self.size))
+            elif verb == b"LIST" and len(words) > 1:
+                sock.sendall(b"+OK %s %d\r\n" % (words[1], self.size))
             elif verb == b"LIST":
-                sock.sendall(b"+OK 1 %d\r\n" % self.size if len(words) > 1 else b"+OK\r\n1 %d\r\n.\r\n" % self.size)
+                sock.sendall(b"+OK\r\n" + b"".join(b"%d %d\r\n" % (n, self.size) for n in range(1, self.count + 1)) +
+                             b".\r\n")
+            elif verb == b"UIDL":
+                sock.sendall(self._uids)
             elif verb == b"RETR":
                 view = memoryview(self._response)
                 for at in range(0, len(view), CHUNK):

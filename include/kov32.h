@@ -157,6 +157,33 @@
 #define KOV_AUTH_CRAM_MD5 3
 #define KOV_AUTH_XOAUTH2 4
 #define KOV_AUTH_OAUTHBEARER 5
+/* channel (beyond the classic set): the addresses a connect may use.
+ * 0 (the default): the server name's one IPv4 address, as always. 4: every
+ * IPv4 address of the name; 6: every IPv6 address; 46: every address of
+ * either family, in the order the system's resolver gives them. With 4, 6 or
+ * 46 an address literal is used as it is (IPv4 as four decimal groups, IPv6
+ * as text or in brackets such as "[::1]"; brackets are accepted with 6 and 46
+ * only, around an IPv6 literal without a zone, else KOV_E_BAD_SERVER_NAME),
+ * the log shows a "ServerIP = " line for each address (at most 8 are used),
+ * and the connect tries them in turn: the next address starts 250 ms after
+ * the one before, or at once when that one failed; the first to connect is
+ * kept and the others are closed. A name without an address of the allowed
+ * families gives KOV_E_NO_ADDRESS. While several attempts are under way,
+ * kovWaitInfo names the newest one's socket and at most 250 ms. Any other
+ * value: -1, and the setting stays. */
+#define KOV_IP_FAMILY 109
+/* channel, flag (beyond the classic set): nonzero makes kovSendEmail send
+ * `message` (the text, or '@' and a file) as a finished message: after DATA
+ * its lines go out as they are, each ended by CR LF (a CR is dropped, LF ends
+ * a line, a NUL byte ends the message), a line starting with '.' gets a
+ * second one, and the period line follows the last line at once. No header
+ * and no MIME part of the library's own is added; the subject, the body type
+ * and the other message settings are not used. The To, CC and BCC lists
+ * give the envelope only. A line longer than 998 octets fails the send with
+ * KOV_E_RAW_LINE_TOO_LONG (the connection is closed without the period, so
+ * nothing is delivered); an attachment list is refused with
+ * KOV_E_RAW_WITH_PARTS before anything is sent. Default 0 */
+#define KOV_RAW_MESSAGE 110
 
 /* String parameters (kovStringParam). Texts are copied, cut to their limit;
  * the result is the number of characters stored unless said otherwise. */
@@ -291,6 +318,14 @@
 #define KOV_E_TLS_VERSION (-105)      /* the server negotiated less than KOV_TLS_MIN_VERSION */
 #define KOV_E_TLS_INJECTION (-106)    /* plain text followed the server's go-ahead for TLS */
 #define KOV_E_AUTH_NEEDS_TLS (-107)   /* a token or password would have gone without TLS */
+/* With KOV_IP_FAMILY 4, 6 or 46: the server name has no address of the
+ * allowed families (an IPv6 literal with 4, an IPv4 literal with 6, or a name
+ * the resolver knows only in the other family). */
+#define KOV_E_NO_ADDRESS (-108)
+/* With KOV_RAW_MESSAGE: a line of the message is longer than 998 octets. */
+#define KOV_E_RAW_LINE_TOO_LONG (-109)
+/* With KOV_RAW_MESSAGE: an attachment list was given. */
+#define KOV_E_RAW_WITH_PARTS (-110)
 
 /* Socket errors: the negated Windows Sockets error number, on every system. */
 #define KOV_E_WSA_INTR (-10004)            /* interrupted call */
@@ -362,8 +397,11 @@
 /* last server reply line, at most 128 characters, its CR LF kept; returns
  * its length without the CR LF */
 #define KOV_DEBUG_LAST_REPLY 23
-#define KOV_DEBUG_REMOTE_ADDRESS 25    /* server address as dotted text; needs 17 bytes, else 0 */
-#define KOV_DEBUG_LOCAL_ADDRESS 28     /* local address of the connection; needs 17 bytes, else 0 */
+/* server address as dotted text; needs 17 bytes, else 0; an IPv6 address
+ * (KOV_IP_FAMILY 6 or 46) as text (RFC 5952 form, no brackets) needs 46
+ * bytes, else 0 and an empty text */
+#define KOV_DEBUG_REMOTE_ADDRESS 25
+#define KOV_DEBUG_LOCAL_ADDRESS 28     /* local address of the connection, as KOV_DEBUG_REMOTE_ADDRESS */
 #define KOV_DEBUG_SAVED_ATTACHMENTS 29 /* names of the attachments saved from the last message */
 #define KOV_DEBUG_LAST_RECIPIENT 30    /* the last recipient sent */
 #define KOV_DEBUG_MAIL_LINES 40        /* text of the kovGetEmailLines buffer; KOV_E_NULL_POINTER without one */

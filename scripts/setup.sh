@@ -4,11 +4,11 @@
 set -euo pipefail
 
 # clang with its sanitizer run-time libraries builds the ThreadSanitizer tree;
-# Python's own test messages join the decoder's corpus test. Wine's SChannel
-# runs on the 32-bit GnuTLS.
+# Python's own test messages join the decoder's corpus test; kovmail reads its
+# configuration file with inih. Wine's SChannel runs on the 32-bit GnuTLS.
 packages=(cmake g++ make pkgconf libssl-dev openssl googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang libclang-rt-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386
-  libgnutls30:i386 python3 libpython3.11-testsuite)
+  libgnutls30:i386 python3 libpython3.11-testsuite libinih-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,7 @@
 #include "api/decoder_state.h"
 #include "api/settings_values.h"
 #include "files/file_buffer.h"
+#include "platform/sockets.h"
 
 constexpr int kMaxChannels = 128;
 
@@ -37,6 +38,15 @@ struct LinkState {
   char ChannelKind;
   uint32_t AutoCall;
   uint32_t NonBlockingConnect;
+  // KOV_IP_FAMILY: 0 the classic connect to one IPv4 address; 4, 6 or 46 the
+  // families whose addresses a connect tries in turn.
+  uint8_t IpFamily;
+  // Set by the resolve step of a connect that tries every address: the
+  // addresses it found, in the order they are tried (so that a family changed
+  // in the middle of a connect changes nothing of it).
+  uint8_t TriesAddresses;
+  uint8_t ServerAddressCount;
+  platform::NetAddress ServerAddresses[8];
   uint32_t SlotNumber;
   // 1 while the channel's connection occupies the socket slot SlotNumber, so
   // that the channel's log is handed only to its own slot as trace file.
@@ -138,6 +148,7 @@ struct SmtpState {
   uint32_t BodyType;
   uint8_t UseEhlo;
   uint8_t SkipRcptErrors;
+  uint8_t RawMessage;  // KOV_RAW_MESSAGE: the message text is sent as it is
   uint8_t InlineImage;
   uint8_t DetectImageTypes;
   uint8_t TextAttachments;

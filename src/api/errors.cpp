@@ -71,6 +71,9 @@ constexpr CodeText kCodeTexts[] = {
     {KOV_E_TLS_VERSION, "TLS version too old."},
     {KOV_E_TLS_INJECTION, "Plain text injected before TLS."},
     {KOV_E_AUTH_NEEDS_TLS, "Authentication needs TLS."},
+    {KOV_E_NO_ADDRESS, "No server address of the allowed IP family."},
+    {KOV_E_RAW_LINE_TOO_LONG, "A line of the message is longer than 998 octets."},
+    {KOV_E_RAW_WITH_PARTS, "A finished message takes no attachments."},
     // Windows Sockets errors, negated.
     {KOV_E_WSA_INTR, "Interrupted system call."},
     {KOV_E_WSA_BADF, "Bad file number."},

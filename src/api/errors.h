@@ -64,6 +64,9 @@ enum ErrorCode : int {
   kTlsVersion = KOV_E_TLS_VERSION,
   kTlsInjection = KOV_E_TLS_INJECTION,
   kAuthNeedsTls = KOV_E_AUTH_NEEDS_TLS,
+  kNoAddress = KOV_E_NO_ADDRESS,
+  kRawLineTooLong = KOV_E_RAW_LINE_TOO_LONG,
+  kRawWithParts = KOV_E_RAW_WITH_PARTS,
 };
 
 struct ChannelContext;

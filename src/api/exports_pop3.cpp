@@ -9,6 +9,7 @@
 #include "engine/frame/states.h"
 #include "engine/pop3/pop3.h"
 #include "kov32.h"
+#include "net/connections.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ extern "C" KOV_API int KOV_CALL kovPop3Connect(int channel, const char* server, 
     if (server == nullptr) return kServerNotSpecified;
     if (user == nullptr || !CredentialFits(user)) return kUserMissing;
     if (password == nullptr || !CredentialFits(password)) return kPasswordMissing;
-    if (!ValidServerName(server)) return kBadServerName;
+    if (!ValidServerName(server) || !WexlNameFitsFamily(server, c.link.IpFamily)) return kBadServerName;
     return PreparePop3Connect(c, server, user, password);
   });
 }

@@ -7,6 +7,7 @@
 #include "engine/frame/operation.h"
 #include "engine/smtp/smtp.h"
 #include "kov32.h"
+#include "net/connections.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ extern "C" KOV_API int KOV_CALL kovSmtpConnect(int channel, const char* server, 
   return RunOperation(Channel(channel), kConnectRules, [&](ChannelContext& c) -> int {
     if (server == nullptr) return kServerNotSpecified;
     if (from == nullptr) return kFromNull;
-    if (!ValidServerName(server)) return kBadServerName;
+    if (!ValidServerName(server) || !WexlNameFitsFamily(server, c.link.IpFamily)) return kBadServerName;
     return PrepareSmtpConnect(c, server, from, replyTo);
   });
 }

@@ -13,6 +13,7 @@
 #include "engine/frame/settings.h"
 #include "engine/frame/step_io.h"
 #include "kov32.h"
+#include "net/connections.h"
 #include "platform/platform.h"
 #include "platform/tls.h"
 
@@ -146,12 +147,22 @@ bool SetChannelInteger(ChannelContext& c, int index, int v) {
     case KOV_SKIP_RCPT_ERRORS:
       c.smtp.SkipRcptErrors = static_cast<uint8_t>(v);
       return true;
+    case KOV_RAW_MESSAGE:
+      c.smtp.RawMessage = v != 0 ? 1 : 0;
+      return true;
     case KOV_TEXT_ATTACH:
       c.smtp.TextAttachments = static_cast<uint8_t>(v);
       return true;
     default:
       return SetSecurityInteger(c.security, index, v);
   }
+}
+
+// KOV_IP_FAMILY: 1 for a known family, -1 (the setting stays) for another value.
+int SetIpFamily(ChannelContext& c, int v) {
+  if (!WexlValidFamily(v)) return -1;
+  c.link.IpFamily = static_cast<uint8_t>(v);
+  return 1;
 }
 
 // A process-wide text, changed under the library lock.
@@ -288,6 +299,7 @@ int RefuseLineBreak(int index, const char* text) {
 }  // namespace
 
 int SetIntegerParam(ChannelContext& c, int index, int value) {
+  if (index == KOV_IP_FAMILY) return SetIpFamily(c, value);
   return SetProcessInteger(index, value) || SetChannelInteger(c, index, value) ? 1 : -1;
 }
 

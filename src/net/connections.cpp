@@ -16,28 +16,39 @@ constexpr int kWouldBlock = 10035;
 
 uint32_t closePauseMs = 500;
 
-void TraceConnect(SocketSlot& s) {
+}  // namespace
+
+void TraceConnect(SocketSlot& s, int handle, const platform::NetAddress& address) {
   if (s.TraceHandle == 0) return;
-  int n = snprintf(s.TextBuffer, sizeof s.TextBuffer, "Socket=%d, RemoteIP=%x, RemotePort=%u\r\n", s.Socket, s.RemoteIP,
-                   static_cast<unsigned>(s.RemotePort));
+  int n;
+  if (address.family == 6) {
+    char text[48];
+    WexlFormatNetAddress(address, text, sizeof text);
+    n = snprintf(s.TextBuffer, sizeof s.TextBuffer, "Socket=%d, RemoteIP=[%s], RemotePort=%u\r\n", handle, text,
+                 static_cast<unsigned>(s.RemotePort));
+  } else {
+    n = snprintf(s.TextBuffer, sizeof s.TextBuffer, "Socket=%d, RemoteIP=%x, RemotePort=%u\r\n", handle,
+                 platform::Ipv4Of(address), static_cast<unsigned>(s.RemotePort));
+  }
   TraceText(s, s.TextBuffer, n);
 }
 
-}  // namespace
-
 void WexlSetClosePause(uint32_t ms) { closePauseMs = ms; }
 
-int WexlCreateSocket() {
+int WexlCreateSocket() { return WexlCreateSocketFor(4); }
+
+int WexlCreateSocketFor(int family) {
   int slot = WexlClaimSlot();
   if (slot < 0) return slot;
   SocketSlot& s = *WexlSlot(slot);
-  int handle = platform::SocketOpenTcp();
+  int handle = platform::SocketOpenTcp(family);
   if (handle < 0) {
     WexlStoreSocket(s, kSocketFree);
     return kWexlSocketFailed;
   }
   s.OpenFlag = 1;
   TlsRelease(s, false);  // never a session of an earlier connection
+  s.Race = ConnectRace{};
   ClearReceived(s);
   ClearOutput(s);
   WexlStoreSocket(s, handle);
@@ -53,8 +64,8 @@ int WexlConnect(int slot, const char* server, uint16_t port) {
   // slot resolved before.
   int resolved = WexlResolve(slot, server);
   if (resolved != kWexlOk) return resolved;
-  TraceConnect(*s);
-  int error = platform::SocketConnect(s->Socket, s->RemoteIP, port);
+  TraceConnect(*s, s->Socket, s->Remote);
+  int error = platform::SocketConnect(s->Socket, s->Remote, port);
   if (error != 0 && error != kWouldBlock) return -error;
   return kWexlOk;
 }
@@ -66,6 +77,7 @@ namespace {
 // the slot.
 int CloseSlot(SocketSlot& s, uint16_t lingerSeconds, uint32_t pauseMs) {
   WaitWhileBlocking(s);
+  CloseAttempts(s);
   PushOutput(s);
   TlsRelease(s, true);
   platform::SocketSetLinger(s.Socket, lingerSeconds);

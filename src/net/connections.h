@@ -24,7 +24,7 @@ int WexlResolveName(const char* name, uint32_t* address);
 // Looks a name up (no dotted-quad shortcut): 1000 with the address set, -1007
 // for an unusable answer, or the negated look-up error.
 int WexlLookupName(const char* name, uint32_t* address);
-// Looks up the slot's HostName: 1000 with RemoteIP set, -1007 for an unusable
+// Looks up the slot's HostName: 1000 with Remote set, -1007 for an unusable
 // answer (0.0.0.0, or the name's own first four bytes), or the negated
 // look-up error (-11001 for an unknown host).
 int WexlLookupHost(int slot);
@@ -36,15 +36,62 @@ int WexlIsDottedQuad(const char* text);
 // most significant byte; 0 for any other text.
 uint32_t WexlParseDottedQuad(const char* text);
 
+// Which addresses a server name may give (KOV_IP_FAMILY): kWexlClassic the
+// one IPv4 address of WexlResolve; the others every address of IPv4, of
+// IPv6, or of both in the resolver's order, for WexlConnectAddresses.
+enum WexlFamily { kWexlClassic = 0, kWexlIpv4 = 4, kWexlIpv6 = 6, kWexlAnyFamily = 46 };
+// Whether a number is one of the WexlFamily values.
+bool WexlValidFamily(int family);
+// 1 when the name's brackets suit the family, else 0: with kWexlClassic any
+// name; with IPv6 allowed a name may be "[" IPv6 literal "]" and no other
+// name holds a bracket; with kWexlIpv4 no name does.
+int WexlNameFitsFamily(const char* name, int family);
+// An IPv4 address in strict dotted form (four decimal groups of 0 to 255
+// without leading zeros, nothing after them) or an IPv6 address in the text
+// forms of RFC 4291 (a dotted IPv4 tail included; no brackets, no zone):
+// true with `address` set, else false.
+bool WexlParseIpLiteral(const char* text, platform::NetAddress* address);
+// Resolves a server name into up to `capacity` addresses of the families
+// `family` allows, in the resolver's order: an address literal (an IPv6 one
+// also in brackets) as it is, any other name through the system's resolver.
+// The count, -1008 for a name of more than 127 characters, -1009 for one that
+// does not resolve, or -1012 when it resolves to no address of the allowed
+// families.
+int WexlResolveAll(const char* name, int family, platform::NetAddress* out, int capacity);
+
 // Claims the lowest free slot and creates its TCP socket: the slot number,
 // -1002 when no slot is free, -1005 when the socket cannot be created.
 int WexlCreateSocket();
+// The same with a socket of the family (4 or 6) of the first address a
+// connect will try.
+int WexlCreateSocketFor(int family);
 // Resolves the server into the slot and starts the connect of its socket
 // without waiting for the handshake: 1000 when it stands or is under way
 // (WexlReady kind 2 then tells it stands, kind 3 that it failed), the
 // resolution's code, -10038 when the slot holds no socket, or the negated
 // connect error of a connect already refused.
 int WexlConnect(int slot, const char* server, uint16_t port);
+// Starts the connect of a slot made by WexlCreateSocketFor to the first of
+// `count` addresses (at most 8 are used) on `port`, the next one 250 ms later
+// or as soon as the one before has failed, up to the last: 1000 while it is
+// under way or when it connected at once, or the negated error of the last
+// attempt when every one failed at once. -10038 when the slot holds no
+// socket, -1009 for no address.
+int WexlConnectAddresses(int slot, const platform::NetAddress* addresses, int count, uint16_t port, uint32_t now);
+// Moves the connect of WexlConnectAddresses on at `now` without waiting:
+// checks the attempts under way, closes the failed ones, starts the next
+// address when it is due. 1 when one attempt connected (it becomes the slot's
+// socket and its address the slot's Remote; the others are closed at once), 0
+// while it is under way, the negated error of the last attempt when every one
+// failed. Without a connect of several addresses under way: 1 when the slot
+// holds a socket, else 0.
+int WexlConnectProgress(int slot, uint32_t now);
+// The ms from `now` until WexlConnectProgress must look again whatever the
+// slot's socket does: until the next address is due, or 250 while several
+// attempts are under way (a wait outside the library watches one socket);
+// 0xFFFFFFFF when nothing is due.
+uint32_t WexlConnectWakeIn(int slot, uint32_t now);
+
 // Hands the system what output it takes at once, closes the slot's socket
 // with a linger time, pauses, and frees the slot. 1000 (also for a slot
 // without a socket), or the negated close error (the slot is freed all the
@@ -93,10 +140,15 @@ int WexlWaitTarget(int slot, int* kind);
 // Writes a host-order address as dotted text; its length, or 0 (nothing
 // written) when the buffer is null or smaller than 17.
 int WexlFormatAddress(uint32_t address, char* buffer, int size);
-// The slot's RemoteIP as dotted text, as WexlFormatAddress.
+// Writes an address as text: IPv4 as WexlFormatAddress, IPv6 in the form of
+// RFC 5952 (lower case, the longest run of zero groups as "::", an
+// IPv4-mapped address with a dotted tail), which needs a buffer of 46 bytes:
+// its length, or 0 (nothing written) when the buffer is null or too small.
+int WexlFormatNetAddress(const platform::NetAddress& address, char* buffer, int size);
+// The slot's Remote address as text, as WexlFormatNetAddress.
 int WexlRemoteAddress(int slot, char* buffer, int size);
-// The local address of the slot's socket as dotted text; 0 with an empty text
-// when the slot has no socket or the system cannot tell.
+// The local address of the slot's socket as text, as WexlFormatNetAddress; 0
+// with an empty text when the slot has no socket or the system cannot tell.
 int WexlLocalAddress(int slot, char* buffer, int size);
 
 // TLS on a connected slot. Once it is established every read, send, wait and

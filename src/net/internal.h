@@ -34,3 +34,16 @@ inline int NegatedLastError() {
 bool SystemReady(SocketSlot& s, platform::ReadyKind kind, uint32_t waitMs);
 // A receive of up to `length` bytes; KnownReadable no longer holds after it.
 int ReceiveNow(SocketSlot& s, void* buffer, int length);
+
+// The trace record of a connect of `handle` to an address on the slot's
+// RemotePort (only while TraceHandle is set).
+void TraceConnect(SocketSlot& s, int handle, const platform::NetAddress& address);
+
+// Whether the slot's connect still tries its addresses (WexlConnectAddresses).
+inline bool RaceUnderWay(const SocketSlot& s) { return s.Race.Active != 0; }
+// Closes at once every attempt of the slot's connect but the slot's own
+// socket, and ends the connect.
+void CloseAttempts(SocketSlot& s);
+// Waits up to `limitMs` until one attempt of the slot's connect has ended:
+// 1 when one has, else 0.
+int AwaitAttempts(SocketSlot& s, uint32_t limitMs);

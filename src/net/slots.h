@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/sockets.h"
+
 constexpr int kWexlOk = 1000;
 constexpr int kMaxSlots = 32;
 constexpr int kRingSize = 256;
@@ -39,6 +41,7 @@ enum WexlCode {
   kWexlTlsCertificate = -1022,
   kWexlTlsVersion = -1023,
   kWexlTlsInjection = -1024,
+  kWexlNoAddress = -1012,
 };
 
 enum WexlOption { kOptionTrace = 1001, kOptionSendWait = 1002 };
@@ -60,6 +63,24 @@ struct PeerAddressRecord {
 
 // The TLS session of a slot and its ciphertext buffers (net/tls.h).
 struct TlsLink;
+// The addresses a connect may try in turn.
+constexpr int kRaceAddresses = 8;
+
+// A connect that tries a server's addresses in turn, each started 250 ms
+// after the one before or at once when that one failed; the first to connect
+// becomes the slot's socket. The slot's Socket is the newest attempt still
+// under way (or, when none is, the one that failed last).
+struct ConnectRace {
+  platform::NetAddress Addresses[kRaceAddresses];
+  // The socket of each address's attempt while it is under way, else 0.
+  int32_t Attempts[kRaceAddresses];
+  int32_t LastError;   // the negated error of the attempt that failed last
+  uint32_t StartedAt;  // when the latest attempt started
+  uint16_t Port;
+  uint8_t Count;
+  uint8_t Next;    // the address to start next
+  uint8_t Active;  // 1 until one attempt connected or every one failed
+};
 
 struct SocketSlot {
   int32_t Index;
@@ -94,8 +115,9 @@ struct SocketSlot {
   void* TraceOwner;
   int32_t SleepInterval;
   char HostName[128];
-  uint32_t RemoteIP;  // host byte order
+  platform::NetAddress Remote;
   uint16_t RemotePort;
+  ConnectRace Race;
   int32_t SendWaitLimit;
   int32_t OpenFlag;
   // The TLS session once WexlTlsBegin started one, until the socket closes;

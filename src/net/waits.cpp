@@ -41,6 +41,8 @@ int Wait(SocketSlot& s, int kind, uint32_t limitMs, bool sleepWithoutSocket) {
     if (sleepWithoutSocket && left > 0) platform::SleepMs(left);
     return 0;
   }
+  // A connect trying several addresses: any attempt that ends is news.
+  if (kind == platform::kWritable && RaceUnderWay(s)) return AwaitAttempts(s, left);
   if (kind == platform::kWritable && platform::SocketReady(s.Socket, platform::kException, 0)) return 0;
   return SystemReady(s, static_cast<platform::ReadyKind>(kind), left) ? 1 : 0;
 }

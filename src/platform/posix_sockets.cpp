@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix_handles.h"
+#include "platform/socket_records.h"
 #include "platform/sockets.h"
 #include "platform/syscall_count.h"
 
@@ -62,9 +63,20 @@ void KeepErrno() {
 enum Link : uint8_t { kConnected = 0, kUnconnected, kConnecting, kConnectFailed };
 constexpr int kTrackedSockets = 4096;
 std::atomic<uint8_t> links[kTrackedSockets];
+// The error number of a failed connect, kept for SocketConnectState: the
+// system reports it once only.
+std::atomic<uint16_t> linkErrors[kTrackedSockets];
 
 void SetLink(int socket, Link link) {
   if (socket >= 0 && socket < kTrackedSockets) links[socket].store(link, std::memory_order_relaxed);
+}
+
+// Records a failed connect with the thread's last error as its error number.
+void MarkFailed(int socket) {
+  SetLink(socket, kConnectFailed);
+  if (socket >= 0 && socket < kTrackedSockets) {
+    linkErrors[socket].store(static_cast<uint16_t>(lastError), std::memory_order_relaxed);
+  }
 }
 
 Link LinkOf(int socket) {
@@ -72,13 +84,14 @@ Link LinkOf(int socket) {
   return static_cast<Link>(links[socket].load(std::memory_order_relaxed));
 }
 
-// poll() for up to waitMs, started again after a signal; its result.
-int PollFor(pollfd& p, uint32_t waitMs) {
+// poll() of `count` descriptors for up to waitMs, started again after a
+// signal; its result.
+int PollFor(pollfd* p, int count, uint32_t waitMs) {
   int timeout = waitMs > 0x7fffffffu ? 0x7fffffff : static_cast<int>(waitMs);
   int rc;
   do {
     KOV_COUNT_SYSCALL();
-    rc = poll(&p, 1, timeout);
+    rc = poll(p, static_cast<nfds_t>(count), timeout);
   } while (rc < 0 && errno == EINTR);
   return rc;
 }
@@ -88,7 +101,7 @@ int PollFor(pollfd& p, uint32_t waitMs) {
 // error), or still connecting when the time ran out.
 Link SettleConnect(int socket, uint32_t waitMs) {
   pollfd p{socket, POLLOUT, 0};
-  if (PollFor(p, waitMs) <= 0) return kConnecting;
+  if (PollFor(&p, 1, waitMs) <= 0) return kConnecting;
   int error = 0;
   socklen_t length = sizeof error;
   if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
@@ -99,9 +112,9 @@ Link SettleConnect(int socket, uint32_t waitMs) {
     SetLink(socket, kConnected);
     return kConnected;
   }
-  SetLink(socket, kConnectFailed);
   errno = error;
   KeepErrno();
+  MarkFailed(socket);
   return kConnectFailed;
 }
 
@@ -131,6 +144,20 @@ int ResolverError(int gaiResult) {
   }
 }
 
+// getaddrinfo for TCP addresses of the family (AF_INET, AF_UNSPEC): 0 with
+// the answers in `found` (for freeaddrinfo), or the error number.
+int LookUp(const char* name, int family, addrinfo** found) {
+  addrinfo hints;
+  memset(&hints, 0, sizeof hints);
+  hints.ai_family = family;
+  hints.ai_socktype = SOCK_STREAM;
+  *found = nullptr;
+  int rc = getaddrinfo(name, nullptr, &hints, found);
+  if (rc == 0 && *found != nullptr) return 0;
+  lastError = rc != 0 ? ResolverError(rc) : 11004;
+  return lastError;
+}
+
 }  // namespace
 
 int NetStartup(char* description, size_t size) {
@@ -148,24 +175,28 @@ bool NetIsBlocking() { return false; }
 int NetLastError() { return lastError; }
 
 int NetLookupHost(const char* name, uint8_t address[4]) {
-  addrinfo hints;
-  memset(&hints, 0, sizeof hints);
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  int rc = getaddrinfo(name, nullptr, &hints, &found);
-  if (rc != 0 || found == nullptr) {
-    lastError = rc != 0 ? ResolverError(rc) : 11004;
-    return lastError;
-  }
+  if (LookUp(name, AF_INET, &found) != 0) return lastError;
   const sockaddr_in* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
   memcpy(address, &in->sin_addr.s_addr, 4);
   freeaddrinfo(found);
   return 0;
 }
 
-int SocketOpenTcp() {
-  int fd = KeepAboveOne(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+int NetResolveAll(const char* name, bool wantIpv4, bool wantIpv6, NetAddress* out, int capacity, int* count) {
+  *count = 0;
+  addrinfo* found = nullptr;
+  if (LookUp(name, AF_UNSPEC, &found) != 0) return lastError;
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    Gather(a->ai_addr, wantIpv4, wantIpv6, out, capacity, count);
+  }
+  freeaddrinfo(found);
+  return 0;
+}
+
+int SocketOpenTcp(int family) {
+  const int domain = family == 6 ? AF_INET6 : AF_INET;
+  int fd = KeepAboveOne(socket(domain, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
   if (fd < 0) {
     KeepErrno();
     return fd;
@@ -176,23 +207,20 @@ int SocketOpenTcp() {
   return fd;
 }
 
-int SocketConnect(int socket, uint32_t address, uint16_t port) {
-  sockaddr_in peer;
-  memset(&peer, 0, sizeof peer);
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(port);
-  peer.sin_addr.s_addr = htonl(address);
+int SocketConnect(int socket, const NetAddress& address, uint16_t port) {
+  sockaddr_in6 peer;  // room for either family
+  const socklen_t peerLength = static_cast<socklen_t>(PeerRecord(address, port, &peer));
   // The connect only starts here, so that a server that never answers cannot
   // hold the caller; sends and receives block again as before.
   if (!SetNonBlocking(socket, true)) {
     KeepErrno();
     return lastError;
   }
-  int rc = connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+  int rc = connect(socket, reinterpret_cast<const sockaddr*>(&peer), peerLength);
   int connectErrno = errno;
   if (!SetNonBlocking(socket, false)) {
     KeepErrno();
-    SetLink(socket, kConnectFailed);
+    MarkFailed(socket);
     return lastError;
   }
   if (rc == 0) {
@@ -213,11 +241,28 @@ int SocketConnect(int socket, uint32_t address, uint16_t port) {
         return lastError;
     }
   }
-  // A second connect leaves the first one standing, finished or not.
-  if (connectErrno != EISCONN && connectErrno != EALREADY) SetLink(socket, kConnectFailed);
   errno = connectErrno;
   KeepErrno();
+  // A second connect leaves the first one standing, finished or not.
+  if (connectErrno != EISCONN && connectErrno != EALREADY) MarkFailed(socket);
   return lastError;
+}
+
+int SocketConnectState(int socket) {
+  Link link = LinkOf(socket);
+  if (link == kConnecting) link = SettleConnect(socket, 0);
+  if (link == kConnected) return 0;
+  if (link != kConnectFailed) return kWouldBlock;
+  const uint16_t error = linkErrors[socket].load(std::memory_order_relaxed);
+  return error != 0 ? error : 10057;  // failed before the error was kept: "not connected"
+}
+
+bool SocketsAwaitConnect(const int* sockets, int count, uint32_t waitMs) {
+  constexpr int kMost = 16;
+  pollfd p[kMost];
+  const int n = count < kMost ? count : kMost;
+  for (int i = 0; i < n; ++i) p[i] = pollfd{sockets[i], POLLOUT, 0};
+  return PollFor(p, n, waitMs) > 0;
 }
 
 bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs) {
@@ -236,7 +281,7 @@ bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs) {
   }
   pollfd p{socket, 0, 0};
   p.events = kind == kReadable ? POLLIN : kind == kWritable ? POLLOUT : POLLPRI;
-  if (PollFor(p, waitMs) <= 0) return false;
+  if (PollFor(&p, 1, waitMs) <= 0) return false;
   switch (kind) {
     case kReadable:  // a closed or reset connection reads as ready: receive then reports it
       return (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
@@ -281,15 +326,14 @@ int SocketClose(int socket) {
   return -1;
 }
 
-bool SocketLocalAddress(int socket, uint32_t* address) {
-  sockaddr_in local;
+bool SocketLocalAddress(int socket, NetAddress* address) {
+  sockaddr_in6 local;  // room for either family
   socklen_t length = sizeof local;
-  if (getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET) {
+  if (getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
     KeepErrno();
     return false;
   }
-  *address = ntohl(local.sin_addr.s_addr);
-  return true;
+  return AddressOf(reinterpret_cast<const sockaddr*>(&local), address);
 }
 
 }  // namespace platform

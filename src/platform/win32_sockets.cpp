@@ -1,9 +1,17 @@
-// Win32 side of the TCP primitives: Windows Sockets 1.1 (wsock32.dll).
+// Win32 side of the TCP primitives: Windows Sockets 1.1 (wsock32.dll). The
+// Windows Sockets 2 headers serve for the IPv6 address records only: every
+// call goes through wsock32.dll as before, except getaddrinfo and
+// freeaddrinfo, which ws2_32.dll has and wsock32.dll lacks. Those two are
+// found at run time, so that the import table names wsock32.dll alone and
+// the library still loads on a system without them.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// after the sockets headers, which must come first
 #include <windows.h>
-#include <winsock.h>
 
 #include <cstring>
 
+#include "platform/socket_records.h"
 #include "platform/sockets.h"
 #include "platform/syscall_count.h"
 
@@ -42,6 +50,39 @@ int ConnectError(SOCKET s) {
   return error;
 }
 
+// getaddrinfo and freeaddrinfo of ws2_32.dll, or null where it has none.
+struct Resolver {
+  decltype(&getaddrinfo) find = nullptr;
+  decltype(&freeaddrinfo) release = nullptr;
+  Resolver() {
+    HMODULE ws2 = LoadLibraryA("ws2_32.dll");
+    if (ws2 == nullptr) return;
+    find = reinterpret_cast<decltype(&getaddrinfo)>(reinterpret_cast<void*>(GetProcAddress(ws2, "getaddrinfo")));
+    release = reinterpret_cast<decltype(&freeaddrinfo)>(reinterpret_cast<void*>(GetProcAddress(ws2, "freeaddrinfo")));
+    if (find == nullptr || release == nullptr) find = nullptr;
+  }
+};
+
+const Resolver& SystemResolver() {
+  static const Resolver resolver;
+  return resolver;
+}
+
+// The IPv4 answers of gethostbyname, for a system without getaddrinfo.
+int ResolveIpv4Only(const char* name, bool wantIpv4, NetAddress* out, int capacity, int* count) {
+  hostent* entry = gethostbyname(name);
+  if (entry == nullptr) return WSAGetLastError();
+  if (entry->h_addrtype != AF_INET || entry->h_length != 4) return 0;
+  for (char** a = entry->h_addr_list; *a != nullptr; ++a) {
+    sockaddr_in record;
+    memset(&record, 0, sizeof record);
+    record.sin_family = AF_INET;
+    memcpy(&record.sin_addr, *a, 4);
+    Gather(reinterpret_cast<const sockaddr*>(&record), wantIpv4, false, out, capacity, count);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int NetStartup(char* description, size_t size) {
@@ -72,27 +113,47 @@ int NetLookupHost(const char* name, uint8_t address[4]) {
   return 0;
 }
 
-int SocketOpenTcp() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+int NetResolveAll(const char* name, bool wantIpv4, bool wantIpv6, NetAddress* out, int capacity, int* count) {
+  *count = 0;
+  const Resolver& resolver = SystemResolver();
+  if (resolver.find == nullptr) return ResolveIpv4Only(name, wantIpv4, out, capacity, count);
+  addrinfo hints;
+  memset(&hints, 0, sizeof hints);
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* found = nullptr;
+  const int rc = resolver.find(name, nullptr, &hints, &found);
+  if (rc != 0 || found == nullptr) {
+    const int error = rc != 0 ? rc : 11004;
+    WSASetLastError(error);
+    return error;
+  }
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    Gather(a->ai_addr, wantIpv4, wantIpv6, out, capacity, count);
+  }
+  resolver.release(found);
+  return 0;
+}
+
+int SocketOpenTcp(int family) {
+  SOCKET s = socket(family == 6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) return -1;
   BOOL on = TRUE;
   setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
   return static_cast<int>(s);
 }
 
-int SocketConnect(int socket, uint32_t address, uint16_t port) {
+int SocketConnect(int socket, const NetAddress& address, uint16_t port) {
   const SOCKET s = static_cast<SOCKET>(socket);
-  sockaddr_in peer;
-  memset(&peer, 0, sizeof peer);
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(port);
-  peer.sin_addr.s_addr = htonl(address);
+  sockaddr_in6 peer;  // room for either family
+  const int peerLength = PeerRecord(address, port, &peer);
   // The connect only starts here, so that a server that never answers cannot
   // hold the caller. The socket stays non-blocking: a send takes only what the
   // system has room for, and a receive follows a readiness test.
   u_long nonBlocking = 1;
   if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return WSAGetLastError();
-  int error = connect(s, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0 ? 0 : WSAGetLastError();
+  int error = connect(s, reinterpret_cast<const sockaddr*>(&peer), peerLength) == 0 ? 0 : WSAGetLastError();
   if (error == WSAEWOULDBLOCK) {
     // A connect to this host is often decided already (a refusal on the
     // loopback may be): report that outcome as a blocking connect would.
@@ -105,6 +166,30 @@ int SocketConnect(int socket, uint32_t address, uint16_t port) {
   }
   if (error != 0) WSASetLastError(error);
   return error;
+}
+
+int SocketConnectState(int socket) {
+  const SOCKET s = static_cast<SOCKET>(socket);
+  const unsigned found = SelectSets(s, Bit(kWritable) | Bit(kException), 0);
+  if ((found & Bit(kException)) != 0) {
+    const int error = ConnectError(s);
+    return error != 0 ? error : WSAENOTCONN;  // its number was read before: "not connected"
+  }
+  return (found & Bit(kWritable)) != 0 ? 0 : WSAEWOULDBLOCK;
+}
+
+bool SocketsAwaitConnect(const int* sockets, int count, uint32_t waitMs) {
+  fd_set writable;
+  fd_set failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  for (int i = 0; i < count && i < FD_SETSIZE; ++i) {
+    FD_SET(static_cast<SOCKET>(sockets[i]), &writable);
+    FD_SET(static_cast<SOCKET>(sockets[i]), &failed);
+  }
+  timeval limit{static_cast<long>(waitMs / 1000), static_cast<long>(waitMs % 1000) * 1000L};
+  KOV_COUNT_SYSCALL();
+  return select(0, nullptr, &writable, &failed, &limit) > 0;
 }
 
 bool SocketReady(int socket, ReadyKind kind, uint32_t waitMs) {
@@ -154,12 +239,11 @@ int SocketClose(int socket) {
   return closesocket(s) == 0 ? 0 : -1;
 }
 
-bool SocketLocalAddress(int socket, uint32_t* address) {
-  sockaddr_in local;
+bool SocketLocalAddress(int socket, NetAddress* address) {
+  sockaddr_in6 local;  // room for either family
   int length = sizeof local;
   if (getsockname(static_cast<SOCKET>(socket), reinterpret_cast<sockaddr*>(&local), &length) != 0) return false;
-  *address = ntohl(local.sin_addr.s_addr);
-  return true;
+  return AddressOf(reinterpret_cast<const sockaddr*>(&local), address);
 }
 
 }  // namespace platform

@@ -25,6 +25,7 @@ version=$(pkg-config --modversion kov32)
 case "$kind" in
   linux)
     has bin/kovmail
+    has share/man/man1/kovmail.1
     [ "$(readlink "$prefix/lib/libkov32.so")" = libkov32.so.1 ] || fail "libkov32.so does not link to libkov32.so.1"
     [ "$(readlink "$prefix/lib/libkov32.so.1")" = "libkov32.so.$version" ] || fail "libkov32.so.1 does not link to libkov32.so.$version"
     objdump -p "$prefix/lib/libkov32.so.$version" | grep -q 'SONAME *libkov32.so.1$' || fail "SONAME is not libkov32.so.1"

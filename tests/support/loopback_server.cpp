@@ -1,10 +1,18 @@
+#ifdef _WIN32
+// The IPv6 address record comes with the Windows Sockets 2 headers, which
+// must come before anything that includes windows.h.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#endif
+
 #include "support/loopback_server.h"
 
 #include <chrono>
 #include <cstring>
 
+#include "net/connections.h"
+
 #ifdef _WIN32
-#include <winsock.h>
 using Handle = SOCKET;
 using AddressLength = int;
 const Handle kNoSocket = INVALID_SOCKET;
@@ -46,24 +54,70 @@ constexpr int kStepLimitMs = 10000;  // no progress for this long fails the step
 
 Handle H(intptr_t h) { return static_cast<Handle>(h); }
 
-// A socket bound to 127.0.0.1 on a port the system chooses; its port in `port`.
-Handle BindLoopback(uint16_t* port) {
+// The system's record of an address literal and a port; its length, 0 for
+// a text that is no literal.
+AddressLength Record(const char* text, uint16_t port, sockaddr_in6* record) {
+  platform::NetAddress address;
+  if (!WexlParseIpLiteral(text, &address)) return 0;
+  memset(record, 0, sizeof *record);
+  if (address.family == 6) {
+    record->sin6_family = AF_INET6;
+    record->sin6_port = htons(port);
+    memcpy(&record->sin6_addr, address.bytes, 16);
+    return sizeof *record;
+  }
+  auto* in = reinterpret_cast<sockaddr_in*>(record);
+  in->sin_family = AF_INET;
+  in->sin_port = htons(port);
+  memcpy(&in->sin_addr, address.bytes, 4);
+  return sizeof *in;
+}
+
+// A socket bound to a loopback address on `*port` (0: one the system
+// chooses); the port bound in `port`.
+Handle BindTo(const char* text, uint16_t* port) {
   StartSockets();
-  Handle h = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in6 record;  // room for either family
+  const AddressLength used = Record(text, *port, &record);
+  if (used == 0) return kNoSocket;
+  Handle h = socket(record.sin6_family, SOCK_STREAM, IPPROTO_TCP);
   if (h == kNoSocket) return h;
-  sockaddr_in address;
-  memset(&address, 0, sizeof address);
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(0x7f000001u);
-  address.sin_port = 0;
-  auto* a = reinterpret_cast<sockaddr*>(&address);
-  AddressLength length = sizeof address;
-  if (bind(h, a, sizeof address) != 0 || getsockname(h, a, &length) != 0) {
+  auto* a = reinterpret_cast<sockaddr*>(&record);
+  AddressLength length = sizeof record;
+  if (bind(h, a, used) != 0 || getsockname(h, a, &length) != 0) {
     CloseSocket(h);
     return kNoSocket;
   }
-  *port = ntohs(address.sin_port);
+  *port = ntohs(record.sin6_port);  // the port lies at the same place in both records
   return h;
+}
+
+Handle BindLoopback(uint16_t* port) {
+  *port = 0;
+  return BindTo("127.0.0.1", port);
+}
+
+// A blocking connect of a new socket to an address literal and port.
+Handle ConnectTo(const char* text, uint16_t port, bool nonBlocking) {
+  sockaddr_in6 record;
+  const AddressLength used = Record(text, port, &record);
+  Handle h = used == 0 ? kNoSocket : socket(record.sin6_family, SOCK_STREAM, IPPROTO_TCP);
+  if (h == kNoSocket) return h;
+  if (nonBlocking) SetNonBlocking(h);
+  if (connect(h, reinterpret_cast<sockaddr*>(&record), used) != 0 && !nonBlocking) {
+    CloseSocket(h);
+    return kNoSocket;
+  }
+  return h;
+}
+
+// Whether a connect under way on `h` completes within `ms`.
+bool Completes(Handle h, int ms) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(h, &set);
+  timeval limit{0, ms * 1000};
+  return select(static_cast<int>(h) + 1, nullptr, &set, nullptr, &limit) > 0;
 }
 
 void SleepFor(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -88,8 +142,50 @@ uint16_t UnusedLoopbackPort() {
   return port;
 }
 
-LoopbackServer::LoopbackServer() : listener_(static_cast<intptr_t>(kNoSocket)), connection_(listener_) {
-  Handle h = BindLoopback(&port_);
+bool HasIpv6Loopback() {
+  static const bool has = [] {
+    LoopbackServer server("::1");
+    if (!server.Listening()) return false;
+    Handle client = ConnectTo("::1", server.Port(), false);
+    if (client == kNoSocket) return false;
+    CloseSocket(client);
+    return true;
+  }();
+  return has;
+}
+
+StalledServer::StalledServer(const char* address, uint16_t port)
+    : listener_(static_cast<intptr_t>(kNoSocket)), port_(port) {
+  Handle h = BindTo(address, &port_);
+  if (h == kNoSocket) return;
+  listener_ = static_cast<intptr_t>(h);
+  if (listen(h, 1) != 0) return;
+  // Connects the server never accepts fill its queue; the first that does
+  // not complete shows that the next ones will not either.
+  for (int queued = 0; queued < 24 && !ready_; ++queued) {
+    Handle client = ConnectTo(address, port_, true);
+    if (client == kNoSocket) return;
+    if (Completes(client, 50)) {
+      queued_.push_back(static_cast<intptr_t>(client));
+    } else {
+      ready_ = true;
+      CloseSocket(client);
+    }
+  }
+}
+
+StalledServer::~StalledServer() {
+  for (intptr_t client : queued_) CloseSocket(H(client));
+  if (H(listener_) != kNoSocket) CloseSocket(H(listener_));
+}
+
+LoopbackServer::LoopbackServer() : LoopbackServer("127.0.0.1") {}
+
+bool LoopbackServer::Listening() const { return H(listener_) != kNoSocket; }
+
+LoopbackServer::LoopbackServer(const char* address, uint16_t port)
+    : listener_(static_cast<intptr_t>(kNoSocket)), connection_(listener_), port_(port) {
+  Handle h = BindTo(address, &port_);
   if (h != kNoSocket && listen(h, 8) == 0) {
     SetNonBlocking(h);
     listener_ = static_cast<intptr_t>(h);
@@ -233,7 +329,11 @@ bool LoopbackServer::RunTls(const Step& step) {
     case Kind::kSendTicket:
       return tlsOn_ && tls_->QueueTicket() && FlushTls(SIZE_MAX);
     default:
-      return tlsOn_ && tls_->Write(step.bytes.data(), step.bytes.size()) && FlushTls(step.count);
+      if (!tlsOn_ || !tls_->Write(step.bytes.data(), step.bytes.size()) || !FlushTls(step.count)) return false;
+      // The rest of the record never goes: the connection goes on in plain bytes.
+      tls_->Detach();
+      tlsOn_ = false;
+      return true;
   }
 }
 

@@ -1,5 +1,6 @@
-// A scripted TCP server on 127.0.0.1 for tests of the socket layer and of the
-// protocols above it. It listens on a port chosen by the system; Start() plays
+// A scripted TCP server on 127.0.0.1 (or another loopback address such as
+// 127.0.0.2 or ::1) for tests of the socket layer and of the protocols above
+// it. It listens on a port chosen by the system (or one given); Start() plays
 // the script on its own thread: it accepts a connection, runs the steps in
 // order (a step after Close() or Reset() accepts the next connection), and
 // after the last step records whatever the client still sends until the client
@@ -55,11 +56,16 @@ class ServerTls {
 class LoopbackServer {
  public:
   LoopbackServer();
+  // Listens on `address` (an IPv4 or IPv6 literal) and `port` (0: the
+  // system chooses); Listening() tells whether that worked (a machine
+  // without IPv6 loopback cannot listen on ::1).
+  explicit LoopbackServer(const char* address, uint16_t port = 0);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
   uint16_t Port() const { return port_; }
+  bool Listening() const;
 
   // Script steps, added before Start().
   LoopbackServer& Send(const std::string& bytes);
@@ -85,7 +91,8 @@ class LoopbackServer {
   LoopbackServer& Reset();
   // TLS steps (a ServerTls must be set): the server's handshake; a session
   // ticket alone; `bytes` encrypted of which only the first `keep` bytes of
-  // ciphertext go out (a record cut off; Close() or Reset() should follow).
+  // ciphertext go out (a record cut off), after which the session is gone
+  // and later steps speak plain bytes (Close() or Reset() should follow).
   LoopbackServer& StartTls();
   LoopbackServer& SendTicket();
   LoopbackServer& SendCut(const std::string& bytes, size_t keep);
@@ -159,3 +166,26 @@ class LoopbackServer {
 // A loopback port on which nothing listens (bound once, then released), for
 // connects that must be refused.
 uint16_t UnusedLoopbackPort();
+
+// Whether the machine can listen on and connect to the IPv6 loopback ::1
+// (tests that need it skip themselves without).
+bool HasIpv6Loopback();
+
+// A server that accepts no connection and whose queue is full, so that a
+// further connect to it neither succeeds nor fails until given up (a
+// blackholed address); Ready() tells whether the queue could be filled.
+class StalledServer {
+ public:
+  explicit StalledServer(const char* address = "127.0.0.1", uint16_t port = 0);
+  ~StalledServer();
+  StalledServer(const StalledServer&) = delete;
+  StalledServer& operator=(const StalledServer&) = delete;
+  bool Ready() const { return ready_; }
+  uint16_t Port() const { return port_; }
+
+ private:
+  intptr_t listener_;
+  std::vector<intptr_t> queued_;
+  uint16_t port_ = 0;
+  bool ready_ = false;
+};

@@ -114,7 +114,7 @@ std::string WithVaryingMasked(std::string sent) {
 
 // A server playing a script; consecutive sends go out as one.
 std::unique_ptr<LoopbackServer> StartServer(const ServerScript& script, DriveMode mode) {
-  auto server = std::make_unique<LoopbackServer>();
+  auto server = std::make_unique<LoopbackServer>(script.address.c_str());
   std::string pending;
   auto flush = [&] {
     if (pending.empty()) return;
@@ -210,7 +210,13 @@ void TranscriptTest::Play() {
   kovIntegerParam(0, KOV_DELAY, 1);
   kovIntegerParam(0, KOV_TIMEOUT, 3000);
   kovIntegerParam(0, KOV_CONNECT_WAIT, 3000);
-  for (const ServerScript& script : t.servers) servers_.push_back(StartServer(script, tc.mode));
+  for (const ServerScript& script : t.servers) {
+    if (script.address.find(':') != std::string::npos && !HasIpv6Loopback()) {
+      GTEST_SKIP() << "this machine has no IPv6 loopback (::1) for server " << script.name;
+    }
+    servers_.push_back(StartServer(script, tc.mode));
+    ASSERT_TRUE(servers_.back()->Listening()) << "server " << script.name << " cannot listen on " << script.address;
+  }
   port_ = servers_[0]->Port();
   for (int n = 0; n < kTranscriptChannels; ++n) {
     if (tc.mode == DriveMode::kManual) kovIntegerParam(n, KOV_AUTO_CALL, 0);

@@ -26,10 +26,13 @@
 //   hangup             the client may close the connection while the server
 //                      still sends, so the script need not run to its end
 // Where things go:
-//   server NAME        later script lines belong to server NAME (made on first
-//                      use; lines before any `server` belong to server "1"),
-//                      and later calls connect to it: before a call its port
-//                      becomes KOV_SMTP_PORT and KOV_POP3_PORT of the channel
+//   server NAME [ADDRESS]  later script lines belong to server NAME (made on
+//                      first use; lines before any `server` belong to server
+//                      "1"), and later calls connect to it: before a call its
+//                      port becomes KOV_SMTP_PORT and KOV_POP3_PORT of the
+//                      channel. It listens on 127.0.0.1 or on ADDRESS (such as
+//                      ::1: the test skips itself on a machine without IPv6
+//                      loopback)
 //   port unused | N    later calls connect to a loopback port where nothing
 //                      listens, or to port N
 //   channel N          later directives are for channel N (0 to 3; first 0)
@@ -98,6 +101,7 @@ struct ServerScript {
   std::vector<ScriptStep> steps;
   std::string expected;  // every client line the script waits for
   bool hangup;           // the client may leave before the script's end
+  std::string address;   // where it listens: an address literal
 };
 
 // An argument of a call: a text or the null pointer.

@@ -67,6 +67,8 @@ const struct {
     KOV_PARAM(KOV_TLS_SERVER_NAME),
     KOV_PARAM(KOV_OAUTH_TOKEN),
     KOV_PARAM(KOV_AUTH_MECHANISM),
+    KOV_PARAM(KOV_RAW_MESSAGE),
+    KOV_PARAM(KOV_IP_FAMILY),
 };
 #undef KOV_PARAM
 
@@ -157,7 +159,7 @@ std::vector<long> Numbers(const std::string& rest, size_t least, size_t most) {
 
 class Parser {
  public:
-  explicit Parser(Transcript& t) : t_(t) { t_.servers.push_back(ServerScript{"1", {}, "", false}); }
+  explicit Parser(Transcript& t) : t_(t) { t_.servers.push_back(ServerScript{"1", {}, "", false, "127.0.0.1"}); }
   void Line(int number, const std::string& line);
 
  private:
@@ -185,10 +187,14 @@ void Parser::Line(int number, const std::string& line) {
     return;
   }
   if (word == "server") {
-    if (bare || rest.find(' ') != std::string::npos) throw Malformed("server takes one name");
-    auto named = [&rest](const ServerScript& s) { return s.name == rest; };
+    const size_t gap = rest.find(' ');
+    const std::string name = rest.substr(0, gap);
+    const std::string address = gap == std::string::npos ? "" : rest.substr(gap + 1);
+    if (bare || address.find(' ') != std::string::npos) throw Malformed("server takes a name and an optional address");
+    auto named = [&name](const ServerScript& s) { return s.name == name; };
     server_ = static_cast<size_t>(std::find_if(t_.servers.begin(), t_.servers.end(), named) - t_.servers.begin());
-    if (server_ == t_.servers.size()) t_.servers.push_back(ServerScript{rest, {}, "", false});
+    if (server_ == t_.servers.size()) t_.servers.push_back(ServerScript{name, {}, "", false, "127.0.0.1"});
+    if (!address.empty()) t_.servers[server_].address = address;
     a.numbers.push_back(static_cast<long>(server_));
   } else if (word == "port") {
     a.numbers.push_back(rest == "unused" ? 0 : Number(rest, 1, 65535));

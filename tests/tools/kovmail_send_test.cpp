@@ -193,30 +193,60 @@ TEST(KovmailSendTest, AttachmentNamesMayHoldTheListSeparators) {
   EXPECT_EQ(run.out, "");
 }
 
-TEST(KovmailSendTest, FailuresExitWithOneAndTheLibrarysText) {
+// Each failure names the server, the phase (the refused recipient by name)
+// and the server's reply, and ends with the sysexits status of its kind.
+TEST(KovmailSendTest, FailuresNameThePhaseAndExitByTheirKind) {
+  const std::vector<std::string> toRcpt = {"S: 220 mx", "C: HELO x.org", "S: 250 mx", "C: MAIL FROM:<a@x.org>",
+                                           "S: 250 OK", "C: RCPT TO:<b@x.org>"};
+  auto then = [&toRcpt](std::vector<std::string> more) {
+    std::vector<std::string> all = toRcpt;
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+  };
   struct Case {
     const char* why;
     std::vector<std::string> script;  // empty: nothing listens
-    const char* stderrHas;
+    std::vector<std::string> extra;   // more arguments
+    const char* err;                  // after "kovmail: 127.0.0.1:PORT: "
+    int exitCode;
+    ScriptEnd end = ScriptEnd::kOpen;
   } cases[] = {
-      {"connection refused", {}, "kovmail: connect: Error attempting to connect. Connection refused by remote host.\n"},
-      {"recipient refused",
-       {"S: 220 mx", "C: HELO x.org", "S: 250 mx", "C: MAIL FROM:<a@x.org>", "S: 250 OK", "C: RCPT TO:<b@x.org>",
-        "S: 550 no such user"},
-       "kovmail: send: SMTP returned error. 550 no such user\n"},
-      {"greeting refused", {"S: 554 go away"}, "kovmail: connect:"},
+      {"connection refused", {}, {}, "connect: connection refused\n", 69},
+      {"greeting refused", {"S: 554 go away"}, {}, "connect: 554 go away\n", 69},
+      {"sender refused",
+       {"S: 220 mx", "C: HELO x.org", "S: 250 mx", "C: MAIL FROM:<a@x.org>", "S: 553 not yours"},
+       {},
+       "sender: 553 not yours\n",
+       69},
+      {"first recipient refused", then({"S: 550 no such user"}), {}, "recipient <b@x.org>: 550 no such user\n", 67},
+      {"second recipient refused for now",
+       then({"S: 250 OK", "C: RCPT TO:<c@x.org>", "S: 450 try later"}),
+       {"--cc", "\"Cy, C.\" <c@x.org>"},
+       "recipient <c@x.org>: 450 try later\n",
+       75},
+      {"message refused", then({"S: 250 OK", "C: DATA", "S: 554 no"}), {}, "data: 554 no\n", 69},
+      {"login refused",
+       {"S: 220 mx", "C: EHLO x.org", "S: 250-mx", "S: 250 AUTH PLAIN", "C: AUTH PLAIN dQB1AHB3", "S: 535 bad"},
+       {"--user", "u"},
+       "login: 535 bad\n",
+       77},
+      {"connection lost", then({"S: 250 OK", "C: DATA"}), {}, "data: reading from the connection failed\n", 74,
+       ScriptEnd::kClose},
   };
   for (const Case& c : cases) {
     LoopbackServer server;
     std::string port = std::to_string(UnusedLoopbackPort());
     if (!c.script.empty()) {
-      PlayScript(server, c.script);
+      PlayScript(server, c.script, c.end);
       port = std::to_string(server.Port());
     }
-    ToolRun run = RunKovmail({"send", "--server", "127.0.0.1", "--port", port, "--timeout", "3", "--from", "a@x.org",
-                              "--to", "b@x.org", "--subject", "S", "--text", "T"});
-    EXPECT_EQ(run.exitCode, 1) << c.why << "\n" << run.err;
-    EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << c.why << "\n" << run.err;
+    std::vector<std::string> args = {"send", "--server", "127.0.0.1", "--port", port, "--timeout", "3", "--from",
+                                     "a@x.org", "--to", "b@x.org", "--subject", "S", "--text", "T"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    ToolRun run = RunKovmail(args, "pw");
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.why << "\n" << run.err;
+    EXPECT_EQ(run.err, "kovmail: 127.0.0.1:" + port + ": " + c.err) << c.why;
+    EXPECT_EQ(run.err.find("Wexl"), std::string::npos) << c.why;
   }
 }
 
@@ -235,7 +265,7 @@ TEST(KovmailSendTest, TheTimeoutBoundsARunWhoseServerStopsReading) {
                             "2", "--quiet", "--from", "a@x.org", "--to", "b@x.org", "--subject", "S", "--text", "T",
                             "--attach", path});
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_EQ(run.exitCode, 75) << run.err;
   // Two seconds of time-out and the start of the program; generous for a loaded machine.
   EXPECT_LT(seconds, 10.0);
 }

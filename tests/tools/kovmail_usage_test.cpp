@@ -1,5 +1,5 @@
 // Command lines that must be refused before anything goes on the network
-// (exit status 2, the reason on stderr), and the help texts (status 0).
+// (exit status 64, the reason on stderr), and the help texts (status 0).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(KovmailUsageTest, RefusedCommandLinesExitWithTwo) {
+TEST(KovmailUsageTest, RefusedCommandLinesExitWithUsage) {
   TempDir dir;
   std::string file = dir.File("note.txt");
   std::ofstream(file) << "hello\n";
@@ -45,10 +45,22 @@ TEST(KovmailUsageTest, RefusedCommandLinesExitWithTwo) {
       {"fetch into a missing directory",
        {"fetch", "1", "--server", "127.0.0.1", "--user", "u", "--dir", dir.File("nodir")},
        "nodir"},
+      {"no server", {"count", "--user", "u"}, "--server"},
+      {"an empty recipient list",
+       {"send", "--server", "127.0.0.1", "--port", port, "--from", "a@x.org", "--to", "", "--text", "a"},
+       "no recipient"},
+      {"a stray '>'", with({"--text", "a", "--to", "b@y.org>"}), "'b@y.org>'"},
+      {"a name's quote left open", with({"--text", "a", "--to", "\"Smith, John <j@y.org>"}), "quote"},
+      {"two '@'", with({"--text", "a", "--cc", "a@b@y.org"}), "--cc 'a@b@y.org'"},
+      {"no domain", with({"--text", "a", "--bcc", "ann@"}), "--bcc 'ann@'"},
+      {"two senders", with({"--text", "a", "--from", "a@x.org, b@x.org"}), "--from"},
+      {"-t with a composed text", with({"-t", "--text", "a"}), "-t"},
+      {"a finished message with a subject", with({"--eml", file}), "--subject"},
+      {"fetch --new is for fetch-all", {"fetch", "1", "--new", "--server", "127.0.0.1", "--user", "u"}, "--new"},
   };
   for (const Case& c : cases) {
     ToolRun run = RunKovmail(c.args, "pw");
-    EXPECT_EQ(run.exitCode, 2) << c.why << "\n" << run.err;
+    EXPECT_EQ(run.exitCode, 64) << c.why << "\n" << run.err;
     EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << c.why << "\n" << run.err;
     EXPECT_EQ(run.out, "") << c.why;
   }
@@ -71,8 +83,13 @@ TEST(KovmailUsageTest, EveryCommandHasItsOwnHelpAndNoneIsAUsageError) {
   ToolRun run = RunKovmail({"--help"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_NE(run.out.find("fetch-all"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("75 temporary failure"), std::string::npos) << run.out;
+  run = RunKovmail({"--version"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out.rfind("kovmail ", 0), 0u) << run.out;
+  EXPECT_NE(run.out.find("(KOV32 3.5"), std::string::npos) << run.out;
   run = RunKovmail({});
-  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.exitCode, 64);
   EXPECT_NE(run.err.find("subcommand"), std::string::npos) << run.err;
 }
 

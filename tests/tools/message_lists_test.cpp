@@ -5,21 +5,6 @@
 namespace kovmail {
 namespace {
 
-TEST(AddressListTest, EntriesTrimmedBracketedAndJoined) {
-  struct Case {
-    std::vector<std::string> values;
-    const char* list;
-  } cases[] = {
-      {{"ann@x.org"}, "<ann@x.org>"},
-      {{"ann@x.org, Bob <bob@y.org>"}, "<ann@x.org>,Bob <bob@y.org>"},
-      {{"  <cy@z.org>  ", "dee@z.org"}, "<cy@z.org>,<dee@z.org>"},  // option given twice
-      {{",, ann@x.org ,", ""}, "<ann@x.org>"},                      // empty entries dropped
-      {{"\tann@x.org\r\n"}, "<ann@x.org>"},
-      {{}, ""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(AddressList(c.values), c.list) << c.list;
-}
-
 TEST(SplitAttachmentTest, FirstEqualsSignUnlessTheWholeValueIsAFile) {
   struct Case {
     const char* value;

@@ -25,6 +25,8 @@ std::string Quote(const std::string& arg) {
 
 void SetPassword(const char* password) { _putenv_s("KOVMAIL_PASSWORD", password ? password : ""); }
 
+void SetVariable(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+
 int ExitCode(int status) { return status; }
 
 // The program's standard streams are in text mode: CR LF line ends.
@@ -50,30 +52,48 @@ void SetPassword(const char* password) {
   }
 }
 
+void SetVariable(const char* name, const std::string& value) {
+  if (value.empty()) {
+    unsetenv(name);
+  } else {
+    setenv(name, value.c_str(), 1);
+  }
+}
+
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 std::string Lines(std::string text) { return text; }
 
 #endif
 
+const char* const kHomeVariables[] = {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "APPDATA", "LOCALAPPDATA"};
+
 }  // namespace
 
-ToolRun RunKovmail(const std::vector<std::string>& args, const char* password, const std::string& input) {
-  TempDir dir;
-  std::ofstream(dir.File("in"), std::ios::binary) << input;
+std::string KovmailCommand(const std::vector<std::string>& args) {
   std::string command = KOVMAIL_PROGRAM;
   for (const std::string& arg : args) command += " " + Quote(arg);
+  return command;
+}
+
+ToolRun RunKovmail(const std::vector<std::string>& args, const char* password, const std::string& input,
+                   const std::string& home) {
+  TempDir dir;
+  std::ofstream(dir.File("in"), std::ios::binary) << input;
+  std::string command = KovmailCommand(args);
   command += " <" + Quote(dir.File("in")) + " >" + Quote(dir.File("out")) + " 2>" + Quote(dir.File("err"));
   SetPassword(password);
+  for (const char* name : kHomeVariables) SetVariable(name, home.empty() ? dir.File("home") : home);
   ToolRun run;
   run.exitCode = ExitCode(std::system(command.c_str()));
   SetPassword(nullptr);
+  for (const char* name : kHomeVariables) SetVariable(name, std::string());
   run.out = Lines(ReadFile(dir.File("out")));
   run.err = Lines(ReadFile(dir.File("err")));
   return run;
 }
 
-std::string PlayScript(LoopbackServer& server, const std::vector<std::string>& lines) {
+std::string PlayScript(LoopbackServer& server, const std::vector<std::string>& lines, ScriptEnd end) {
   std::string expected;
   for (const std::string& line : lines) {
     if (line.rfind("S: ", 0) == 0) {
@@ -83,6 +103,22 @@ std::string PlayScript(LoopbackServer& server, const std::vector<std::string>& l
       expected += line.substr(3) + "\r\n";
     }
   }
+  if (end == ScriptEnd::kClose) server.Close();
+  if (end == ScriptEnd::kReset) server.Reset();
+  if (end == ScriptEnd::kHold) server.Hold();
   server.Start();
   return expected;
+}
+
+std::vector<std::string> Pop3Script(const std::vector<std::string>& middle) {
+  std::vector<std::string> all = {"S: +OK ready", "C: USER u", "S: +OK", "C: PASS pw", "S: +OK"};
+  all.insert(all.end(), middle.begin(), middle.end());
+  all.insert(all.end(), {"C: QUIT", "S: +OK bye"});
+  return all;
+}
+
+std::vector<std::string> Pop3Args(const LoopbackServer& server, std::vector<std::string> command) {
+  command.insert(command.end(),
+                 {"--server", "127.0.0.1", "--port", std::to_string(server.Port()), "--user", "u", "--timeout", "3"});
+  return command;
 }

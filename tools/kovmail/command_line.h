@@ -7,6 +7,9 @@
 
 namespace kovmail {
 
+// The end of every help text: where the password comes from, the exit codes.
+extern const char* const kHelpFooter;
+
 // The `send` command; returns it, so the caller can see whether it ran.
 CLI::App* AddSendCommand(CLI::App& app, SendOptions& options);
 

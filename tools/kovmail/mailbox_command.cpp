@@ -3,11 +3,9 @@
 #include <kov32.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "password.h"
 #include "response_text.h"
 #include "session.h"
 
@@ -20,119 +18,73 @@ constexpr int kTopSlack = 4096;
 // Room for one line of the UIDL list: number, identifier (at most 70
 // characters), blank and line end.
 constexpr size_t kUidLineBytes = 96;
-// Between the names of the saved attachments: no file name holds it.
-constexpr char kSavedNameSep = '\x1f';
-
-// The message count from STAT; negative (reported) when it failed.
-int MessageCount(const Session& session) {
-  int count = kovGetEmailCount(kChannel);
-  if (count < 0) {
-    session.Fail("count", count);
-    return -1;
-  }
-  return session.Refused("count") ? -1 : count;
-}
 
 // The size of a message from LIST; negative (reported) when it failed.
-int MessageSize(const Session& session, int number, const char* what) {
-  int size = kovGetEmailSize(kChannel, number);
-  if (size < 0) {
-    session.Fail(what, size);
+int MessageSize(Session& session, int number, const char* what, int& status) {
+  int rc = session.Run(kovGetEmailSize(kChannel, number));
+  if (rc < 0) {
+    status = session.Fail(what, rc);
     return -1;
   }
-  return session.Refused(what) ? -1 : size;
+  if ((status = session.Refused(what)) != 0) return -1;
+  return kovStatistics(kChannel, KOV_STAT_MESSAGE_SIZE);
 }
 
-void PrintResponse(const std::vector<char>& buffer, int length) {
-  std::string body = ResponseBody(std::string(buffer.data(), static_cast<size_t>(length)));
-  fwrite(body.data(), 1, body.size(), stdout);
+// The text the last call placed in `buffer`.
+std::string Placed(const std::vector<char>& buffer) {
+  int length = kovStatistics(kChannel, KOV_STAT_BUFFER_LENGTH);
+  if (length < 0) length = 0;
+  if (static_cast<size_t>(length) > buffer.size()) length = static_cast<int>(buffer.size());
+  return std::string(buffer.data(), static_cast<size_t>(length));
 }
 
-int Count(const Session& session) {
-  int count = MessageCount(session);
-  if (count < 0) return kExitFailure;
-  printf("%d\n", count);
-  return kExitOk;
+int Count(Session& session) {
+  int status = kExitOk;
+  int count = MessageCount(session, status);
+  if (count >= 0) printf("%d\n", count);
+  return status;
 }
 
-int List(const Session& session) {
-  int count = MessageCount(session);
-  if (count < 0) return kExitFailure;
+int List(Session& session) {
+  int status = kExitOk;
+  int count = MessageCount(session, status);
   for (int number = 1; number <= count; ++number) {
-    int size = MessageSize(session, number, "list");
-    if (size < 0) return kExitFailure;
+    int size = MessageSize(session, number, "list", status);
+    if (size < 0) return status;
     printf("%d %d\n", number, size);
   }
+  return status;
+}
+
+int Uidl(Session& session) {
+  int status = kExitOk;
+  int count = MessageCount(session, status);
+  std::string body;
+  if (count < 0 || !UidList(session, count, body, status)) return status;
+  fwrite(body.data(), 1, body.size(), stdout);
   return kExitOk;
 }
 
-int Uidl(const Session& session) {
-  int count = MessageCount(session);
-  if (count < 0) return kExitFailure;
-  std::vector<char> buffer(128 + static_cast<size_t>(count) * kUidLineBytes);
-  int length = kovGetEmailUID(kChannel, -1, buffer.data(), static_cast<int>(buffer.size()));
-  if (length < 0) return session.Fail("uidl", length);
-  if (session.Refused("uidl")) return kExitFailure;
-  PrintResponse(buffer, length);
-  return kExitOk;
-}
-
-int Top(const Session& session, int number, int lines) {
-  int size = MessageSize(session, number, "top");
-  if (size < 0) return kExitFailure;
+int Top(Session& session, int number, int lines) {
+  int status = kExitOk;
+  int size = MessageSize(session, number, "top", status);
+  if (size < 0) return status;
   std::vector<char> buffer(static_cast<size_t>(size) + kTopSlack);
-  int length = kovGetEmailLines(kChannel, number, lines, buffer.data(), static_cast<int>(buffer.size()));
-  if (length < 0) return session.Fail("top", length);
-  PrintResponse(buffer, length);
+  int rc = session.Run(kovGetEmailLines(kChannel, number, lines, buffer.data(), static_cast<int>(buffer.size())));
+  if (rc < 0) return session.Fail("top", rc);
+  std::string body = ResponseBody(Placed(buffer));
+  fwrite(body.data(), 1, body.size(), stdout);
   return kExitOk;
 }
 
-// Downloads one message as "<number>.txt" (decoded) or "<number>.eml" (as
-// received); prints the mail file's path and each saved attachment's.
-int Fetch(const Session& session, const MailboxOptions& options, int number) {
-  int size = MessageSize(session, number, "fetch");
-  if (size < 0) return kExitFailure;
-  std::string name = std::to_string(number) + (options.raw ? ".eml" : ".txt");
-  const std::string& attachDir = options.attachDir.empty() ? options.dir : options.attachDir;
-  kovIntegerParam(kChannel, KOV_DECODE_MODE, options.raw ? 1 : 0);
-  kovIntegerParam(kChannel, KOV_ATTACH_SEP, kSavedNameSep);
-  kovIntegerParam(kChannel, KOV_AUTO_CALL, 0);
-  int rc = kovGetEmailFile(kChannel, number, name.c_str(), options.dir.c_str(), attachDir.c_str());
-  if (rc == 0) {
-    Progress progress("message " + std::to_string(number), static_cast<uint64_t>(size), session.ShowsProgress());
-    rc = session.Drive(progress, KOV_STAT_TEXT_IN);
-  }
-  kovIntegerParam(kChannel, KOV_AUTO_CALL, 1);
-  if (rc < 0) return session.Fail("fetch", rc);
-  printf("%s\n", (std::filesystem::path(options.dir) / name).string().c_str());
-  if (kovStatistics(kChannel, KOV_STAT_ATTACHMENTS_SAVED) > 0) {
-    char saved[2048];
-    kovDebug(kChannel, KOV_DEBUG_SAVED_ATTACHMENTS, saved, static_cast<int>(sizeof saved));
-    for (const std::string& file : SplitList(saved, kSavedNameSep)) {
-      printf("%s\n", (std::filesystem::path(attachDir) / file).string().c_str());
-    }
-  }
-  return kExitOk;
+int Delete(Session& session, int number) {
+  const std::string phase = "delete " + std::to_string(number);
+  int rc = session.Run(kovDeleteEmail(kChannel, number));
+  if (rc < 0) return session.Fail(phase, rc);
+  return session.Refused(phase);
 }
 
-int FetchAll(const Session& session, const MailboxOptions& options) {
-  int count = MessageCount(session);
-  if (count < 0) return kExitFailure;
-  for (int number = 1; number <= count; ++number) {
-    int status = Fetch(session, options, number);
-    if (status != kExitOk) return status;
-  }
-  return kExitOk;
-}
-
-int Delete(const Session& session, int number) {
-  int rc = kovDeleteEmail(kChannel, number);
-  if (rc < 0) return session.Fail("delete", rc);
-  if (session.Refused("delete")) return kExitFailure;
-  return kExitOk;
-}
-
-int Run(const Session& session, const MailboxOptions& options) {
+int Run(Session& session, const MailboxOptions& options) {
   const std::string& command = options.command;
   if (command == "count") return Count(session);
   if (command == "list") return List(session);
@@ -143,32 +95,51 @@ int Run(const Session& session, const MailboxOptions& options) {
   return Delete(session, options.number);
 }
 
-int UsageError(const MailboxOptions& options, const char* message) {
-  fprintf(stderr, "kovmail %s: %s\n", options.command.c_str(), message);
-  return kExitUsage;
-}
-
 }  // namespace
 
-int RunMailbox(const MailboxOptions& options) {
-  const ConnectionOptions& connection = options.connection;
-  std::string password;
-  if (!GetPassword(connection.user, connection.server, password)) return UsageError(options, "no password given");
-  if (password.size() > kMaxCredential) return UsageError(options, "a password holds at most 64 characters");
+int MessageCount(Session& session, int& status) {
+  int rc = session.Run(kovGetEmailCount(kChannel));
+  if (rc < 0) {
+    status = session.Fail("count", rc);
+    return -1;
+  }
+  if ((status = session.Refused("count")) != 0) return -1;
+  return kovStatistics(kChannel, KOV_STAT_MESSAGE_COUNT);
+}
 
+bool UidList(Session& session, int count, std::string& body, int& status) {
+  std::vector<char> buffer(128 + static_cast<size_t>(count) * kUidLineBytes);
+  int rc = session.Run(kovGetEmailUID(kChannel, -1, buffer.data(), static_cast<int>(buffer.size())));
+  if (rc < 0) {
+    status = session.Fail("uidl", rc);
+    return false;
+  }
+  if ((status = session.Refused("uidl")) != 0) return false;
+  body = ResponseBody(Placed(buffer));
+  return true;
+}
+
+int RunMailbox(const MailboxOptions& options, const Secret& secret) {
+  const ConnectionOptions& connection = options.connection;
   Session session;
-  if (!session.Open(connection, KOV_POP3_PORT)) return kExitFailure;
+  if (int status = session.Open(connection, KOV_POP3_PORT, 110, false)) return status;
   if (options.apop) kovIntegerParam(kChannel, KOV_USE_APOP, 1);
-  int rc = kovPop3Connect(kChannel, connection.server.c_str(), connection.user.c_str(), password.c_str());
-  if (rc < 0) return session.Fail("login", rc);
+  // Refused (nothing stored) when it holds a blank or a control character.
+  if (!secret.token.empty() && kovStringParam(kChannel, KOV_OAUTH_TOKEN, secret.token.c_str()) < 0) {
+    return session.Fail("login", KOV_E_NO_PASSWORD);
+  }
+  int rc = session.Run(
+      kovPop3Connect(kChannel, connection.server.c_str(), connection.user.c_str(), secret.password.c_str()));
+  if (rc < 0) return session.Fail(std::string(), rc);
   int status = Run(session, options);
   fflush(stdout);
+  if (status == kExitInterrupted) return status;
   // QUIT also after a refusal, which leaves the connection open.
-  rc = kovClose(kChannel);
+  rc = session.Run(kovClose(kChannel));
   if (rc < 0 && status == kExitOk) {
     // Without a QUIT the server keeps a deleted message.
-    if (options.command == "delete") return session.Fail("delete", rc);
-    session.Fail("warning: closing the connection", rc);
+    if (options.command == "delete" || options.deleteAfter) return session.Fail("close", rc);
+    session.Fail("warning: close", rc);
   }
   return status;
 }

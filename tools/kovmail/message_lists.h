@@ -1,5 +1,5 @@
 // Turns command-line values into the argument texts the library takes:
-// address lists, attachment lists and their separators, and the size a file
+// attachment lists and their separators, and the size a file
 // takes once encoded for sending. No I/O, no library calls.
 #pragma once
 
@@ -8,12 +8,6 @@
 #include <vector>
 
 namespace kovmail {
-
-// One address list from every value given for an option: each value split
-// at ',', entries trimmed, empty ones dropped, a bare address put inside
-// '<' '>', joined by ','.  {"ann@x.org, Bob <bob@y.org>"} gives
-// "<ann@x.org>,Bob <bob@y.org>".
-std::string AddressList(const std::vector<std::string>& values);
 
 // One file to attach and the name the message shows for it (empty: the
 // file's own name).

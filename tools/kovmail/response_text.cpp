@@ -15,6 +15,13 @@ std::string ResponseBody(const std::string& response) {
   return body;
 }
 
+std::string Trim(const std::string& text) {
+  const char* blanks = " \t\r\n";
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 std::vector<std::string> SplitList(const std::string& list, char separator) {
   std::vector<std::string> entries;
   size_t start = 0;

@@ -10,17 +10,12 @@
 
 #include "message_lists.h"
 #include "password.h"
+#include "send_message.h"
 #include "session.h"
 
 namespace kovmail {
 
 namespace {
-
-uint64_t FileSize(const std::string& path) {
-  std::error_code error;
-  uintmax_t size = std::filesystem::file_size(path, error);
-  return error ? 0 : static_cast<uint64_t>(size);
-}
 
 bool ReadWholeFile(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
@@ -53,7 +48,8 @@ bool BuildAttachments(const std::vector<std::string>& values, AttachmentArgument
     attachments.push_back(SplitAttachment(value, std::filesystem::is_regular_file(value, error)));
     texts.push_back(attachments.back().path);
     texts.push_back(attachments.back().shownName);
-    argument.encodedBytes += Base64Size(FileSize(attachments.back().path));
+    const uintmax_t size = std::filesystem::file_size(attachments.back().path, error);
+    argument.encodedBytes += Base64Size(error ? 0 : static_cast<uint64_t>(size));
   }
   argument.entrySep = FreeSeparator(texts, ",;\x1f");
   argument.nameSep = FreeSeparator(texts, "|\x1e");
@@ -62,10 +58,69 @@ bool BuildAttachments(const std::vector<std::string>& values, AttachmentArgument
   return true;
 }
 
+// The recipients in the order the library sends RCPT TO: To, CC, BCC.
+std::vector<Mailbox> Envelope(const Outgoing& out) {
+  std::vector<Mailbox> all = out.to;
+  all.insert(all.end(), out.cc.begin(), out.cc.end());
+  all.insert(all.end(), out.bcc.begin(), out.bcc.end());
+  return all;
+}
+
+// The phase for a failed send; a refused recipient is named: the library
+// counts those it accepted, so the one refused comes next in the envelope.
+std::string RecipientPhase(const Outgoing& out) {
+  const std::vector<Mailbox> all = Envelope(out);
+  const int accepted = kovStatistics(kChannel, KOV_STAT_RCPT_COUNT);
+  if (accepted < 0 || static_cast<size_t>(accepted) >= all.size()) return "recipient";
+  return "recipient <" + all[static_cast<size_t>(accepted)].address + ">";
+}
+
+// Connects and, with a user, logs in.
+int Connect(Session& session, const SendOptions& options, const Outgoing& out, const Secret& secret) {
+  const ConnectionOptions& connection = options.connection;
+  if (!connection.user.empty()) {
+    kovIntegerParam(kChannel, KOV_USE_EHLO, 1);
+    // Refused (nothing stored) when they hold a line break (a token: a blank
+    // or a control character).
+    int rc = kovStringParam(kChannel, KOV_USER, connection.user.c_str());
+    if (rc >= 0 && !secret.token.empty()) rc = kovStringParam(kChannel, KOV_OAUTH_TOKEN, secret.token.c_str());
+    if (rc >= 0 && secret.token.empty()) rc = kovStringParam(kChannel, KOV_AUTH_PASSWORD, secret.password.c_str());
+    if (rc < 0) return session.Fail("login", rc);
+  }
+  const std::string from = LibraryEntry(out.from);
+  const int rc = session.Run(kovSmtpConnect(kChannel, connection.server.c_str(), from.c_str(), nullptr));
+  return rc < 0 ? session.Fail(std::string(), rc) : kExitOk;
+}
+
+// Starts the send as the message asks: finished, or composed from the
+// options with the attachments in `attachments`.
+int StartSend(const SendOptions& options, const Outgoing& out, const AttachmentArgument& attachments,
+              const std::string& altText) {
+  if (out.raw) {
+    kovIntegerParam(kChannel, KOV_RAW_MESSAGE, 1);
+    // The envelope alone: the header is the message's own.
+    const std::string all = LibraryList(Envelope(out), true);
+    return kovSendEmail(kChannel, all.c_str(), nullptr, nullptr, nullptr, out.message.c_str(), nullptr);
+  }
+  if (!options.htmlFile.empty()) {
+    kovIntegerParam(kChannel, KOV_BODY_TYPE, 2);
+    if (!altText.empty()) kovStringParam(kChannel, KOV_ALT_TEXT, altText.c_str());
+  }
+  kovIntegerParam(kChannel, KOV_ATTACH_SEP, attachments.entrySep);
+  kovIntegerParam(kChannel, KOV_NAME_SEP, attachments.nameSep);
+  const std::string to = LibraryList(out.to, false), cc = LibraryList(out.cc, false);
+  const std::string bcc = LibraryList(out.bcc, true);
+  return kovSendEmail(kChannel, to.c_str(), cc.c_str(), bcc.c_str(),
+                      options.subject.empty() ? nullptr : options.subject.c_str(), out.message.c_str(),
+                      attachments.list.c_str());
+}
+
 }  // namespace
 
 int RunSend(const SendOptions& options) {
-  const ConnectionOptions& connection = options.connection;
+  Outgoing out;
+  if (int status = PrepareOutgoing(options, out)) return status;
+  if (!out.raw && out.to.empty()) return UsageError("a composed message needs --to");
   AttachmentArgument attachments;
   if (!BuildAttachments(options.attachments, attachments)) {
     return UsageError("the attachments' names hold every character usable to separate them");
@@ -74,54 +129,26 @@ int RunSend(const SendOptions& options) {
   if (!options.altTextFile.empty() && !ReadWholeFile(options.altTextFile, altText)) {
     return UsageError("cannot read " + options.altTextFile);
   }
-  std::string password;
+  const ConnectionOptions& connection = options.connection;
+  Secret secret;
+  const bool stdinHoldsMessage = options.textFile == "-" || (out.raw && options.emlFile.empty()) || options.emlFile == "-";
   if (!connection.user.empty()) {
-    if (!GetPassword(connection.user, connection.server, password)) return UsageError("no password given");
-    if (password.size() > kMaxCredential) return UsageError("a password holds at most 64 characters");
+    if (int status = GetSecret(connection, stdinHoldsMessage, secret)) return status;
   }
 
   Session session;
-  if (!session.Open(connection, KOV_SMTP_PORT)) return kExitFailure;
-  int rc = 0;
-  if (!connection.user.empty()) {
-    kovIntegerParam(kChannel, KOV_USE_EHLO, 1);
-    // Refused (nothing stored) when they hold a line break.
-    rc = kovStringParam(kChannel, KOV_USER, connection.user.c_str());
-    if (rc >= 0) rc = kovStringParam(kChannel, KOV_AUTH_PASSWORD, password.c_str());
-    if (rc < 0) return session.Fail("login", rc);
+  if (int status = session.Open(connection, KOV_SMTP_PORT, 25, true)) return status;
+  if (int status = Connect(session, options, out, secret)) return status;
+  const int start = StartSend(options, out, attachments, altText);
+  Progress progress("sending", out.messageBytes + altText.size() + attachments.encodedBytes, session.ShowsProgress());
+  const int rc = session.Run(start, &progress, KOV_STAT_BYTES_OUT);
+  if (rc < 0) {
+    const std::string phase = start < 0 ? "data" : session.Phase();
+    return session.Fail(phase == "recipient" ? RecipientPhase(out) : phase, rc);
   }
-  std::string from = AddressList({options.from});
-  rc = kovSmtpConnect(kChannel, connection.server.c_str(), from.c_str(), nullptr);
-  if (rc < 0) return session.Fail("connect", rc);
-
-  // The message text: given, or '@' and the file that holds it.
-  std::string message = options.text;
-  uint64_t total = message.size() + altText.size() + attachments.encodedBytes;
-  const std::string& file = options.htmlFile.empty() ? options.textFile : options.htmlFile;
-  if (!file.empty()) {
-    message = "@" + file;
-    total += FileSize(file);
-  }
-  if (!options.htmlFile.empty()) {
-    kovIntegerParam(kChannel, KOV_BODY_TYPE, 2);
-    if (!altText.empty()) kovStringParam(kChannel, KOV_ALT_TEXT, altText.c_str());
-  }
-  kovIntegerParam(kChannel, KOV_ATTACH_SEP, attachments.entrySep);
-  kovIntegerParam(kChannel, KOV_NAME_SEP, attachments.nameSep);
-
-  std::string to = AddressList(options.to), cc = AddressList(options.cc), bcc = AddressList(options.bcc);
-  kovIntegerParam(kChannel, KOV_AUTO_CALL, 0);
-  rc = kovSendEmail(kChannel, to.c_str(), cc.c_str(), bcc.c_str(), options.subject.c_str(), message.c_str(),
-                    attachments.list.c_str());
-  if (rc == 0) {
-    Progress progress("sending", total, session.ShowsProgress());
-    rc = session.Drive(progress, KOV_STAT_BYTES_OUT);
-  }
-  kovIntegerParam(kChannel, KOV_AUTO_CALL, 1);
-  if (rc < 0) return session.Fail("send", rc);
   // The server has taken the message; a failed goodbye does not undo that.
-  rc = kovClose(kChannel);
-  if (rc < 0) session.Fail("warning: closing the connection", rc);
+  const int closed = session.Run(kovClose(kChannel));
+  if (closed < 0) session.Fail("warning: close", closed);
   return kExitOk;
 }
 

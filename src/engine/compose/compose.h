@@ -29,6 +29,13 @@ int GetMsgChar(ChannelContext& c, bool reset);
 // below -1 for a read error (-35).
 int BuildTextLine(ChannelContext& c, char* line, int size);
 
+// Builds the next line of a finished message (KOV_RAW_MESSAGE) into `line`
+// as it is: CRs dropped, ended by LF or the end of the text, a leading '.'
+// doubled. Its length, -1 at the end of the source, the read error (-35), or
+// -109 for a line over 998 octets. `size` must hold 998 octets, the doubled
+// dot and a NUL.
+int BuildRawLine(ChannelContext& c, char* line, int size);
+
 // Opens a file for reading into FileHandle (closing one still held), with the
 // log lines of the open: the handle (2 or more) or a negative value.
 int OpenInputFile(ChannelContext& c, const char* path);

@@ -232,6 +232,40 @@ int BuildTextLine(ChannelContext& c, char* line, int size) {
   return FinishTextLine(line, b.count);
 }
 
+// A line of a finished message is taken from the read-ahead buffer a run of
+// bytes at a time, up to its LF, rather than byte by byte.
+int BuildRawLine(ChannelContext& c, char* line, int size) {
+  if (line == nullptr || size < kMaxLineOctets + 2) return kBufferTooSmall;
+  int count = 0;
+  bool taken = false;  // some byte of the source belongs to this line
+  int keep = -1;
+  for (;;) {
+    if (!c.smtp.MsgBufEof && c.smtp.MsgBufEnd - c.smtp.MsgBufPos <= ClampedLineLimit(c)) {
+      if (int rc = Refill(c, keep)) return rc;
+    }
+    const char* run = c.smtp.MsgBuffer + c.smtp.MsgBufPos;
+    const int available = c.smtp.MsgBufEnd - c.smtp.MsgBufPos;
+    if (available <= 0) break;
+    const char* lf = static_cast<const char*>(memchr(run, '\n', static_cast<size_t>(available)));
+    const int length = lf != nullptr ? static_cast<int>(lf - run) : available;
+    for (int i = 0; i < length; ++i) {
+      if (run[i] == '\0') {
+        // A NUL byte ends the text, as it does for every message text.
+        c.smtp.MsgBufEof = 1;
+        c.smtp.MsgBufPos = c.smtp.MsgBufEnd;
+        return taken || i > 0 ? FinishTextLine(line, count) : -1;
+      }
+      if (run[i] == '\r') continue;
+      if (count >= kMaxLineOctets) return kRawLineTooLong;
+      line[count++] = run[i];
+    }
+    c.smtp.MsgBufPos += length + (lf != nullptr ? 1 : 0);
+    taken = true;
+    if (lf != nullptr) return FinishTextLine(line, count);
+  }
+  return taken ? FinishTextLine(line, count) : -1;
+}
+
 TextPartLabel MainTextLabel(uint32_t bodyType, const char* userType) {
   switch (bodyType) {
     case 0:

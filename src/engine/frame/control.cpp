@@ -18,7 +18,7 @@ namespace {
 bool InsideMessage(const ChannelContext& c) {
   if (c.link.ChannelKind != kSmtpChannel) return false;
   if (c.link.NextState == DataReply || c.link.NextState == EndOfData) return true;
-  for (const StepTable* table : {&kComposeHeaderSteps, &kComposeBodySteps, &kComposeAttachSteps}) {
+  for (const StepTable* table : {&kComposeHeaderSteps, &kComposeBodySteps, &kComposeRawSteps, &kComposeAttachSteps}) {
     for (int n = 0; n < table->count; ++n) {
       if (table->rows[n].state == c.link.NextState) return true;
     }

@@ -26,7 +26,7 @@ const int kStateCount = static_cast<int>(std::size(kAllStates));
 
 const StepTable* const kAllStepTables[] = {&kConnectSteps,       &kSmtpSessionSteps, &kSmtpAuthSteps,
                                            &kSmtpVerifySteps,    &kControlSteps,     &kSmtpEnvelopeSteps,
-                                           &kComposeHeaderSteps, &kComposeBodySteps, &kComposeAttachSteps,
+                                           &kComposeHeaderSteps, &kComposeBodySteps, &kComposeRawSteps, &kComposeAttachSteps,
                                            &kPop3SessionSteps,   &kPop3MailboxSteps, &kPop3RetrieveSteps,
                                            &kSmtpTlsSteps,       &kSmtpOAuthSteps,   &kPop3TlsSteps,
                                            &kPop3OAuthSteps};

@@ -55,6 +55,9 @@ WaitPlan PlanWait(const ChannelContext& c, uint32_t now) {
   if (c.link.WaitFor == kWaitReadable) plan.kind = kWexlReadable;
   if (c.link.WaitFor == kWaitWritable) plan.kind = kWexlWritable;
   if (plan.kind != 0) plan.slot = ChannelSlot(c);
+  // A connect that tries several addresses looks again when the next one is due.
+  const uint32_t connectDue = WexlConnectWakeIn(plan.slot, now);
+  if (plan.kind == kWexlWritable && connectDue < plan.limitMs) plan.limitMs = connectDue;
   return plan;
 }
 

@@ -53,6 +53,8 @@
   X(TextLineFromMemory, 241) \
   X(TextFromFile, 244)       \
   X(TextLineFromFile, 245)   \
+  X(RawOpen, 246)            \
+  X(RawLine, 247)            \
   X(EndOfData, 251)          \
   X(EndOfDataReply, 252)     \
   X(Quit, 258)               \

@@ -64,6 +64,7 @@ extern const StepTable kControlSteps;
 extern const StepTable kSmtpEnvelopeSteps;
 extern const StepTable kComposeHeaderSteps;
 extern const StepTable kComposeBodySteps;
+extern const StepTable kComposeRawSteps;
 extern const StepTable kComposeAttachSteps;
 extern const StepTable kPop3SessionSteps;
 extern const StepTable kPop3MailboxSteps;

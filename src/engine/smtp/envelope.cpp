@@ -120,6 +120,7 @@ int DataStep(ChannelContext& c, uint32_t now, int) {
 int DataReplyStep(ChannelContext& c, uint32_t now, int reply) {
   if (!HasClass(c, reply, 3)) return Refuse(c, reply);
   SetTimers(c, now, 2 * c.settings.MinWait, c.settings.MaxWait);
+  if (c.smtp.RawMessage != 0) return GoTo(c, RawOpen);
   return GoTo(c, c.smtp.BodyType == 2 ? HeaderStart : HeaderMailer);
 }
 
@@ -130,8 +131,10 @@ int ResetStep(ChannelContext& c, uint32_t now, int) {
 int ResetReplyStep(ChannelContext& c, uint32_t, int) { return GoTo(c, Done); }
 
 // The closing delimiter of a multipart body (with an empty line after it),
-// then the line with the single period.
+// then the line with the single period; a finished message is followed by
+// the period line alone.
 int EndOfDataStep(ChannelContext& c, uint32_t now, int) {
+  if (c.smtp.RawMessage != 0) return SendCommandLine(c, now, ".", c.settings.MinWait, EndOfDataReply);
   if (IsMultipart(c)) {
     snprintf(c.link.CommandBuffer, sizeof c.link.CommandBuffer, "--%s--\r\n", c.settings.Boundary);
     const int rc = WexlSendLine(ChannelSlot(c), c.link.CommandBuffer);
@@ -188,6 +191,7 @@ int CheckSendArguments(ChannelContext& c, const char* const texts[6]) {
     if (int rc = CheckAngleAddress(c, texts[list], true)) return rc;
     if (int rc = CheckListEntries(texts[list], c.settings.AddressSep)) return rc;
   }
+  if (c.smtp.RawMessage != 0 && texts[5] != nullptr && texts[5][0] != '\0') return kRawWithParts;
   return 0;
 }
 

@@ -56,6 +56,23 @@ TEST_F(Params, ChannelIntegersTakeThePartTheirWidthHolds) {
   }
 }
 
+// Only the four families are taken; any other value is refused and the
+// channel keeps what it had.
+TEST_F(Params, IpFamilyTakesOnlyKnownFamilies) {
+  const ChannelContext& c = Channel(2);
+  EXPECT_EQ(c.link.IpFamily, 0);
+  const struct {
+    int value;
+    int result;
+    int kept;
+  } cases[] = {{46, 1, 46}, {5, -1, 46}, {6, 1, 6}, {-4, -1, 6}, {4 + 256, -1, 6}, {4, 1, 4}, {64, -1, 4}, {0, 1, 0}};
+  for (const auto& t : cases) {
+    EXPECT_EQ(kovIntegerParam(2, KOV_IP_FAMILY, t.value), t.result) << t.value;
+    EXPECT_EQ(c.link.IpFamily, t.kept) << t.value;
+  }
+  EXPECT_EQ(Channel(1).link.IpFamily, 0);
+}
+
 TEST_F(Params, AutoCallClearsTheTimers) {
   Channel(0).link.NotBefore = 5;
   Channel(0).link.Deadline = 6;

@@ -181,7 +181,7 @@ TEST_F(PlatformSockets, RefusedConnectIsErrorNumber10061) {
   int s = platform::SocketOpenTcp();
   ASSERT_GE(s, 2);
   // Port 1 on loopback: nothing listens there on a test machine.
-  EXPECT_EQ(platform::SocketConnect(s, 0x7f000001u, 1), 10061);
+  EXPECT_EQ(platform::SocketConnect(s, platform::Ipv4Address(0x7f000001u), 1), 10061);
   EXPECT_EQ(platform::NetLastError(), 10061);
   // The failure is an exception condition, and a wait for writability ends
   // at once instead of running out.
