@@ -4,6 +4,7 @@ connections on threads of the calling script, with blocking sockets.
 SmtpSink takes any envelope and throws the data away, reading 64 KiB at a
 time; it counts each message's bytes and can keep the next message it gets
 (unstuffed). Pop3Server serves one message, writing 64 KiB at a time.
+Given an ssl.SSLContext as `tls`, either speaks implicit TLS.
 """
 import socket
 import socketserver
@@ -17,13 +18,14 @@ class _Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
 
 
-def _start(handle):
-    """Serves `handle(connection)` for every connection on 127.0.0.1; the port."""
+def _start(handle, tls=None):
+    """Serves `handle(connection)` for every connection on 127.0.0.1, inside
+    TLS when `tls` (a server-side ssl.SSLContext) is given; the port."""
 
     class Handler(socketserver.BaseRequestHandler):
         def handle(self):
             self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-            handle(self.request)
+            handle(tls.wrap_socket(self.request, server_side=True) if tls else self.request)
 
     server = _Server(("127.0.0.1", 0), Handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -90,11 +92,11 @@ def _unstuff(data):
 
 
 class SmtpSink:
-    def __init__(self):
+    def __init__(self, tls=None):
         self.sizes = []
         self.keep_next = False
         self.kept = None
-        self.port = _start(self._serve)
+        self.port = _start(self._serve, tls)
 
     def _serve(self, sock):
         stream = _Stream(sock)
@@ -127,7 +129,7 @@ class Pop3Server:
     """Serves `message` (bytes with CR LF line ends) as messages 1 to `count`,
     each with the unique identifier "uid<N>"."""
 
-    def __init__(self, message, count=1):
+    def __init__(self, message, count=1, tls=None):
         stuffed = message.replace(b"\r\n.", b"\r\n..")
         if stuffed.startswith(b"."):
             stuffed = b"." + stuffed
@@ -135,7 +137,7 @@ class Pop3Server:
         self.count = count
         self._response = b"+OK %d octets\r\n" % self.size + stuffed + b".\r\n"
         self._uids = b"+OK\r\n" + b"".join(b"%d uid%d\r\n" % (n, n) for n in range(1, count + 1)) + b".\r\n"
-        self.port = _start(self._serve)
+        self.port = _start(self._serve, tls)
 
     def _serve(self, sock):
         stream = _Stream(sock)

@@ -167,7 +167,9 @@ int WexlTlsBegin(int slot, const platform::TlsOptions& options);
 // as for any reply: WexlWaitTarget gives the socket), or kWexlTlsHandshake,
 // kWexlTlsCertificate, kWexlTlsVersion, kWexlTlsUnavailable, kWexlLost (the
 // peer closed or reset). A failure repeats on later steps; the slot is then
-// closed as after any failure. kWexlTlsHandshake without WexlTlsBegin.
+// closed as after any failure. kWexlTlsHandshake without WexlTlsBegin. While
+// the handshake runs, readiness is the socket's own and a read finds the
+// connection lost: nothing but steps belongs between WexlTlsBegin and 1000.
 int WexlTlsStep(int slot);
 // 1 while the slot's connection runs through an established session, else 0.
 int WexlTlsActive(int slot);

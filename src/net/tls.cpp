@@ -34,6 +34,7 @@ int FailHandshake(TlsLink& t, int code) {
 int RunHandshake(SocketSlot& s) {
   TlsLink& t = *s.Tls;
   for (;;) {
+    const int waiting = t.inTail - t.inHead;
     TlsFeed(t);
     const int rc = platform::TlsHandshake(t.session);
     if (rc == platform::kTlsOk) t.established = true;
@@ -42,7 +43,12 @@ int RunHandshake(SocketSlot& s) {
     if (rc != platform::kTlsOk && rc != platform::kTlsWantInput) return FailHandshake(t, WexlCodeOf(rc));
     if (sent < 0) return FailHandshake(t, kWexlLost);
     if (rc == platform::kTlsOk) return kWexlOk;
-    if (t.inHead < t.inTail) continue;  // more received ciphertext waits for room
+    if (t.inHead < t.inTail) {
+      // More received ciphertext waits for room, which a handshake that took
+      // none of it will never make.
+      if (t.inTail - t.inHead == waiting) return FailHandshake(t, kWexlTlsHandshake);
+      continue;
+    }
     if (!platform::SocketReady(s.Socket, platform::kReadable, 0)) return 0;
     if (TlsReceiveCipher(s) < 1) return FailHandshake(t, kWexlLost);
   }

@@ -109,6 +109,7 @@ bool TlsReadable(SocketSlot& s, uint32_t waitMs) {
 
 int TlsReceive(SocketSlot& s, void* buffer, int length) {
   TlsLink& t = *s.Tls;
+  if (!t.established) return 0;  // no plaintext before the handshake ends
   auto* bytes = static_cast<unsigned char*>(buffer);
   int n = 0;
   while (n < length) {

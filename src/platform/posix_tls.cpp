@@ -22,6 +22,7 @@ struct TlsSession {
   BIO* input;   // ciphertext received, read by OpenSSL
   BIO* output;  // ciphertext OpenSSL wrote, waiting to be sent
   int minVersion;
+  bool verify;
   bool established;
   bool closed;  // close_notify or a broken record seen: TlsRead reports it
 };
@@ -107,7 +108,8 @@ bool IsVersionRefusal(unsigned long error) {
 int HandshakeFailure(TlsSession& s) {
   const unsigned long error = ERR_peek_error();
   ERR_clear_error();
-  if (SSL_get_verify_result(s.ssl) != X509_V_OK) return kTlsBadCertificate;
+  // Without the checks a result is still recorded, but refused nothing.
+  if (s.verify && SSL_get_verify_result(s.ssl) != X509_V_OK) return kTlsBadCertificate;
   if (IsVersionRefusal(error)) return kTlsOldVersion;
   return kTlsHandshakeFailed;
 }
@@ -122,8 +124,9 @@ int TlsCreate(const TlsOptions& options, TlsSession** session) {
     ERR_clear_error();
     return kTlsUnavailable;
   }
-  auto* s = new (std::nothrow) TlsSession{context, SSL_new(context), BIO_new(BIO_s_mem()), BIO_new(BIO_s_mem()),
-                                          options.minVersion, false, false};
+  auto* s = new (std::nothrow) TlsSession{
+      context, SSL_new(context), BIO_new(BIO_s_mem()), BIO_new(BIO_s_mem()), options.minVersion, options.verify, false,
+      false};
   if (s == nullptr) {
     SSL_CTX_free(context);
     return kTlsUnavailable;
@@ -170,9 +173,7 @@ int TlsTakeOutput(TlsSession* session, void* buffer, int length) {
   return n > 0 ? n : 0;
 }
 
-int TlsOutputPending(const TlsSession* session) {
-  return static_cast<int>(BIO_ctrl_pending(session->output));
-}
+int TlsOutputPending(const TlsSession* session) { return static_cast<int>(BIO_ctrl_pending(session->output)); }
 
 int TlsHandshake(TlsSession* session) {
   if (session->established) return kTlsOk;
@@ -191,7 +192,8 @@ int TlsHandshake(TlsSession* session) {
 
 int TlsWrite(TlsSession* session, const void* data, int length) {
   if (length < 1) return 0;
-  if (session->closed || !session->established) return kTlsClosed;
+  // A close_notify received ends the reading side only, as a FIN does.
+  if (!session->established) return kTlsClosed;
   const int n = SSL_write(session->ssl, data, length);
   if (n == length) return n;
   ERR_clear_error();
@@ -239,8 +241,8 @@ int TlsDescribe(const TlsSession* session, char* buffer, int size) {
     X509_NAME_oneline(X509_get_subject_name(peer), subject, sizeof subject);
     X509_NAME_oneline(X509_get_issuer_name(peer), issuer, sizeof issuer);
   }
-  int n = snprintf(buffer, static_cast<size_t>(size), "%s %s; subject: %s; issuer: %s",
-                   SSL_get_version(session->ssl), SSL_get_cipher_name(session->ssl), subject, issuer);
+  int n = snprintf(buffer, static_cast<size_t>(size), "%s %s; subject: %s; issuer: %s", SSL_get_version(session->ssl),
+                   SSL_get_cipher_name(session->ssl), subject, issuer);
   if (n < 0) n = 0;
   return n < size ? n : size - 1;
 }

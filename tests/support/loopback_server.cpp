@@ -399,6 +399,7 @@ int LoopbackServer::ReceiveSome(char* buffer, size_t length) {
   for (;;) {
     if (tlsOn_) {
       const int n = tls_->Read(buffer, length);
+      if (n == 0) clientNotified_ = true;
       if (n >= 0) return n;
       if (n == ServerTls::kFailed) return 0;
       if (!WaitReady(connection_, n == ServerTls::kWantWrite)) return -1;

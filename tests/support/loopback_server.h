@@ -110,6 +110,8 @@ class LoopbackServer {
   std::string Received();
   // Bytes received by Swallow() steps.
   size_t Swallowed() const { return swallowed_; }
+  // Whether a TLS client ended its session with close_notify.
+  bool ClientNotified() const { return clientNotified_; }
 
  private:
   enum class Kind {
@@ -157,6 +159,7 @@ class LoopbackServer {
   std::string received_;
   size_t scanned_ = 0;  // received bytes already matched by ReadLine/ReadBytes
   std::atomic<size_t> swallowed_{0};
+  std::atomic<bool> clientNotified_{false};
   std::atomic<bool> stop_{false};
   std::atomic<bool> released_{false};
   std::atomic<bool> scriptDone_{false};

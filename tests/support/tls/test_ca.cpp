@@ -47,8 +47,8 @@ X509* MakeCert(const std::string& commonName, EVP_PKEY* key, X509* issuer, EVP_P
   X509_gmtime_adj(X509_getm_notAfter(cert), toDays * kDay);
   X509_set_pubkey(cert, key);
   X509_NAME* subject = X509_get_subject_name(cert);
-  X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("KOV32 tests"), -1,
-                             -1, 0);
+  X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("KOV32 tests"), -1, -1,
+                             0);
   X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()),
                              -1, -1, 0);
   X509* signer = issuer != nullptr ? issuer : cert;
@@ -99,11 +99,10 @@ TestCa::~TestCa() {
   EVP_PKEY_free(static_cast<EVP_PKEY*>(key_));
 }
 
-TestCert TestCa::Issue(const std::string& stem, const std::vector<std::string>& names, int fromDays,
-                       int toDays) const {
+TestCert TestCa::Issue(const std::string& stem, const std::vector<std::string>& names, int fromDays, int toDays) const {
   EVP_PKEY* key = NewKey();
-  X509* cert = MakeCert(names.at(0), key, static_cast<X509*>(cert_), static_cast<EVP_PKEY*>(key_), names, fromDays,
-                        toDays);
+  X509* cert =
+      MakeCert(names.at(0), key, static_cast<X509*>(cert_), static_cast<EVP_PKEY*>(key_), names, fromDays, toDays);
   TestCert files = Write(dir_, stem, cert, key);
   X509_free(cert);
   EVP_PKEY_free(key);

@@ -1,6 +1,10 @@
 // The stepped handshake: lines through an established session, STARTTLS
 // after plaintext lines, and every refusal with its own code.
 #include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "net/lineio.h"
 #include "tls_fixture.h"
@@ -39,6 +43,17 @@ TEST_F(HandshakeTest, LinesGoThroughAnImplicitSessionAndTheTraceShowsPlaintext) 
   EXPECT_NE(strstr(text, "subject: /O=KOV32 tests/CN=localhost"), nullptr) << text;
   EXPECT_NE(strstr(text, "issuer: /O=KOV32 tests/CN=KOV32 test root ca"), nullptr) << text;
   EXPECT_EQ(WexlTlsStep(slot), 1000);  // a step after the end changes nothing
+  // Cut to fit and always terminated.
+  const std::string whole = text;
+  for (int size : {1, 2, 10}) {
+    char small[16];
+    memset(small, '~', sizeof small);
+    EXPECT_EQ(WexlTlsDescribe(slot, small, size), size - 1);
+    EXPECT_EQ(std::string(small), whole.substr(0, static_cast<size_t>(size) - 1));
+  }
+  EXPECT_EQ(WexlTlsDescribe(slot, nullptr, 10), 0);
+  EXPECT_EQ(WexlTlsDescribe(kMaxSlots, text, sizeof text), 0);
+  EXPECT_EQ(text[0], '\0');
 }
 
 TEST_F(HandshakeTest, StartTlsAfterPlaintextLinesAndAnAddressAsTheName) {
@@ -79,6 +94,9 @@ TEST_F(HandshakeTest, RefusalsGiveTheirCodes) {
   ServerTlsOptions old = With(good_);
   old.minVersion = 0x0301;
   old.maxVersion = 0x0302;
+  ServerTlsOptions oldSelf = old;
+  oldSelf.cert = self;
+  const platform::TlsOptions unverified{"localhost", "", false, platform::kTls12};
   ServerTlsOptions twelve = With(good_);
   twelve.maxVersion = 0x0303;
   struct Case {
@@ -96,7 +114,8 @@ TEST_F(HandshakeTest, RefusalsGiveTheirCodes) {
        kWexlTlsCertificate},
       {"TLS 1.0 and 1.1 only", old, Options(), kWexlTlsVersion},
       {"TLS 1.2 below a floor of 1.3", twelve, Options("localhost", platform::kTls13), kWexlTlsVersion},
-      {"self-signed, unverified", With(self), platform::TlsOptions{"localhost", "", false, platform::kTls12}, 1000},
+      {"TLS 1.0 and 1.1 only, unverified", oldSelf, unverified, kWexlTlsVersion},
+      {"self-signed, unverified", With(self), unverified, 1000},
       {"TLS 1.2", twelve, Options(), 1000},
   };
   for (const Case& c : cases) {
@@ -116,6 +135,35 @@ TEST_F(HandshakeTest, APlaintextServerFailsTheHandshake) {
   server.ReadBytes(1).Send("220 this is not TLS at all\r\n");
   int slot = ConnectTls(server, Options());
   EXPECT_EQ(Handshake(slot).result, kWexlTlsHandshake);
+}
+
+// Sessions on several threads at once, all sharing the context of the
+// system's roots (unverified, since the test CA is not among them).
+TEST_F(HandshakeTest, SessionsRunOnSeveralThreadsAtOnce) {
+  constexpr int kThreads = 4;
+  std::vector<std::unique_ptr<LoopbackServer>> servers;
+  for (int i = 0; i < kThreads; ++i) {
+    servers.push_back(std::make_unique<LoopbackServer>());
+    servers.back()->SetTls(MakeServerTls(With(good_)));
+    servers.back()->StartTls().Send("+OK " + std::to_string(i) + "\r\n").ReadLine();
+  }
+  std::vector<int> results(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      int slot = ConnectTls(*servers[i], platform::TlsOptions{"localhost", nullptr, false, platform::kTls12});
+      if (Handshake(slot).result == 1000 && ReadLineText(slot) == "+OK " + std::to_string(i) + "\r\n" &&
+          WexlSendLine(slot, "QUIT") == 6 && WexlFlush(slot, 3000) == 1000) {
+        results[i] = 1;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int i = 0; i < kThreads; ++i) {
+    EXPECT_EQ(results[i], 1) << i;
+    EXPECT_TRUE(servers[i]->WaitScript()) << i;
+    EXPECT_EQ(servers[i]->Received(), "QUIT\r\n") << i;
+  }
 }
 
 }  // namespace

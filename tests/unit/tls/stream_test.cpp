@@ -144,6 +144,8 @@ TEST_F(StreamTest, APeerThatGoesAwayGivesLost) {
       ASSERT_EQ(Handshake(slot).result, 1000) << c.what;
       EXPECT_EQ(ReadLineText(slot), "<-1>") << c.what;
       EXPECT_EQ(WexlIsOpen(slot), 0) << c.what;
+      // As after a plain FIN, a last command is still taken.
+      EXPECT_EQ(WexlSend(slot, "QUIT\r\n", 6), 6) << c.what;
     }
     WexlCloseNow(slot);
   }
@@ -167,8 +169,15 @@ TEST_F(StreamTest, SendsAfterAResetFailAndKeepFailing) {
   EXPECT_EQ(WexlSend(slot, "x", 1), rc);
 }
 
-// A slot whose TLS connection closed carries no session into the plain
-// connection that reuses it.
+// Polls a condition every millisecond for up to three seconds.
+template <typename Condition>
+bool PollUntil(Condition holds) {
+  for (int i = 0; i < 3000 && !holds(); ++i) platform::SleepMs(1);
+  return holds();
+}
+
+// Closing sends close_notify, and a slot whose TLS connection closed carries
+// no session into the plain connection that reuses it.
 TEST_F(StreamTest, AReusedSlotStartsPlain) {
   LoopbackServer secure;
   secure.SetTls(MakeServerTls(With(good_)));
@@ -177,6 +186,8 @@ TEST_F(StreamTest, AReusedSlotStartsPlain) {
   ASSERT_EQ(Handshake(first).result, 1000);
   EXPECT_EQ(ReadLineText(first), "secure\r\n");
   EXPECT_EQ(WexlClose(first), 1000);
+  ASSERT_TRUE(secure.WaitScript());
+  EXPECT_TRUE(PollUntil([&] { return secure.ClientNotified(); }));  // close_notify went out
   LoopbackServer plain;
   plain.Send("plain\r\n").ReadLine();
   int second = Connect(plain);

@@ -27,8 +27,8 @@ class TlsTest : public NetTest {
   }
 
   struct Outcome {
-    int result;    // the last WexlTlsStep result
-    int waiting;   // how many steps gave 0
+    int result;   // the last WexlTlsStep result
+    int waiting;  // how many steps gave 0
   };
   // Steps the handshake as a stepped caller does: a step, and while it gives
   // 0 a wait for readability of at most 100 ms, for at most five seconds.
