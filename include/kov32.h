@@ -144,7 +144,7 @@
 /* channel, 0 to 5: the login mechanism. 0 (default) automatic: with
  * KOV_OAUTH_TOKEN set and the server offering OAUTHBEARER or XOAUTH2, that one
  * (OAUTHBEARER first), else CRAM-MD5, LOGIN or PLAIN as the server offers
- * them (SMTP) or USER/PASS and APOP (POP3). A value below forces its
+ * them (SMTP) or USER/PASS and APOP (POP3). A value from 1 on forces its
  * mechanism, offered or not: for SMTP 1 PLAIN, 2 LOGIN, 3 CRAM-MD5; for both
  * protocols 4 XOAUTH2, 5 OAUTHBEARER (POP3 logs in with USER/PASS or APOP for
  * 1 to 3). A token goes only over TLS: without a TLS session the login fails

@@ -107,8 +107,10 @@ struct SecurityState {
   // KOV_AUTH_MECHANISM, and the OAuth mechanism the login runs with.
   uint8_t AuthMechanism;
   uint8_t OAuthMechanism;
-  // What the last capability answer (EHLO, CAPA) offered: kOffers... bits.
+  // What the last capability answer (EHLO, CAPA) offered: kOffers... bits,
+  // and how many CAPA lines have come.
   uint32_t Offers;
+  int32_t CapaLines;
 };
 
 // An SMTP send: the envelope, the message's texts and the composition.

@@ -21,8 +21,13 @@ int HandshakeStep(ChannelContext& c, uint32_t now, int) {
   return TlsHandshakeStep(c, now, c.security.TlsMode == 2 ? Pop3Greeting : Pop3SendCapa);
 }
 
+// A capability list is short; one that goes on and on is a server holding
+// the login, not a list.
+constexpr int kMostCapaLines = 256;
+
 int CapaStep(ChannelContext& c, uint32_t now, int) {
   c.security.Offers = 0;
+  c.security.CapaLines = 0;
   BeginResponse(c);
   return SendPop3Command(c, now, "CAPA", c.settings.MinWait, Pop3CapaLine, kReadError);
 }
@@ -40,7 +45,10 @@ int CapaLineStep(ChannelContext& c, uint32_t now, int) {
     SetTimers(c, now, 0, c.settings.MaxWait);
     return kStepDone;
   }
-  if (!p.status && p.lineStart) c.security.Offers |= CapabilityOffers(p.text);
+  if (!p.status && p.lineStart) {
+    if (++c.security.CapaLines > kMostCapaLines) return FailStep(c, 0, kResponseOverflow);
+    c.security.Offers |= CapabilityOffers(p.text);
+  }
   AwaitNextPiece(c, now);
   return kStepDone;
 }

@@ -121,14 +121,30 @@ TEST_F(MailTls, ImplicitSmtpHandshakesBeforeTheGreeting) {
   EXPECT_GE(kovStatistics(0, KOV_STAT_TLS), 0x0303);
 }
 
+// The whole session runs inside TLS, QUIT included.
 TEST_F(MailTls, ImplicitPop3) {
   LoopbackServer server;
   server.StartTls().Send("+OK ready\r\n").ReadLine().Send("+OK\r\n").ReadLine().Send("+OK in\r\n");
+  server.ReadLine().Send("+OK 2 320\r\n").ReadLine().Send("+OK bye\r\n").Close();
   Serve(server, good_);
   kovIntegerParam(0, KOV_TLS, 2);
   ASSERT_EQ(kovPop3Connect(0, "127.0.0.1", "mrose", "tanstaaf"), 0);
+  EXPECT_EQ(kovGetEmailCount(0), 2);
+  EXPECT_EQ(kovClose(0), 0);
   ASSERT_TRUE(server.WaitScript());
-  EXPECT_EQ(server.Received(), "USER mrose\r\nPASS tanstaaf\r\n");
+  EXPECT_EQ(server.Received(), "USER mrose\r\nPASS tanstaaf\r\nSTAT\r\nQUIT\r\n");
+}
+
+// A server that answers in plain text where TLS was asked for fails the
+// handshake; no greeting is read and no command goes.
+TEST_F(MailTls, PlainServerOnAnImplicitPort) {
+  LoopbackServer server;
+  server.Send("220 mx.example.com ESMTP\r\n").Pause(100);
+  Serve(server, good_);
+  kovIntegerParam(0, KOV_TLS, 2);
+  EXPECT_EQ(kovSmtpConnect(0, "127.0.0.1", kFrom, nullptr), KOV_E_TLS_HANDSHAKE);
+  server.WaitScript(1000);
+  EXPECT_EQ(server.Received().find("EHLO"), std::string::npos);
 }
 
 // CAPA before STLS and again inside TLS, where the capabilities may differ.
