@@ -29,17 +29,6 @@ constexpr ULONG kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETEC
 
 enum class Phase { kHandshake, kOpen, kRenegotiate, kClosed, kFailed };
 
-// An address literal (IPv4 digits and dots, or anything with a ':') is never
-// sent as the server name indication, which carries host names only.
-bool IsAddressLiteral(const char* name) {
-  bool onlyDigitsAndDots = true;
-  for (const char* p = name; *p != '\0'; ++p) {
-    if (*p == ':') return true;
-    if ((*p < '0' || *p > '9') && *p != '.') onlyDigitsAndDots = false;
-  }
-  return onlyDigitsAndDots;
-}
-
 }  // namespace
 
 struct TlsSession {
@@ -226,11 +215,12 @@ int RunHandshake(TlsSession* s) {
     const SECURITY_STATUS status = CallInitialize(s);
     if (status == SEC_E_OK) return Established(s);
     if (status == SEC_E_INCOMPLETE_MESSAGE) return WantInput(s);
+    // SEC_I_INCOMPLETE_CREDENTIALS: the server asked for a client
+    // certificate, and the next call goes on without one. Any other status
+    // but these is a refusal.
     if (status == SEC_I_CONTINUE_NEEDED) {
       if (s->inputLength > 0 && s->inputLength == before) return WantInput(s);
     } else if (status != SEC_I_INCOMPLETE_CREDENTIALS) {
-      // The server asked for a client certificate: the next call goes on
-      // without one. Anything else is a refusal.
       return Fail(s, kTlsHandshakeFailed);
     }
   }
@@ -238,7 +228,6 @@ int RunHandshake(TlsSession* s) {
 }
 
 // ---- records -----------------------------------------------------------------
-
 
 enum class Decrypted { kProgress, kWait, kBroken };
 
@@ -329,7 +318,9 @@ int TlsCreate(const TlsOptions& options, TlsSession** session) {
   if (s == nullptr) return kTlsUnavailable;
   s->api = api;
   strcpy(s->serverName, options.serverName);
-  s->sendName = s->serverName[0] != '\0' && !IsAddressLiteral(s->serverName);
+  // The server name indication carries host names only, never an address.
+  unsigned char address[16];
+  s->sendName = s->serverName[0] != '\0' && AddressBytes(*api, s->serverName, address) == 0;
   s->verify = options.verify;
   s->minVersion = options.minVersion;
   int result = kTlsOk;

@@ -26,11 +26,20 @@ struct TlsApi {
   decltype(&CertFreeCertificateChain) freeChain;
   decltype(&CertFreeCertificateContext) freeCertificate;
   decltype(&CertNameToStrA) nameToString;
+  decltype(&CertFindExtension) findExtension;
+  decltype(&CryptDecodeObjectEx) decodeObject;
+  // ntdll's address parsers (RtlIpv4StringToAddressA, RtlIpv6StringToAddressA).
+  LONG(WINAPI* ipv4FromText)(const char* text, BOOLEAN strict, const char** end, void* address);
+  LONG(WINAPI* ipv6FromText)(const char* text, const char** end, void* address);
 };
 
 // The functions, loaded once per process (the first caller loads them, any
 // other waits for it): null when a DLL or any one function is missing.
 const TlsApi* LoadTlsApi();
+
+// The address an IPv4 or IPv6 literal names (brackets around it allowed), in
+// network order: its length, 4 or 16, or 0 when `name` is no address.
+int AddressBytes(const TlsApi& api, const char* name, unsigned char address[16]);
 
 // A memory store holding every certificate of a PEM file, for a chain engine
 // that trusts those roots only: null when the file cannot be read or holds
@@ -45,7 +54,7 @@ struct PeerFacts {
 
 // Checks the established context: with `verify`, the server's certificate
 // chain (to `roots` only when not null, else to the system's roots) and its
-// name; then the negotiated version against `minVersion`. Fills `facts` in
+// name (an address literal against the certificate's IP addresses); then the negotiated version against `minVersion`. Fills `facts` in
 // either case. kTlsOk, kTlsBadCertificate, kTlsOldVersion or
 // kTlsHandshakeFailed (the context cannot tell what was negotiated).
 int CheckPeer(const TlsApi& api, CtxtHandle* context, const char* serverName, bool verify,

@@ -2,6 +2,7 @@
 // (crypt32.dll) on the first TLS use: a plain-text user never loads them, and
 // the DLL's import table names neither.
 #include <cstdio>
+#include <cstring>
 
 #include "platform/win32_tls.h"
 
@@ -37,7 +38,9 @@ bool FindCertificateFunctions(HMODULE crypt32, TlsApi* api) {
          Find(crypt32, "CertVerifyCertificateChainPolicy", &api->verifyChainPolicy) &&
          Find(crypt32, "CertFreeCertificateChain", &api->freeChain) &&
          Find(crypt32, "CertFreeCertificateContext", &api->freeCertificate) &&
-         Find(crypt32, "CertNameToStrA", &api->nameToString);
+         Find(crypt32, "CertNameToStrA", &api->nameToString) &&
+         Find(crypt32, "CertFindExtension", &api->findExtension) &&
+         Find(crypt32, "CryptDecodeObjectEx", &api->decodeObject);
 }
 
 // Every entry of the SChannel table the session calls must be there.
@@ -55,9 +58,12 @@ const TlsApi* Load() {
   static TlsApi api;
   HMODULE secur32 = LoadSystemDll("secur32.dll");
   HMODULE crypt32 = LoadSystemDll("crypt32.dll");
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");  // in every process already
   INIT_SECURITY_INTERFACE_A init = nullptr;
-  if (secur32 == nullptr || crypt32 == nullptr || !Find(secur32, "InitSecurityInterfaceA", &init) ||
-      !FindCertificateFunctions(crypt32, &api)) {
+  if (secur32 == nullptr || crypt32 == nullptr || ntdll == nullptr ||
+      !Find(secur32, "InitSecurityInterfaceA", &init) || !FindCertificateFunctions(crypt32, &api) ||
+      !Find(ntdll, "RtlIpv4StringToAddressA", &api.ipv4FromText) ||
+      !Find(ntdll, "RtlIpv6StringToAddressA", &api.ipv6FromText)) {
     return nullptr;
   }
   api.sspi = init();
@@ -66,6 +72,21 @@ const TlsApi* Load() {
 }
 
 }  // namespace
+
+int AddressBytes(const TlsApi& api, const char* name, unsigned char address[16]) {
+  char bare[64];
+  const size_t length = strlen(name);
+  const bool bracketed = length >= 2 && name[0] == '[' && name[length - 1] == ']';
+  const size_t keep = bracketed ? length - 2 : length;
+  if (keep == 0 || keep >= sizeof bare) return 0;
+  memcpy(bare, bracketed ? name + 1 : name, keep);
+  bare[keep] = '\0';
+  const char* end = nullptr;
+  if (api.ipv4FromText(bare, TRUE, &end, address) == 0 && end != nullptr && *end == '\0') return 4;
+  end = nullptr;
+  if (api.ipv6FromText(bare, &end, address) == 0 && end != nullptr && *end == '\0') return 16;
+  return 0;
+}
 
 const TlsApi* LoadTlsApi() {
   // A function-local static is initialised exactly once, other threads

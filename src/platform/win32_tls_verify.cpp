@@ -18,19 +18,27 @@ namespace {
 // A CA file larger than this is not a list of roots.
 constexpr uint32_t kMaxCaFileBytes = 4u << 20;
 
-// The whole file, NUL-terminated, in memory from malloc; null on failure.
+// The whole file, NUL-terminated, in memory from malloc (grown as it is
+// read); null on failure.
 char* ReadWholeFile(const char* path) {
   const int handle = FileOpenRead(path);
   if (handle < 0) return nullptr;
-  char* text = static_cast<char*>(malloc(kMaxCaFileBytes + 1));
+  char* text = nullptr;
+  uint32_t capacity = 0;
   uint32_t length = 0;
-  int got = 0;
-  while (text != nullptr && length < kMaxCaFileBytes &&
-         (got = FileRead(handle, text + length, kMaxCaFileBytes - length)) > 0) {
-    length += static_cast<uint32_t>(got);
+  int got = 1;
+  while (got > 0) {
+    if (length == capacity) {
+      capacity = capacity == 0 ? 65536 : 2 * capacity;
+      char* grown = capacity <= kMaxCaFileBytes ? static_cast<char*>(realloc(text, capacity + 1)) : nullptr;
+      if (grown == nullptr) break;
+      text = grown;
+    }
+    got = FileRead(handle, text + length, capacity - length);
+    if (got > 0) length += static_cast<uint32_t>(got);
   }
   FileClose(handle);
-  if (text == nullptr || got < 0 || length == kMaxCaFileBytes) {
+  if (got != 0) {  // a read failed, or the file is too large
     free(text);
     return nullptr;
   }
@@ -98,14 +106,18 @@ HCERTCHAINENGINE ExclusiveEngine(const TlsApi& api, HCERTSTORE roots) {
   return api.createChainEngine(&config, &engine) ? engine : nullptr;
 }
 
+// The SSL policy for the chain, with the server's name unless it is null.
 bool PolicyAccepts(const TlsApi& api, PCCERT_CHAIN_CONTEXT chain, const char* serverName) {
   wchar_t name[256];
-  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, serverName, -1, name, 256) <= 0) return false;
+  if (serverName != nullptr &&
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, serverName, -1, name, 256) <= 0) {
+    return false;
+  }
   SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl;
   memset(&ssl, 0, sizeof ssl);
   ssl.cbSize = sizeof ssl;
   ssl.dwAuthType = AUTHTYPE_SERVER;
-  ssl.pwszServerName = name;
+  ssl.pwszServerName = serverName != nullptr ? name : nullptr;
   CERT_CHAIN_POLICY_PARA para;
   memset(&para, 0, sizeof para);
   para.cbSize = sizeof para;
@@ -114,6 +126,40 @@ bool PolicyAccepts(const TlsApi& api, PCCERT_CHAIN_CONTEXT chain, const char* se
   memset(&status, 0, sizeof status);
   status.cbSize = sizeof status;
   return api.verifyChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &para, &status) && status.dwError == 0;
+}
+
+// Whether the certificate lists the address among its subject alternative
+// names (the SSL policy matches host names only).
+bool CertificateHasAddress(const TlsApi& api, PCCERT_CONTEXT cert, const unsigned char* address,
+                           int length) {
+  const CERT_INFO* info = cert->pCertInfo;
+  PCERT_EXTENSION names = api.findExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+  CERT_ALT_NAME_INFO* decoded = nullptr;
+  DWORD size = 0;
+  if (names == nullptr ||
+      !api.decodeObject(X509_ASN_ENCODING, X509_ALTERNATE_NAME, names->Value.pbData, names->Value.cbData,
+                        CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &size)) {
+    return false;
+  }
+  bool found = false;
+  for (DWORD i = 0; i < decoded->cAltEntry && !found; ++i) {
+    const CERT_ALT_NAME_ENTRY& entry = decoded->rgAltEntry[i];
+    found = entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS &&
+            entry.IPAddress.cbData == static_cast<DWORD>(length) &&
+            memcmp(entry.IPAddress.pbData, address, length) == 0;
+  }
+  LocalFree(decoded);
+  return found;
+}
+
+// The policy with the server's name, or for an address literal the policy
+// without a name and the address among the certificate's.
+bool NameMatches(const TlsApi& api, PCCERT_CHAIN_CONTEXT chain, PCCERT_CONTEXT cert,
+                 const char* serverName) {
+  unsigned char address[16];
+  const int length = AddressBytes(api, serverName, address);
+  if (length == 0) return PolicyAccepts(api, chain, serverName);
+  return PolicyAccepts(api, chain, nullptr) && CertificateHasAddress(api, cert, address, length);
 }
 
 // The chain from the server's certificate (with the intermediates it sent) to
@@ -133,7 +179,7 @@ bool CertificateTrusted(const TlsApi& api, PCCERT_CONTEXT cert, const char* serv
   PCCERT_CHAIN_CONTEXT chain = nullptr;
   bool trusted = api.getChain(engine, cert, nullptr, cert->hCertStore, &para, 0, nullptr, &chain) &&
                  chain->TrustStatus.dwErrorStatus == CERT_TRUST_NO_ERROR &&
-                 PolicyAccepts(api, chain, serverName);
+                 NameMatches(api, chain, cert, serverName);
   if (chain != nullptr) api.freeChain(chain);
   if (engine != nullptr) api.freeChainEngine(engine);
   return trusted;

@@ -13,18 +13,25 @@ import socket
 import ssl
 import sys
 import threading
+import warnings
 
 CASES = {
     # case: (file name of certificate and key, lowest version, highest version)
     "good": ("localhost", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
     "tls12": ("localhost", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_2),
     "tls13": ("localhost", ssl.TLSVersion.TLSv1_3, ssl.TLSVersion.TLSv1_3),
+    "tls10": ("localhost", ssl.TLSVersion.TLSv1, ssl.TLSVersion.TLSv1_1),
     "other": ("other", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
     "self": ("self", ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.MAXIMUM_SUPPORTED),
 }
 
 
-def echo(conn):
+def echo(raw, context):
+    try:
+        conn = context.wrap_socket(raw, server_side=True)
+    except (OSError, ssl.SSLError):
+        raw.close()
+        return
     tail = b"\n"
     try:
         while True:
@@ -43,14 +50,11 @@ def echo(conn):
 
 
 def serve(listener, context):
+    # Each connection shakes hands on its own thread: a client that never
+    # does holds nobody else up.
     while True:
         raw, _ = listener.accept()
-        try:
-            conn = context.wrap_socket(raw, server_side=True)
-        except (OSError, ssl.SSLError):
-            raw.close()
-            continue
-        threading.Thread(target=echo, args=(conn,), daemon=True).start()
+        threading.Thread(target=echo, args=(raw, context), daemon=True).start()
 
 
 def answer_in_plain_text(listener):
@@ -70,11 +74,14 @@ def listen():
 
 
 def main():
+    warnings.simplefilter("ignore", DeprecationWarning)  # TLS 1.0 and 1.1, on purpose
     directory = sys.argv[1]
     lines = []
     threads = []
     for case, (name, lowest, highest) in CASES.items():
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        if lowest < ssl.TLSVersion.TLSv1_2:
+            context.set_ciphers("DEFAULT:@SECLEVEL=0")  # the old versions at all
         context.minimum_version = lowest
         context.maximum_version = highest
         context.load_cert_chain(os.path.join(directory, name + ".pem"),

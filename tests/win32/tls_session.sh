@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs the Windows TLS session test: makes a CA, a certificate for
-# "localhost" and one for "other.example" signed by it, and a self-signed
+# "localhost" (and the loopback addresses) and one for "other.example" signed
+# by it, and a self-signed
 # one for "localhost" (all with the openssl command, into a temporary
 # directory), starts tls_echo_server.py outside Wine on 127.0.0.1, then runs
 # the test program under Wine with KOV_TLS_TEST_DIR naming that directory.
@@ -18,11 +19,12 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 make_key() { openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$dir/$1.key" 2>/dev/null; }
-# make_leaf <file> <DNS name>: a server certificate that the CA signs.
+# make_leaf <file> <name> <alternative names>: a server certificate that the
+# CA signs.
 make_leaf() {
   make_key "$1"
   openssl req -new -key "$dir/$1.key" -subj "/CN=$2" -out "$dir/$1.csr"
-  printf 'subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n' "$2" >"$dir/$1.ext"
+  printf 'subjectAltName=%s\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n' "$3" >"$dir/$1.ext"
   openssl x509 -req -in "$dir/$1.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAcreateserial \
     -days 2 -extfile "$dir/$1.ext" -out "$dir/$1.pem" 2>/dev/null
 }
@@ -30,11 +32,16 @@ make_leaf() {
 make_key ca
 openssl req -x509 -new -key "$dir/ca.key" -subj "/CN=KOV32 Test CA" -days 2 \
   -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" -out "$dir/ca.pem"
-make_leaf localhost localhost
-make_leaf other other.example
+make_leaf localhost localhost "DNS:localhost,IP:127.0.0.1,IP:::1"
+make_leaf other other.example "DNS:other.example"
 make_key self
 openssl req -x509 -new -key "$dir/self.key" -subj "/CN=localhost" -days 2 \
   -addext "subjectAltName=DNS:localhost" -out "$dir/self.pem"
+
+# A CA file of more than 64 KiB whose last certificate is the CA.
+i=0
+while [ "$i" -lt 80 ]; do cat "$dir/self.pem"; i=$((i + 1)); done >"$dir/bundle.pem"
+cat "$dir/ca.pem" >>"$dir/bundle.pem"
 
 python3 "$here/tls_echo_server.py" "$dir" &
 server=$!

@@ -5,37 +5,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/tls.h"
+#include "tls_servers.h"
 
 namespace {
 
 using platform::TlsSession;
 
-std::string TestDir() {
-  const char* dir = getenv("KOV_TLS_TEST_DIR");
-  return dir != nullptr ? dir : "";
-}
-
-// The ports the echo servers listen on, by case name.
-std::map<std::string, int> ReadPorts() {
-  std::map<std::string, int> ports;
-  FILE* f = fopen((TestDir() + "/ports").c_str(), "r");
-  if (f == nullptr) return ports;
-  char name[32];
-  int port;
-  while (fscanf(f, "%31s %d", name, &port) == 2) ports[name] = port;
-  fclose(f);
-  return ports;
-}
-
-// The CA file as a Windows program names it: the Unix path on drive Z:.
-std::string CaFile() { return "Z:" + TestDir() + "/ca.pem"; }
+std::string CaFile() { return TlsTestFile("ca.pem"); }
 
 // One TLS connection: a blocking socket, the session, and the ciphertext
 // received that the session had no room for yet. `chunk` is how many bytes
@@ -135,9 +118,9 @@ class SchannelSession : public ::testing::Test {
   static void SetUpTestSuite() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    ports = ReadPorts();
+    ports = TlsServerPorts();
   }
-  void SetUp() override { ASSERT_EQ(ports.size(), 6u) << "no echo servers: run through tls_session.sh"; }
+  void SetUp() override { ASSERT_EQ(ports.size(), 7u) << "no echo servers: run through tls_session.sh"; }
   static std::map<std::string, int> ports;
 };
 std::map<std::string, int> SchannelSession::ports;
@@ -198,10 +181,30 @@ TEST_F(SchannelSession, NegotiatesTls12AndDescribesThePeer) {
   EXPECT_STREQ(small, "TLSv1.2");
 }
 
+// Sessions are independent: several run on their own threads at once.
+TEST_F(SchannelSession, SessionsRunOnSeveralThreadsAtOnce) {
+  constexpr int kThreads = 4;
+  std::atomic<int> echoed{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&echoed, i] {
+      Link link(ports["good"], 4096);
+      const std::string line = std::string(20000, static_cast<char>('a' + i)) + "\r\n";
+      if (link.Create("localhost", CaFile().c_str(), true, platform::kTls12) == platform::kTlsOk &&
+          link.Handshake() == platform::kTlsOk && link.Write(line) && link.Read(line.size(), 700) == line) {
+        ++echoed;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(echoed.load(), kThreads);
+}
+
 // The certificate checks: the chain must end at a trusted root (the CA file's
 // roots only, when one is given) and carry the name asked for.
 TEST_F(SchannelSession, ChecksChainAndName) {
   const std::string ca = CaFile();
+  const std::string bundle = TlsTestFile("bundle.pem");
   const struct {
     const char* server;
     const char* name;
@@ -210,12 +213,18 @@ TEST_F(SchannelSession, ChecksChainAndName) {
     int expected;
   } cases[] = {
       {"good", "localhost", ca.c_str(), true, platform::kTlsOk},
+      {"good", "localhost", bundle.c_str(), true, platform::kTlsOk},  // the CA after 80 others
       {"good", "localhost", nullptr, true, platform::kTlsBadCertificate},  // CA unknown to the system
       {"self", "localhost", ca.c_str(), true, platform::kTlsBadCertificate},
       {"self", "localhost", nullptr, true, platform::kTlsBadCertificate},
       {"other", "localhost", ca.c_str(), true, platform::kTlsBadCertificate},  // wrong name
       {"other", "other.example", ca.c_str(), true, platform::kTlsOk},
-      {"good", "127.0.0.1", ca.c_str(), true, platform::kTlsBadCertificate},  // no address in the name
+      // An address is matched against the certificate's addresses.
+      {"good", "127.0.0.1", ca.c_str(), true, platform::kTlsOk},
+      {"good", "[::1]", ca.c_str(), true, platform::kTlsOk},
+      {"good", "::1", ca.c_str(), true, platform::kTlsOk},
+      {"good", "127.0.0.2", ca.c_str(), true, platform::kTlsBadCertificate},
+      {"other", "127.0.0.1", ca.c_str(), true, platform::kTlsBadCertificate},
       {"self", "localhost", nullptr, false, platform::kTlsOk},
       {"other", "localhost", ca.c_str(), false, platform::kTlsOk},
   };
@@ -244,8 +253,8 @@ TEST_F(SchannelSession, FailsAtOnceOnAPlainTextReply) {
 }
 
 TEST_F(SchannelSession, RefusesAnUnusableCaFile) {
-  const std::string missing = "Z:" + TestDir() + "/missing.pem";
-  const std::string key = "Z:" + TestDir() + "/ca.key";  // PEM, but no certificate in it
+  const std::string missing = TlsTestFile("missing.pem");
+  const std::string key = TlsTestFile("ca.key");  // PEM, but no certificate in it
   for (const std::string& file : {missing, key}) {
     TlsSession* session = reinterpret_cast<TlsSession*>(1);
     platform::TlsOptions options = {"localhost", file.c_str(), true, platform::kTls12};
@@ -254,24 +263,34 @@ TEST_F(SchannelSession, RefusesAnUnusableCaFile) {
   }
 }
 
-// A system without TLS 1.3 (Wine 8's SChannel) cannot make a session that
-// requires it; one with TLS 1.3 negotiates it, and a TLS 1.2 server fails.
+// The session never goes below TLS 1.2, whatever the system would allow.
+TEST_F(SchannelSession, RefusesAServerBelowTls12) {
+  Link link(ports["tls10"], 65536);
+  ASSERT_EQ(link.Create("localhost", CaFile().c_str(), true, platform::kTls12), platform::kTlsOk);
+  const int result = link.Handshake();
+  EXPECT_TRUE(result == platform::kTlsHandshakeFailed || result == platform::kTlsOldVersion) << result;
+  EXPECT_EQ(platform::TlsVersion(link.session()), 0);
+}
+
+// With TLS 1.3 required, a TLS 1.2 server fails. A system without TLS 1.3
+// (Wine 8's SChannel) cannot make such a session at all, nor talk to a
+// server that speaks nothing else.
 TEST_F(SchannelSession, HonoursTheLowestVersion) {
-  for (const char* server : {"tls13", "tls12"}) {
-    SCOPED_TRACE(server);
-    Link link(ports[server], 65536);
-    const int created = link.Create("localhost", CaFile().c_str(), true, platform::kTls13);
-    if (created == platform::kTlsUnavailable) continue;
-    ASSERT_EQ(created, platform::kTlsOk);
-    const int result = link.Handshake();
-    if (std::string(server) == "tls13") {
-      EXPECT_EQ(result, platform::kTlsOk);
-      EXPECT_EQ(platform::TlsVersion(link.session()), platform::kTls13);
-    } else {
-      EXPECT_TRUE(result == platform::kTlsHandshakeFailed || result == platform::kTlsOldVersion) << result;
-      EXPECT_EQ(platform::TlsVersion(link.session()), 0);
-    }
+  Link probe(ports["tls13"], 65536);
+  const int created = probe.Create("localhost", CaFile().c_str(), true, platform::kTls13);
+  if (created == platform::kTlsUnavailable) {
+    Link link(ports["tls13"], 65536);
+    ASSERT_EQ(link.Create("localhost", CaFile().c_str(), true, platform::kTls12), platform::kTlsOk);
+    EXPECT_EQ(link.Handshake(), platform::kTlsHandshakeFailed);
+    return;
   }
+  ASSERT_EQ(created, platform::kTlsOk);
+  ASSERT_EQ(probe.Handshake(), platform::kTlsOk);
+  EXPECT_EQ(platform::TlsVersion(probe.session()), platform::kTls13);
+  Link old(ports["tls12"], 65536);
+  ASSERT_EQ(old.Create("localhost", CaFile().c_str(), true, platform::kTls13), platform::kTlsOk);
+  const int result = old.Handshake();
+  EXPECT_TRUE(result == platform::kTlsHandshakeFailed || result == platform::kTlsOldVersion) << result;
 }
 
 TEST_F(SchannelSession, ShutdownQueuesACloseNotify) {

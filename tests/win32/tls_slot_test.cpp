@@ -2,31 +2,13 @@
 // SChannel session, against the echo servers of tls_session.sh.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <map>
 #include <string>
 
 #include "net/connections.h"
 #include "net/lineio.h"
+#include "tls_servers.h"
 
 namespace {
-
-std::string Dir() {
-  const char* dir = getenv("KOV_TLS_TEST_DIR");
-  return dir != nullptr ? dir : "";
-}
-
-int PortOf(const char* name) {
-  std::map<std::string, int> ports;
-  FILE* f = fopen((Dir() + "/ports").c_str(), "r");
-  if (f == nullptr) return 0;
-  char text[32];
-  int port;
-  while (fscanf(f, "%31s %d", text, &port) == 2) ports[text] = port;
-  fclose(f);
-  return ports[name];
-}
 
 class TlsSlot : public ::testing::Test {
  protected:
@@ -41,9 +23,9 @@ class TlsSlot : public ::testing::Test {
 
   // Connects to a server and starts TLS at once (implicit TLS).
   int Begin(const char* server, const char* name, bool withCa) {
-    const std::string ca = "Z:" + Dir() + "/ca.pem";
+    const std::string ca = TlsTestFile("ca.pem");
     const int slot = WexlCreateSocket();
-    EXPECT_EQ(WexlConnect(slot, "127.0.0.1", static_cast<uint16_t>(PortOf(server))), 1000);
+    EXPECT_EQ(WexlConnect(slot, "127.0.0.1", static_cast<uint16_t>(TlsServerPorts()[server])), 1000);
     platform::TlsOptions options = {name, withCa ? ca.c_str() : nullptr, true, platform::kTls12};
     EXPECT_EQ(WexlTlsBegin(slot, options), 1000);
     return slot;
