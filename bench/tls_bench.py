@@ -46,7 +46,7 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         cert, context = certificate(tmp)
         sink = SmtpSink(context)
-        pop3 = Pop3Server(message(), context)
+        pop3 = Pop3Server(message(), tls=context)
         upload = os.path.join(tmp, "upload.txt")
         with open(upload, "wb") as f:
             f.write(message()[: SEND_MIB << 20])

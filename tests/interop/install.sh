@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the real servers of the interop test bed on Debian 12, as root:
-# Dovecot (POP3), Postfix, Python 3 and the Node.js packages in
-# tests/interop/node_modules.
+# Dovecot (POP3), Postfix, Python 3, the openssl and curl tools and the
+# Node.js packages in tests/interop/node_modules.
 # Idempotent: skips what is already there. No system mail daemon is started
 # or left enabled; the bed runs its own instances (servers.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(dovecot-core dovecot-pop3d postfix python3)  # python3: the MIME checker of the send test
+# python3: the MIME checker of the send test and the OAuth introspection
+# endpoint; openssl: the bed's test CA; curl: the self-test over TLS
+packages=(dovecot-core dovecot-pop3d postfix python3 openssl curl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -20,6 +20,7 @@
 
 #include "bed_settings.h"
 #include "kov32.h"
+#include "stored_mail.h"
 #include "support/library_fixture.h"
 
 namespace fs = std::filesystem;
@@ -27,42 +28,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uid_t kMailOwner = 65534;  // Dovecot reads the Maildirs as nobody
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A stored message as POP3 sends it: every line ended by CR LF.
-std::string WithCrLf(const std::string& stored) {
-  std::string out;
-  for (size_t i = 0; i < stored.size(); ++i) {
-    if (stored[i] == '\n' && (i == 0 || stored[i - 1] != '\r')) out += '\r';
-    out += stored[i];
-  }
-  return out;
-}
-
-// A message as RETR sends it after the status line: dots stuffed, the final ".".
-std::string Stuffed(const std::string& crlf) {
-  std::string out;
-  for (size_t at = 0; at < crlf.size();) {
-    size_t end = crlf.find("\r\n", at);
-    end = end == std::string::npos ? crlf.size() : end + 2;
-    if (crlf[at] == '.') out += '.';
-    out.append(crlf, at, end - at);
-    at = end;
-  }
-  return out + ".\r\n";
-}
-
-// The Subject of a message, empty without one.
-std::string SubjectOf(const std::string& message) {
-  const size_t at = message.find("\nSubject: ");
-  if (at == std::string::npos) return "";
-  const size_t end = message.find_first_of("\r\n", at + 10);
-  return message.substr(at + 10, end - at - 10);
-}
 
 // Seeded messages: what a Maildir holds (LF line ends), the lines a POP3
 // client must get right: leading dots, status words, long lines, 8-bit text.

@@ -2,9 +2,13 @@
 # Proves that the running test bed (servers.sh start) works, without KOV32:
 # SMTP AUTH PLAIN, LOGIN and CRAM-MD5 against Postfix and smtp-server, wrong
 # passwords refused, VRFY, a message through Postfix read back over POP3
-# (USER/PASS and APOP), and a message spooled by smtp-server. Prints one
-# line per check and a count; exits non-zero when a check fails. It deletes
-# the mail it sent, leaving the mailboxes and the spool as it found them.
+# (USER/PASS and APOP), and a message spooled by smtp-server; then TLS
+# (openssl s_client and curl): STARTTLS, STLS and implicit TLS with the bed
+# CA's certificate, refused with another CA, AUTH only after STARTTLS on the
+# submission port, OAuth 2.0 tokens accepted and refused, and a message sent
+# over TLS whose Received header names the TLS version. Prints one line per
+# check and a count; exits non-zero when a check fails. It deletes the mail
+# it sent, leaving the mailboxes and the spool as it found them.
 #   selftest.sh [RUN_DIR]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -177,6 +181,65 @@ sink_spools() {
   rm -f "$eml" "${eml%.eml}.json"
 }
 
+ca=$run/$KOV_INTEROP_CA_FILE other_ca=$run/$KOV_INTEROP_OTHER_CA_FILE
+
+# tls_handshake CA [s_client options]: a TLS handshake whose certificate
+# chain and name check pass with CA; $reply is what s_client said.
+tls_handshake() {
+  reply=$(printf 'QUIT\r\n' | timeout 10 openssl s_client -brief -CAfile "$1" -verify_return_error \
+    -verify_hostname localhost "${@:2}" 2>&1) && [[ $reply == *"Verification: OK"* ]]
+}
+
+# The submission port offers STARTTLS but no AUTH before it, and refuses
+# AUTH then.
+auth_needs_tls() {
+  connect "$KOV_INTEROP_POSTFIX_SUBMISSION_PORT" && smtp 220 || return 1
+  send "EHLO selftest.example" && smtp 250 || return 1
+  [[ $reply == *STARTTLS* && $reply != *AUTH* ]] || return 1
+  send "AUTH PLAIN $(b64 '\0%s\0%s' "$user" "$password")" && smtp 530 || return 1
+  send QUIT
+  disconnect
+}
+
+# tls_refused CA [s_client options]: the handshake fails with CA.
+tls_refused() { ! tls_handshake "$@"; }
+
+# curl_as URL LOGIN [curl options]: curl over TLS checked against the bed CA,
+# as $user with LOGIN "password" or LOGIN "token:TOKEN"; $reply is its output.
+curl_as() {
+  local url=$1 login=(--user "$user:$password")
+  [ "$2" = password ] || login=(--user "$user" --oauth2-bearer "${2#token:}")
+  reply=$(curl -4 -sS --ssl-reqd --cacert "$ca" "${login[@]}" "${@:3}" "$url" 2>&1)
+}
+
+# curl_refused URL: a wrong token is refused (curl: login denied).
+curl_refused() {
+  local status=0
+  curl_as "$1" "token:wrong-$KOV_INTEROP_TOKEN" || status=$?
+  [ $status -eq 67 ]
+}
+
+# tls_received URL LOGIN: sends a message over TLS to $user@domain, waits for
+# it over pop3s (with the password), checks that its Received header names
+# TLSv1.2 or TLSv1.3, and deletes it.
+tls_received() {
+  local pop3s=pop3s://localhost:$KOV_INTEROP_POP3S_PORT/ subject="self-test TLS $$ $RANDOM" n
+  local address=$user@$KOV_INTEROP_DOMAIN deadline=$((SECONDS + 10))
+  printf 'From: <%s>\r\nTo: <%s>\r\nSubject: %s\r\n\r\nSent over TLS.\r\n' "$address" "$address" "$subject" |
+    curl_as "$1" "$2" --mail-from "$address" --mail-rcpt "$address" -T - || return 1
+  while :; do
+    curl_as "$pop3s" password || return 1
+    for n in $(cut -d' ' -f1 <<<"$reply"); do
+      curl_as "$pop3s$n" password && [[ $reply == *"Subject: $subject"* ]] || continue
+      [[ $reply =~ using\ TLSv1\.[23]\  ]] || return 1
+      curl_as "$pop3s$n" password -X DELE -I
+      return
+    done
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
 long_user=$KOV_INTEROP_LONG_USER long_password=$KOV_INTEROP_LONG_PASSWORD
 for server in postfix sink; do
   port=$KOV_INTEROP_POSTFIX_PORT
@@ -194,6 +257,32 @@ check "postfix: VRFY of an unknown user gets 550" smtp_vrfy nobody-here 550
 check "postfix: a message to $user shows in POP3 STAT (USER/PASS and APOP)" postfix_delivers
 check "dovecot: APOP with a wrong password gets -ERR" pop3_refused
 check "sink: a message is spooled with its envelope" sink_spools
+
+smtp_url=smtp://localhost:$KOV_INTEROP_POSTFIX_SUBMISSION_PORT
+smtps_url=smtps://localhost:$KOV_INTEROP_POSTFIX_SMTPS_PORT
+pop3_url=pop3://localhost:$KOV_INTEROP_POP3_PORT/
+pop3s_url=pop3s://localhost:$KOV_INTEROP_POP3S_PORT/
+for port in POSTFIX POSTFIX_SUBMISSION; do
+  p=KOV_INTEROP_${port}_PORT
+  check "postfix: STARTTLS on ${!p} with the bed CA's certificate" \
+    tls_handshake "$ca" -starttls smtp -connect "$KOV_INTEROP_HOST:${!p}"
+done
+check "postfix: implicit TLS on $KOV_INTEROP_POSTFIX_SMTPS_PORT" \
+  tls_handshake "$ca" -connect "$KOV_INTEROP_HOST:$KOV_INTEROP_POSTFIX_SMTPS_PORT"
+check "dovecot: STLS with the bed CA's certificate" \
+  tls_handshake "$ca" -starttls pop3 -connect "$KOV_INTEROP_HOST:$KOV_INTEROP_POP3_PORT"
+check "dovecot: implicit TLS on $KOV_INTEROP_POP3S_PORT" \
+  tls_handshake "$ca" -connect "$KOV_INTEROP_HOST:$KOV_INTEROP_POP3S_PORT"
+check "dovecot: the certificate fails against another CA" \
+  tls_refused "$other_ca" -connect "$KOV_INTEROP_HOST:$KOV_INTEROP_POP3S_PORT"
+check "postfix: the submission port takes AUTH only after STARTTLS" auth_needs_tls
+check "postfix: STARTTLS and a password; Received names the TLS version" tls_received "$smtp_url" password
+check "postfix: implicit TLS and a token; Received names the TLS version" \
+  tls_received "$smtps_url" "token:$KOV_INTEROP_TOKEN"
+check "postfix: a wrong token is refused" curl_refused "$smtp_url"
+check "dovecot: STLS with a token" curl_as "$pop3_url" "token:$KOV_INTEROP_TOKEN"
+check "dovecot: pop3s with a password" curl_as "$pop3s_url" password
+check "dovecot: a wrong token is refused" curl_refused "$pop3s_url"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
