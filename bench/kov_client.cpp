@@ -9,6 +9,13 @@
 //   kov_client send PORT FILE          kovSendEmail, FILE as the attachment
 //   kov_client small PORT COUNT SIZE   COUNT messages of SIZE text bytes, one connection
 //   kov_client retr PORT DIR NAME [LOG]  kovGetEmailFile of message 1, raw, into DIR/NAME
+//   kov_client decode PORT DIR NAME [LOG]  the same, decoded, attachments into DIR
+//   kov_client memory PORT COUNT       COUNT POP3 connections at once, each logged
+//                                      in: "connections N per_connection B", the
+//                                      heap each one holds
+// With "--tls CAFILE" before the mode every connection is implicit TLS
+// (KOV_TLS 2), the server's certificate checked against CAFILE.
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -101,13 +108,51 @@ int Retrieve(int port, const char* dir, const char* name, const char* log, bool 
   return rc;
 }
 
+size_t HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;  // small blocks and those mapped on their own
+}
+
+// COUNT channels logged in to the POP3 server at once: the heap the
+// connections hold, beyond what the attached channels held before.
+int Memory(int port, int count) {
+  const size_t before = HeapInUse();
+  for (int channel = 0; channel < count; ++channel) {
+    kovIntegerParam(channel, KOV_POP3_PORT, port);
+    const int rc = kovPop3Connect(channel, "127.0.0.1", "user", "password");
+    if (rc != 0) return rc;
+  }
+  const size_t held = HeapInUse() - before;
+  printf("connections %d per_connection %zu\n", count, held / static_cast<size_t>(count));
+  for (int channel = 0; channel < count; ++channel) kovClose(channel);
+  return 0;
+}
+
+// The same settings on every channel: no pauses, and implicit TLS with the
+// given CA file when there is one.
+void Configure(int channels, const char* caFile) {
+  for (int channel = 0; channel < channels; ++channel) {
+    kovIntegerParam(channel, KOV_DELAY, 0);
+    kovIntegerParam(channel, KOV_PACING, 0);
+    if (caFile == nullptr) continue;
+    kovIntegerParam(channel, KOV_TLS, 2);
+    kovStringParam(channel, KOV_TLS_CA_FILE, caFile);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const char* caFile = nullptr;
+  if (argc > 2 && strcmp(argv[1], "--tls") == 0) {
+    caFile = argv[2];
+    argc -= 2;
+    argv += 2;
+  }
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (kovAttach(1) != 1) return 1;
-  kovIntegerParam(0, KOV_DELAY, 0);
-  kovIntegerParam(0, KOV_PACING, 0);
+  const int channels = mode == "memory" && argc == 4 ? atoi(argv[3]) : 1;
+  if (channels < 1 || kovAttach(channels) != 1) return 1;
+  Configure(channels, caFile);
   int rc = -1;
   if (mode == "send" && argc == 4) {
     rc = Send(atoi(argv[2]), argv[3]);
@@ -115,8 +160,12 @@ int main(int argc, char** argv) {
     rc = Small(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
   } else if ((mode == "retr" || mode == "decode") && (argc == 5 || argc == 6)) {
     rc = Retrieve(atoi(argv[2]), argv[3], argv[4], argc == 6 ? argv[5] : nullptr, mode == "decode");
+  } else if (mode == "memory" && argc == 4) {
+    rc = Memory(atoi(argv[2]), channels);
   } else {
-    fprintf(stderr, "usage: kov_client send PORT FILE | small PORT COUNT SIZE | retr|decode PORT DIR NAME [LOG]\n");
+    fprintf(stderr,
+            "usage: kov_client [--tls CAFILE] send PORT FILE | small PORT COUNT SIZE | retr|decode PORT DIR NAME [LOG]"
+            " | memory PORT COUNT\n");
     rc = 2;
   }
   kovRelease();

@@ -1,14 +1,26 @@
 #!/usr/bin/env python3
-"""TLS benchmark: 20 MiB sent over implicit TLS to a loopback SMTP sink and a
-21 MB message received from a loopback POP3 server (both Python's ssl, TLS
-1.3, a P-256 certificate made with the openssl command), by the socket layer
-(tls_client: WexlSend / WexlReadLine over an OpenSSL session) and by curl
---ssl-reqd against the same peers. Prints MB/s, CPU seconds per MB and system
-calls per MB, and the heap each established TLS connection of the library
-holds.
-Usage: tls_bench.py PATH_OF_tls_client
+"""TLS benchmark, whole processes: over implicit TLS (TLS 1.3, a P-256
+certificate made with the openssl command) to loopback peers built on
+Python's ssl (an SMTPS sink, POP3S sources), in the same run:
+  - one send of a 20 MiB attachment: the library (kov_client: kovSendEmail,
+    KOV_TLS 2, KOV_PACING 0), kovmail send --tls implicit --ca, and curl
+    --ssl-reqd uploading the message the library composed;
+  - one RETR of a 21 MB message into a file: the library raw, kovmail fetch
+    --raw, curl --ssl-reqd;
+  - one RETR of a message with a 20 MiB base64 attachment decoded into files
+    by the library and kovmail, beside curl saving it undecoded;
+  - the socket layer alone (tls_client) and the plain-text library and curl
+    as reference rows.
+Each client is one process from start to exit, in interleaved rounds; the
+table shows medians, and "x anchor" / "CPU x" are the medians of the
+per-round ratios per MB to curl --ssl-reqd (speed: higher is better; CPU:
+lower is better). Then the heap each established connection holds, logged
+in over TLS and in plain text, through the public API.
+Usage: tls_bench.py BUILD_TREE [ROUNDS]
 """
+import base64
 import os
+import shutil
 import ssl
 import subprocess
 import sys
@@ -16,13 +28,13 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from bench_run import best_of, print_table, run, syscalls  # noqa: E402
 from loopback_servers import Pop3Server, SmtpSink  # noqa: E402
+from pop3_bench import message  # noqa: E402
+from whole_process import Row, fresh, print_group, run  # noqa: E402
 
-SEND_MIB = 20
-MESSAGE_BYTES = 21 * 1000 * 1000
-RUNS = 3
+ATTACHMENT_BYTES = 20 << 20
 CONNECTIONS = 16
+FROM, TO = "bench@example.com", "sink@example.com"
 
 
 def certificate(tmp):
@@ -35,47 +47,163 @@ def certificate(tmp):
     return cert, context
 
 
-def message():
-    """76-character lines up to the size, none starting with a period."""
-    line = b"".join(bytes([33 + i]) for i in range(76)) + b"\r\n"
-    return line * (MESSAGE_BYTES // len(line))
+def mime_message(payload):
+    body = base64.encodebytes(payload).replace(b"\n", b"\r\n")
+    return (b"From: <bench@example.com>\r\nTo: <sink@example.com>\r\nSubject: Bench\r\n"
+            b"MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b0\"\r\n\r\n"
+            b"--b0\r\nContent-Type: text/plain\r\n\r\nThe file.\r\n--b0\r\n"
+            b"Content-Type: application/octet-stream; name=\"payload.bin\"\r\n"
+            b"Content-Transfer-Encoding: base64\r\n"
+            b"Content-Disposition: attachment; filename=\"payload.bin\"\r\n\r\n" + body + b"--b0--\r\n")
+
+
+class Bed:
+    """The build tree's programs, the certificate and the folders of one run."""
+
+    def __init__(self, tree, tmp):
+        self.tmp = tmp
+        self.client = os.path.join(tree, "kov_client")
+        self.kovmail = os.path.join(tree, "kovmail")
+        self.socket_layer = os.path.join(tree, "tls_client")
+        self.cert, self.context = certificate(tmp)
+        self.tls = ["--tls", self.cert]
+
+    def folder(self, name):
+        path = os.path.join(self.tmp, name)
+        os.mkdir(path)
+        return path
+
+    def curl(self, scheme, port):
+        """curl's options and URL prefix for a server on `port`, TLS for an "s" scheme."""
+        if not scheme.endswith("s"):
+            return ["curl", "-s"], "%s://127.0.0.1:%d" % (scheme, port)
+        return (["curl", "-s", "--ssl-reqd", "--cacert", self.cert, "--resolve", "localhost:%d:127.0.0.1" % port],
+                "%s://localhost:%d" % (scheme, port))
+
+    def kovmail_fetch(self, port, folder, raw, mb):
+        return Row("kovmail fetch%s --tls implicit --ca" % (" --raw" if raw else ""),
+                   [self.kovmail, "fetch", "1", "--server", "127.0.0.1", "--port", str(port), "--user", "user",
+                    "--tls", "implicit", "--ca", self.cert, "--dir", folder, "-q"] + (["--raw"] if raw else []),
+                   mb, "curl", prepare=fresh(folder))
+
+
+def send_rows(bed, attachment):
+    sink, plain = SmtpSink(bed.context), SmtpSink()
+    sink.keep_next = True
+    run([bed.client] + bed.tls + ["send", str(sink.port), attachment])
+    composed = os.path.join(bed.tmp, "composed.eml")
+    with open(composed, "wb") as f:
+        f.write(sink.kept)
+    mb = sink.sizes[0] / 1e6
+    envelope = ["--mail-from", FROM, "--mail-rcpt", TO, "-T", composed]
+    curl, url = bed.curl("smtps", sink.port)
+    plain_curl, plain_url = bed.curl("smtp", plain.port)
+    return mb, {
+        "curl": Row("curl --ssl-reqd smtps -T (same message)", curl + [url] + envelope, mb),
+        "lib": Row("library kovSendEmail, KOV_TLS 2", [bed.client] + bed.tls + ["send", str(sink.port), attachment],
+                   mb, "curl"),
+        "kovmail": Row("kovmail send --tls implicit --ca", [
+            bed.kovmail, "send", "--server", "127.0.0.1", "--port", str(sink.port), "--tls", "implicit", "--ca",
+            bed.cert, "--from", FROM, "--to", TO, "--subject", "Bench", "--text", "See the attachment.", "--attach",
+            attachment, "-q"], mb, "curl"),
+        "socket": Row("socket layer alone, 20 MiB of lines", [bed.socket_layer, "send", str(sink.port), bed.cert, "20"],
+                      (20 << 20) / 1e6, "curl"),
+        "plain curl": Row("plain text: curl smtp -T", plain_curl + [plain_url] + envelope, mb, "curl"),
+        "plain lib": Row("plain text: library kovSendEmail", [bed.client, "send", str(plain.port), attachment], mb,
+                         "curl"),
+    }
+
+
+def fetch_rows(bed):
+    pop, plain = Pop3Server(message(), tls=bed.context), Pop3Server(message())
+    mb = pop.size / 1e6
+    dirs = {name: bed.folder("fetch-" + name) for name in ("curl", "lib", "kovmail", "plain-curl", "plain-lib")}
+    curl, url = bed.curl("pop3s", pop.port)
+    plain_curl, plain_url = bed.curl("pop3", plain.port)
+    return mb, {
+        "curl": Row("curl --ssl-reqd pop3s RETR -o", curl + [url + "/1", "-u", "user:password", "-o",
+                    os.path.join(dirs["curl"], "curl.eml")], mb, prepare=fresh(dirs["curl"])),
+        "lib": Row("library kovGetEmailFile raw, KOV_TLS 2", [bed.client] + bed.tls + [
+                   "retr", str(pop.port), dirs["lib"], "kov.eml"], mb, "curl", prepare=fresh(dirs["lib"])),
+        "kovmail": bed.kovmail_fetch(pop.port, dirs["kovmail"], True, mb),
+        "socket": Row("socket layer alone, lines, no file", [bed.socket_layer, "retr", str(pop.port), bed.cert], mb,
+                      "curl"),
+        "plain curl": Row("plain text: curl pop3 RETR -o", plain_curl + [plain_url + "/1", "-u", "user:password",
+                          "-o", os.path.join(dirs["plain-curl"], "curl.eml")], mb, "curl",
+                          prepare=fresh(dirs["plain-curl"])),
+        "plain lib": Row("plain text: library raw", [bed.client, "retr", str(plain.port), dirs["plain-lib"],
+                         "kov.eml"], mb, "curl", prepare=fresh(dirs["plain-lib"])),
+    }
+
+
+def decode_rows(bed, payload):
+    pop = Pop3Server(mime_message(payload), tls=bed.context)
+    mb = pop.size / 1e6
+    dirs = {name: bed.folder("decode-" + name) for name in ("curl", "lib", "kovmail")}
+    curl, url = bed.curl("pop3s", pop.port)
+    return mb, dirs["lib"], {
+        "curl": Row("curl --ssl-reqd RETR -o (undecoded)", curl + [url + "/1", "-u", "user:password", "-o",
+                    os.path.join(dirs["curl"], "curl.eml")], mb, prepare=fresh(dirs["curl"])),
+        "lib": Row("library decoded, KOV_TLS 2", [bed.client] + bed.tls + [
+                   "decode", str(pop.port), dirs["lib"], "mail.txt"], mb, "curl", prepare=fresh(dirs["lib"])),
+        "kovmail": bed.kovmail_fetch(pop.port, dirs["kovmail"], False, mb),
+    }
+
+
+def per_connection(cmd):
+    _, _, out = run(cmd)
+    return int(out.split()[3])
+
+
+def print_memory(bed):
+    """The heap each logged-in POP3 connection holds through the public API,
+    over TLS and in plain text, CONNECTIONS at once."""
+    tls_pop, plain_pop = Pop3Server(b"Subject: m\r\n\r\nx\r\n", tls=bed.context), Pop3Server(b"Subject: m\r\n\r\nx\r\n")
+    tls = per_connection([bed.client] + bed.tls + ["memory", str(tls_pop.port), str(CONNECTIONS)])
+    plain = per_connection([bed.client, "memory", str(plain_pop.port), str(CONNECTIONS)])
+    _, _, out = run([bed.socket_layer, "memory", str(tls_pop.port), bed.cert, str(CONNECTIONS)])
+    buffers = int(out.split()[1])
+    print("Heap per logged-in POP3 connection, %d at once (kovPop3Connect, own CA file): %d bytes over TLS, %d in"
+          " plain text; TLS adds %d, of which %d are the socket layer's ciphertext buffers and the rest OpenSSL's"
+          " session" % (CONNECTIONS, tls, plain, tls - plain, buffers))
 
 
 def main():
-    client = os.path.abspath(sys.argv[1])
-    with tempfile.TemporaryDirectory() as tmp:
-        cert, context = certificate(tmp)
-        sink = SmtpSink(context)
-        pop3 = Pop3Server(message(), tls=context)
-        upload = os.path.join(tmp, "upload.txt")
-        with open(upload, "wb") as f:
-            f.write(message()[: SEND_MIB << 20])
-        resolve = lambda port: ["--resolve", "localhost:%d:127.0.0.1" % port]  # noqa: E731
-        curl = ["curl", "-s", "--ssl-reqd", "--cacert", cert]
-        send_cmd = [client, "send", str(sink.port), cert, str(SEND_MIB)]
-        retr_cmd = [client, "retr", str(pop3.port), cert]
-        curl_send = curl + resolve(sink.port) + ["smtps://localhost:%d" % sink.port, "--mail-from", "a@example.com",
-                                                 "--mail-rcpt", "b@example.com", "-T", upload]
-        curl_retr = curl + resolve(pop3.port) + ["pop3s://localhost:%d/1" % pop3.port, "-u", "user:password",
-                                                 "-o", os.path.join(tmp, "curl.eml")]
-        sent_mb = (SEND_MIB << 20) / 1e6
-        got_mb = pop3.size / 1e6
-        ks, kr = best_of(RUNS, send_cmd), best_of(RUNS, retr_cmd)
-        cs, cr = best_of(RUNS, curl_send), best_of(RUNS, curl_retr)
-        print_table("TLS 1.3 over loopback: %.1f MB sent (SMTPS DATA), %.1f MB received (POP3S RETR)" % (sent_mb, got_mb), [
-            ("socket layer, send", sent_mb, ks.inner_seconds, ks.cpu, syscalls(send_cmd)),
-            ("curl --ssl-reqd smtps upload", sent_mb, cs.wall, cs.cpu, syscalls(curl_send)),
-            ("socket layer, receive", got_mb, kr.inner_seconds, kr.cpu, syscalls(retr_cmd)),
-            ("curl --ssl-reqd pop3s RETR", got_mb, cr.wall, cr.cpu, syscalls(curl_retr)),
-        ])
-        print("  library's own count (handshake included): %.1f socket calls per MB sent, %.1f per MB received" % (
-            ks.inner_syscalls / sent_mb, kr.inner_syscalls / got_mb))
-        _, out, err, status = run([client, "memory", str(pop3.port), cert, str(CONNECTIONS)])
-        if status != 0:
-            raise SystemExit("memory run failed: " + out + err)
-        fields = out.split()
-        print("  heap per established TLS connection (%d at once, own CA file): %s bytes, of which %s are the"
-              " socket layer's ciphertext buffers" % (CONNECTIONS, fields[3], fields[1]))
+    tree = os.path.abspath(sys.argv[1])
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
+    os.environ["KOVMAIL_PASSWORD"] = "password"
+    tmp = tempfile.mkdtemp()
+    os.environ["XDG_CONFIG_HOME"] = os.environ["XDG_STATE_HOME"] = tmp
+    try:
+        bed = Bed(tree, tmp)
+        attachment, payload = os.path.join(tmp, "payload.bin"), os.urandom(ATTACHMENT_BYTES)
+        with open(attachment, "wb") as f:
+            f.write(payload)
+        send_mb, send = send_rows(bed, attachment)
+        fetch_mb, fetch = fetch_rows(bed)
+        decode_mb, decoded_dir, decode = decode_rows(bed, payload)
+        groups = [("Over TLS 1.3: one send, 20 MiB attachment, %.1f MB on the wire" % send_mb, send),
+                  ("Over TLS 1.3: one RETR of a %.1f MB message into a file" % fetch_mb, fetch),
+                  ("Over TLS 1.3: one RETR of %.1f MB, a 20 MiB base64 attachment decoded into files" % decode_mb,
+                   decode)]
+        if shutil.which("curl") is None:
+            raise SystemExit("curl is not installed: it is the anchor of every row")
+        for n in range(rounds):
+            print("round %d of %d" % (n + 1, rounds), file=sys.stderr)
+            for _, rows in groups:
+                for row in rows.values():
+                    row.measure()
+        for _, rows in groups:
+            for row in rows.values():
+                row.measure_peak()
+        with open(os.path.join(decoded_dir, "payload.bin"), "rb") as f:
+            if f.read() != payload:
+                raise SystemExit("the library's decoded attachment differs")
+        for title, rows in groups:
+            print_group(title, rows)
+        print_memory(bed)
+    finally:
+        shutil.rmtree(tmp, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -85,9 +85,11 @@ class Row:
 
 
 def ratio(rows, row, pick):
-    """Median over rounds of row's figure / its anchor's figure."""
+    """Median over rounds of row's figure / its anchor's figure, each per MB
+    (rows of one group may move different amounts)."""
     anchor = rows[row.anchor]
-    return statistics.median(pick(row, n) / pick(anchor, n) for n in range(len(row.walls)))
+    return statistics.median((pick(row, n) / row.megabytes) / (pick(anchor, n) / anchor.megabytes)
+                             for n in range(len(row.walls)))
 
 
 def print_group(title, rows, unit="MB/s"):
@@ -100,7 +102,7 @@ def print_group(title, rows, unit="MB/s"):
             speed = statistics.median(row.rate / w for w in row.walls)
         cpu = statistics.median(row.cpus) / row.megabytes
         if row.anchor in rows:
-            speed_ratio = "%9.2f" % ratio(rows, row, lambda r, n: 1 / r.walls[n])
+            speed_ratio = "%9.2f" % (1 / ratio(rows, row, lambda r, n: r.walls[n]))
             cpu_ratio = "%10.2f" % ratio(rows, row, lambda r, n: r.cpus[n])
         else:
             speed_ratio, cpu_ratio = "%9s" % "anchor", "%10s" % ""
@@ -115,8 +117,12 @@ def print_group(title, rows, unit="MB/s"):
 
 
 def fresh(d):
-    """A run's preparation: the directory `d` emptied."""
-    return lambda: [os.remove(os.path.join(d, n)) for n in os.listdir(d)]
+    """A run's preparation: the directory `d` emptied (folders in it too)."""
+    def empty():
+        for n in os.listdir(d):
+            path = os.path.join(d, n)
+            shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
+    return empty
 
 
 def fetchmail_rc(tmp, port, out):
