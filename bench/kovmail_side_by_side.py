@@ -12,12 +12,11 @@ Usage: kovmail_side_by_side.py BUILD_TREE [ROUNDS]
 import os
 import shutil
 import sys
-import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from loopback_servers import Pop3Server, SmtpSink  # noqa: E402
-from whole_process import Row, print_group, run  # noqa: E402
+from whole_process import Row, fresh, kovmail_folder, measure_rounds, print_group, run  # noqa: E402
 
 ATTACHMENT_BYTES = 20 << 20
 SMALL_COUNT = 1000
@@ -40,13 +39,6 @@ def small_message():
     head = b"From: <a@example.com>\r\nTo: <b@example.com>\r\nSubject: small\r\n\r\n"
     text = head + body * ((SMALL_SIZE - len(head)) // len(body))
     return text + b"y" * (SMALL_SIZE - len(text) - 2) + b"\r\n"
-
-
-def fresh(d):
-    def clear():
-        shutil.rmtree(d, ignore_errors=True)
-        os.mkdir(d)
-    return clear
 
 
 def send_rows(tree, tmp, sink):
@@ -105,20 +97,14 @@ def fetch_rows(tree, tmp, pop):
 def main():
     tree = os.path.abspath(sys.argv[1])
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
-    os.environ["KOVMAIL_PASSWORD"] = "password"
-    tmp = tempfile.mkdtemp()
-    os.environ["XDG_CONFIG_HOME"] = os.environ["XDG_STATE_HOME"] = tmp
+    tmp = kovmail_folder()
     try:
         sink = SmtpSink()
         pop = Pop3Server(small_message(), SMALL_COUNT)
         groups = [("One send: 20 MiB attachment, whole processes", send_rows(tree, tmp, sink), "MB/s"),
                   ("fetch-all of %d messages of %d bytes (rate: messages/s)" % (SMALL_COUNT, SMALL_SIZE),
                    fetch_rows(tree, tmp, pop), "msg/s")]
-        for n in range(rounds):
-            print("round %d of %d" % (n + 1, rounds), file=sys.stderr)
-            for _, rows, _ in groups:
-                for row in rows.values():
-                    row.measure()
+        measure_rounds([rows for _, rows, _ in groups], rounds)
         if len(os.listdir(os.path.join(tmp, "raw"))) != SMALL_COUNT:
             raise SystemExit("kovmail did not save every message")
         for title, rows, unit in groups:

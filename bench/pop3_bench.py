@@ -36,6 +36,17 @@ def message():
     return b"\r\n".join(lines) + b"\r\n"
 
 
+def mime_message(payload):
+    """A short text part and `payload` as a base64 attachment, "payload.bin"."""
+    body = base64.encodebytes(payload).replace(b"\n", b"\r\n")
+    return (b"From: <bench@example.com>\r\nTo: <sink@example.com>\r\nSubject: Bench\r\n"
+            b"MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b0\"\r\n\r\n"
+            b"--b0\r\nContent-Type: text/plain\r\n\r\nThe file.\r\n--b0\r\n"
+            b"Content-Type: application/octet-stream; name=\"payload.bin\"\r\n"
+            b"Content-Transfer-Encoding: base64\r\n"
+            b"Content-Disposition: attachment; filename=\"payload.bin\"\r\n\r\n" + body + b"--b0--\r\n")
+
+
 def main():
     kov = os.path.abspath(sys.argv[1])
     server = Pop3Server(message())
@@ -72,14 +83,7 @@ def decode_comparison(kov, tmp, raw, raw_megabytes):
     """A message with a 20 MiB base64 attachment: the library decoding it
     into files against Python's poplib + email doing the same job."""
     payload = os.urandom(ATTACHMENT_BYTES)
-    body = base64.encodebytes(payload).replace(b"\n", b"\r\n")
-    server = Pop3Server(b"From: <bench@example.com>\r\nTo: <sink@example.com>\r\nSubject: Bench\r\n"
-                        b"MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b0\"\r\n\r\n"
-                        b"--b0\r\nContent-Type: text/plain\r\n\r\nThe file.\r\n--b0\r\n"
-                        b"Content-Type: application/octet-stream; name=\"payload.bin\"\r\n"
-                        b"Content-Transfer-Encoding: base64\r\n"
-                        b"Content-Disposition: attachment; filename=\"payload.bin\"\r\n\r\n" + body +
-                        b"--b0--\r\n")
+    server = Pop3Server(mime_message(payload))
     port = str(server.port)
     megabytes = server.size / 1e6
     kov_dir, py_dir = os.path.join(tmp, "kov-decode"), os.path.join(tmp, "py-decode")

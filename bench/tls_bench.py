@@ -18,19 +18,19 @@ lower is better). Then the heap each established connection holds, logged
 in over TLS and in plain text, through the public API.
 Usage: tls_bench.py BUILD_TREE [ROUNDS]
 """
-import base64
+import datetime
 import os
+import platform
 import shutil
 import ssl
 import subprocess
 import sys
-import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from loopback_servers import Pop3Server, SmtpSink  # noqa: E402
-from pop3_bench import message  # noqa: E402
-from whole_process import Row, fresh, print_group, run  # noqa: E402
+from pop3_bench import message, mime_message  # noqa: E402
+from whole_process import Row, fresh, kovmail_folder, measure_rounds, print_group, run  # noqa: E402
 
 ATTACHMENT_BYTES = 20 << 20
 CONNECTIONS = 16
@@ -45,16 +45,6 @@ def certificate(tmp):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
     return cert, context
-
-
-def mime_message(payload):
-    body = base64.encodebytes(payload).replace(b"\n", b"\r\n")
-    return (b"From: <bench@example.com>\r\nTo: <sink@example.com>\r\nSubject: Bench\r\n"
-            b"MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b0\"\r\n\r\n"
-            b"--b0\r\nContent-Type: text/plain\r\n\r\nThe file.\r\n--b0\r\n"
-            b"Content-Type: application/octet-stream; name=\"payload.bin\"\r\n"
-            b"Content-Transfer-Encoding: base64\r\n"
-            b"Content-Disposition: attachment; filename=\"payload.bin\"\r\n\r\n" + body + b"--b0--\r\n")
 
 
 class Bed:
@@ -168,12 +158,19 @@ def print_memory(bed):
           " session" % (CONNECTIONS, tls, plain, tls - plain, buffers))
 
 
+def print_machine():
+    """When, where and under what load (at the end of the rounds) the figures were taken."""
+    model = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo") if line.startswith("model name")),
+                 platform.machine())
+    now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+    print("%s, %d cores, %s, load %.2f %.2f %.2f, %s" % ((now, os.cpu_count(), model) + os.getloadavg() +
+                                                        (ssl.OPENSSL_VERSION,)))
+
+
 def main():
     tree = os.path.abspath(sys.argv[1])
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
-    os.environ["KOVMAIL_PASSWORD"] = "password"
-    tmp = tempfile.mkdtemp()
-    os.environ["XDG_CONFIG_HOME"] = os.environ["XDG_STATE_HOME"] = tmp
+    tmp = kovmail_folder()
     try:
         bed = Bed(tree, tmp)
         attachment, payload = os.path.join(tmp, "payload.bin"), os.urandom(ATTACHMENT_BYTES)
@@ -188,17 +185,11 @@ def main():
                    decode)]
         if shutil.which("curl") is None:
             raise SystemExit("curl is not installed: it is the anchor of every row")
-        for n in range(rounds):
-            print("round %d of %d" % (n + 1, rounds), file=sys.stderr)
-            for _, rows in groups:
-                for row in rows.values():
-                    row.measure()
-        for _, rows in groups:
-            for row in rows.values():
-                row.measure_peak()
+        measure_rounds([rows for _, rows in groups], rounds)
         with open(os.path.join(decoded_dir, "payload.bin"), "rb") as f:
             if f.read() != payload:
                 raise SystemExit("the library's decoded attachment differs")
+        print_machine()
         for title, rows in groups:
             print_group(title, rows)
         print_memory(bed)

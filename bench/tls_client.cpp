@@ -1,5 +1,5 @@
-// The library's side of the TLS benchmark (bench/tls_bench.py): the socket
-// layer alone, over implicit TLS to the benchmark's loopback peers.
+// The socket layer alone, a reference row of the TLS benchmark
+// (bench/tls_bench.py), over implicit TLS to the benchmark's loopback peers.
 //   tls_client send PORT CAFILE MIB   an SMTP dialogue sending MIB MiB of
 //                                     76-character lines through WexlSend
 //   tls_client retr PORT CAFILE       POP3 RETR 1, every line through WexlReadLine

@@ -11,7 +11,6 @@ only. A peer that is not installed (curl, msmtp, fetchmail, smtp-source from
 Postfix, ripmime, mshow from mblaze) leaves its row out.
 Usage: whole_process.py BUILD_TREE [ROUNDS]
 """
-import base64
 import os
 import re
 import shutil
@@ -25,7 +24,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from bench_run import syscalls  # noqa: E402
 from loopback_servers import Pop3Server, SmtpSink  # noqa: E402
-from pop3_bench import message  # noqa: E402
+from pop3_bench import message, mime_message  # noqa: E402
 
 ATTACHMENT_BYTES = 20 << 20
 SMALL_COUNT = 1000
@@ -125,6 +124,28 @@ def fresh(d):
     return empty
 
 
+def measure_rounds(groups, rounds):
+    """Every row of every group (dicts of rows) once a round, the rounds
+    interleaved, then each row's peak memory in one more run."""
+    for n in range(rounds):
+        print("round %d of %d" % (n + 1, rounds), file=sys.stderr)
+        for rows in groups:
+            for row in rows.values():
+                row.measure()
+    for rows in groups:
+        for row in rows.values():
+            row.measure_peak()
+
+
+def kovmail_folder():
+    """A new temporary folder, also kovmail's configuration and state folder,
+    with kovmail's password in the environment."""
+    os.environ["KOVMAIL_PASSWORD"] = "password"
+    tmp = tempfile.mkdtemp()
+    os.environ["XDG_CONFIG_HOME"] = os.environ["XDG_STATE_HOME"] = tmp
+    return tmp
+
+
 def fetchmail_rc(tmp, port, out):
     rc = os.path.join(tmp, "fetchmailrc")
     with open(rc, "w") as f:
@@ -198,13 +219,7 @@ def main():
                        "smtp-source", rate=SMALL_COUNT),
         }
         payload = os.urandom(ATTACHMENT_BYTES)
-        body = base64.encodebytes(payload).replace(b"\n", b"\r\n")
-        mime = (b"From: <bench@example.com>\r\nTo: <sink@example.com>\r\nSubject: Bench\r\n"
-                b"MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b0\"\r\n\r\n"
-                b"--b0\r\nContent-Type: text/plain\r\n\r\nThe file.\r\n--b0\r\n"
-                b"Content-Type: application/octet-stream; name=\"payload.bin\"\r\n"
-                b"Content-Transfer-Encoding: base64\r\n"
-                b"Content-Disposition: attachment; filename=\"payload.bin\"\r\n\r\n" + body + b"--b0--\r\n")
+        mime = mime_message(payload)
         mime_path = os.path.join(tmp, "mime.eml")
         with open(mime_path, "wb") as f:
             f.write(mime)
@@ -233,14 +248,7 @@ def main():
         for _, rows, _ in groups:
             for key in [k for k, row in rows.items() if shutil.which(row.cmd[0]) is None]:
                 print("%s is not installed: its row is left out" % rows.pop(key).cmd[0], file=sys.stderr)
-        for n in range(rounds):
-            print("round %d of %d" % (n + 1, rounds), file=sys.stderr)
-            for _, rows, _ in groups:
-                for row in rows.values():
-                    row.measure()
-        for _, rows, _ in groups:
-            for row in rows.values():
-                row.measure_peak()
+        measure_rounds([rows for _, rows, _ in groups], rounds)
         with open(os.path.join(dirs["kovd"], "payload.bin"), "rb") as f:
             if f.read() != payload:
                 raise SystemExit("the library's decoded attachment differs")
