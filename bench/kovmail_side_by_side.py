@@ -119,6 +119,9 @@ def main():
             for _, rows, _ in groups:
                 for row in rows.values():
                     row.measure()
+        for _, rows, _ in groups:
+            for row in rows.values():
+                row.measure_peak()
         if len(os.listdir(os.path.join(tmp, "raw"))) != SMALL_COUNT:
             raise SystemExit("kovmail did not save every message")
         for title, rows, unit in groups:
