@@ -66,8 +66,9 @@ namespace {
 
 // Keeps a descriptor opened with O_NONBLOCK when it names a regular file,
 // putting it back into blocking mode; closes anything else (a FIFO or a
-// device opened that way has not waited for a peer): -1.
-int KeepRegular(int fd) {
+// device opened that way has not waited for a peer): -1. With `size`, the
+// file's size too.
+int KeepRegular(int fd, off_t* size = nullptr) {
   if (fd < 0) return -1;
   struct stat st;
   const int flags = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fcntl(fd, F_GETFL) : -1;
@@ -75,6 +76,7 @@ int KeepRegular(int fd) {
     close(fd);
     return -1;
   }
+  if (size != nullptr) *size = st.st_size;
   return fd;
 }
 
@@ -88,9 +90,12 @@ int FileOpenRead(const char* path) {
 int FileCreate(const char* path, LinkRule links) {
   if (path == nullptr) return -1;
   const int noFollow = links == LinkRule::kRefuse ? O_NOFOLLOW : 0;
-  // Not O_TRUNC: only a file found to be regular is emptied.
-  const int fd = KeepRegular(open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | noFollow, 0600));
-  if (fd >= 0 && ftruncate(fd, 0) != 0) {
+  // Not O_TRUNC: only a file found to be regular is emptied, and only one
+  // that holds something: some file systems (ext4) write a file out at once
+  // when it is closed after being truncated, which costs a new file dearly.
+  off_t size = 0;
+  const int fd = KeepRegular(open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | noFollow, 0600), &size);
+  if (fd >= 0 && size != 0 && ftruncate(fd, 0) != 0) {
     close(fd);
     return -1;
   }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "run_kovmail.h"
 #include "support/loopback_server.h"
@@ -130,6 +131,27 @@ TEST(KovmailFetchTest, AMessageWithoutAttachmentsLeavesNoFolder) {
   auto files = Tree(dir.Path());
   ASSERT_EQ(files.size(), 1u) << files.rbegin()->first;
   EXPECT_NE(files["1.txt"].find(".just text"), std::string::npos) << files["1.txt"];
+}
+
+// Several messages in one run: each one's attachments in its own folder,
+// none for a message without them, a folder name that is taken moves the
+// message to a free stem, and no hidden folder is left behind.
+TEST(KovmailFetchTest, EveryMessageOfARunGetsItsOwnAttachmentsOnly) {
+  TempDir dir;
+  fs::create_directory(dir.File("3.files"));
+  LoopbackServer server;
+  PlayScript(server, Pop3Script(Join({{"C: STAT", "S: +OK 3 900"}, Retrieve(1),
+                                      Retrieve(2, {"S: +OK", "S: Subject: plain", "S: ", "S: text", "S: ."}),
+                                      Retrieve(3)})));
+  ToolRun run = RunKovmail(Pop3Args(server, {"fetch-all", "--dir", dir.Path(), "-q"}), "pw");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::set<std::string> names;
+  for (const auto& [name, content] : Tree(dir.Path())) names.insert(name);
+  const std::set<std::string> expected = {"1.txt", "1.files", "1.files/_.bashrc", "1.files/a.pdf", "2.txt",
+                                          "3.files", "3-2.txt", "3-2.files", "3-2.files/_.bashrc",
+                                          "3-2.files/a.pdf"};
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(ReadFile(Under(dir.File("3-2.files"), "a.pdf")), std::string("%PDF\x00\x01\x02\xff", 8));
 }
 
 TEST(KovmailFetchTest, AFailedTransferLeavesNothing) {

@@ -57,9 +57,9 @@ int Download(Session& session, const MailboxOptions& options, int number, Messag
   return kExitOk;
 }
 
-// Downloads one message and keeps its files; prints their paths.
-int SaveMessage(Session& session, const MailboxOptions& options, int number) {
-  MessageFiles files;
+// Downloads one message and keeps its files; prints their paths. `files`
+// serves every message of the run.
+int SaveMessage(Session& session, const MailboxOptions& options, int number, MessageFiles& files) {
   std::string error;
   if (!files.Prepare({options.dir, options.attachDir, options.raw, options.overwrite}, number, error)) {
     fprintf(stderr, "kovmail: %s\n", error.c_str());
@@ -92,7 +92,7 @@ struct Tally {
   int seen = 0;
 };
 
-int FetchEach(Session& session, const MailboxOptions& options, int count, Tally& tally) {
+int FetchEach(Session& session, const MailboxOptions& options, int count, Tally& tally, MessageFiles& files) {
   std::map<int, std::string> uids;
   UidState state;
   if (options.onlyNew) {
@@ -113,7 +113,7 @@ int FetchEach(Session& session, const MailboxOptions& options, int count, Tally&
       ++tally.seen;
       continue;
     }
-    int status = SaveMessage(session, options, number);
+    int status = SaveMessage(session, options, number, files);
     if (status != kExitOk) return status;
     ++tally.saved;
     std::string error;
@@ -129,7 +129,8 @@ int FetchEach(Session& session, const MailboxOptions& options, int count, Tally&
 }  // namespace
 
 int Fetch(Session& session, const MailboxOptions& options, int number) {
-  int status = SaveMessage(session, options, number);
+  MessageFiles files;
+  int status = SaveMessage(session, options, number, files);
   return status != kExitOk ? status : DeleteSaved(session, options, number);
 }
 
@@ -138,7 +139,8 @@ int FetchAll(Session& session, const MailboxOptions& options) {
   const int count = MessageCount(session, status);
   if (count < 0) return status;
   Tally tally;
-  status = FetchEach(session, options, count, tally);
+  MessageFiles files;
+  status = FetchEach(session, options, count, tally, files);
   if (!options.connection.quiet) {
     fprintf(stderr, "kovmail: %d of %d message%s saved", tally.saved, count, count == 1 ? "" : "s");
     if (tally.seen > 0) fprintf(stderr, ", %d seen before", tally.seen);

@@ -38,6 +38,9 @@ bool CreateFresh(const fs::path& path) {
 
 MessageFiles::~MessageFiles() {
   if (!done_) Discard();
+  std::error_code ignored;
+  // Removed only when empty: what a failed Commit left there stays.
+  if (!staging_.empty() && !keepStaging_) fs::remove(staging_, ignored);
 }
 
 bool MessageFiles::ChooseStem(int number, std::string& error) {
@@ -45,47 +48,51 @@ bool MessageFiles::ChooseStem(int number, std::string& error) {
     stem_ = MessageStem(number, attempt);
     if (place_.overwrite) return true;
     if (Exists(Join(place_.dir, stem_ + extension_)) || Exists(Join(place_.dir, PartName()))) continue;
-    if (place_.raw || !place_.attachDir.empty()) return true;
-    folder_ = Join(place_.dir, stem_ + ".files");
-    if (!CreateFresh(folder_)) continue;
-    folderCreated_ = true;
-    return true;
+    if (place_.raw || !place_.attachDir.empty() || !Exists(Join(place_.dir, stem_ + ".files"))) return true;
   }
   error = "no free name for message " + std::to_string(number) + " in " + place_.dir;
+  return false;
+}
+
+// One hidden folder for the run: creating and removing a folder for every
+// message would cost more than the download of a small message.
+bool MessageFiles::CreateStaging(std::string& error) {
+  const std::string& parent = place_.attachDir.empty() ? place_.dir : place_.attachDir;
+  for (int attempt = 1; attempt <= kMostAttempts; ++attempt) {
+    const std::string folder = Join(parent, ".kovmail-" + std::to_string(attempt) + ".part");
+    if (CreateFresh(folder)) {
+      staging_ = folder;
+      return true;
+    }
+  }
+  error = "cannot create a folder in " + parent;
   return false;
 }
 
 bool MessageFiles::Prepare(const FetchPlace& place, int number, std::string& error) {
   place_ = place;
   extension_ = place.raw ? ".eml" : ".txt";
-  folder_.clear();
-  folderCreated_ = staging_ = false;
   done_ = false;
   if (!ChooseStem(number, error)) return false;
-  if (place.raw) return true;
-  if (place.attachDir.empty()) {
-    if (place.overwrite) {
-      folder_ = Join(place.dir, stem_ + ".files");
-      folderCreated_ = CreateFresh(folder_);
-    }
-    return true;
-  }
-  staging_ = true;
-  for (int attempt = 1; attempt <= kMostAttempts; ++attempt) {
-    folder_ = Join(place.attachDir, ".kovmail-" + stem_ + "-" + std::to_string(attempt) + ".part");
-    if (CreateFresh(folder_)) {
-      folderCreated_ = true;
-      return true;
-    }
-  }
-  error = "cannot create a folder in " + place.attachDir;
+  return place.raw || !staging_.empty() || CreateStaging(error);
+}
+
+// The folder the attachments are moved to: the user's, or the message's
+// own, created fresh (an existing one is used only with --overwrite).
+bool MessageFiles::AttachmentTarget(std::string& target, std::string& error) {
+  target = place_.attachDir;
+  if (!target.empty()) return true;
+  target = Join(place_.dir, stem_ + ".files");
+  std::error_code ignored;
+  if (CreateFresh(target) || (place_.overwrite && fs::is_directory(target, ignored))) return true;
+  error = "cannot create " + target + "; the attachments are in " + staging_;
   return false;
 }
 
-bool MessageFiles::MoveOut(const std::string& name, std::string& path) {
-  const std::string from = Join(folder_, name);
+bool MessageFiles::MoveOut(const std::string& target, const std::string& name, std::string& path) {
+  const std::string from = Join(staging_, name);
   for (int attempt = 1; attempt <= kMostAttempts; ++attempt) {
-    path = Join(place_.attachDir, attempt == 1 ? name : NumberedName(name, attempt));
+    path = Join(target, attempt == 1 ? name : NumberedName(name, attempt));
     const int moved = MoveFileTo(from, path, place_.overwrite);
     if (moved != 0) return moved > 0;
   }
@@ -102,25 +109,32 @@ bool MessageFiles::Commit(const std::vector<std::string>& saved, std::vector<std
   }
   done_ = true;
   paths.push_back(mail);
+  if (saved.empty()) return true;
+  std::string target;
+  keepStaging_ = true;
+  if (!AttachmentTarget(target, error)) return false;
   for (const std::string& name : saved) {
-    std::string path = Join(folder_, name);
-    if (staging_ && !MoveOut(name, path)) {
-      error = "cannot move " + name + " out of " + folder_;
+    std::string path;
+    if (!MoveOut(target, name, path)) {
+      error = "cannot move " + name + " out of " + staging_;
       return false;
     }
     paths.push_back(path);
   }
-  std::error_code ignored;
-  // An empty folder is not kept: a message without attachments leaves none.
-  if (folderCreated_) fs::remove(folder_, ignored);
+  keepStaging_ = false;
   return true;
 }
 
 void MessageFiles::Discard() {
+  done_ = true;
   std::error_code ignored;
   fs::remove(Join(place_.dir, PartName()), ignored);
-  if (folderCreated_) fs::remove_all(folder_, ignored);
-  done_ = true;
+  if (staging_.empty()) return;
+  std::vector<fs::path> inside;
+  for (fs::directory_iterator it(staging_, ignored), end; !ignored && it != end; it.increment(ignored)) {
+    inside.push_back(it->path());
+  }
+  for (const fs::path& path : inside) fs::remove_all(path, ignored);
 }
 
 }  // namespace kovmail

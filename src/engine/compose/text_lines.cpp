@@ -428,6 +428,27 @@ int BuildTextLine(ChannelContext& c, char* line, int size) {
   return FinishTextLine(line, b.count);
 }
 
+namespace {
+
+// Appends the bytes of `run` but its CRs to the line of `count` octets, a
+// stretch between CRs at a time; false when the line would grow longer than
+// SMTP allows.
+bool AppendWithoutCr(char* line, int& count, const char* run, int length) {
+  const char* end = run + length;
+  while (run < end) {
+    const char* cr = static_cast<const char*>(memchr(run, '\r', static_cast<size_t>(end - run)));
+    const char* stop = cr != nullptr ? cr : end;
+    const int n = static_cast<int>(stop - run);
+    if (n > kMaxLineOctets - count) return false;
+    memcpy(line + count, run, static_cast<size_t>(n));
+    count += n;
+    run = cr != nullptr ? cr + 1 : end;
+  }
+  return true;
+}
+
+}  // namespace
+
 // A line of a finished message is taken from the read-ahead buffer a run of
 // bytes at a time, up to its LF, rather than byte by byte.
 int BuildRawLine(ChannelContext& c, char* line, int size) {
@@ -444,16 +465,14 @@ int BuildRawLine(ChannelContext& c, char* line, int size) {
     if (available <= 0) break;
     const char* lf = static_cast<const char*>(memchr(run, '\n', static_cast<size_t>(available)));
     const int length = lf != nullptr ? static_cast<int>(lf - run) : available;
-    for (int i = 0; i < length; ++i) {
-      if (run[i] == '\0') {
-        // A NUL byte ends the text, as it does for every message text.
-        c.smtp.MsgBufEof = 1;
-        c.smtp.MsgBufPos = c.smtp.MsgBufEnd;
-        return taken || i > 0 ? FinishTextLine(line, count) : -1;
-      }
-      if (run[i] == '\r') continue;
-      if (count >= kMaxLineOctets) return kRawLineTooLong;
-      line[count++] = run[i];
+    const char* nul = static_cast<const char*>(memchr(run, '\0', static_cast<size_t>(length)));
+    const int usable = nul != nullptr ? static_cast<int>(nul - run) : length;
+    if (!AppendWithoutCr(line, count, run, usable)) return kRawLineTooLong;
+    if (nul != nullptr) {
+      // A NUL byte ends the text, as it does for every message text.
+      c.smtp.MsgBufEof = 1;
+      c.smtp.MsgBufPos = c.smtp.MsgBufEnd;
+      return taken || usable > 0 ? FinishTextLine(line, count) : -1;
     }
     c.smtp.MsgBufPos += length + (lf != nullptr ? 1 : 0);
     taken = true;

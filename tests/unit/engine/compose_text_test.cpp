@@ -353,3 +353,33 @@ TEST(MainTextLabel, NamesTheEncodingTheLinesGet) {
 
 
 }  // namespace
+
+// A finished message's lines: CRs dropped wherever they stand, a NUL byte
+// ends the text, a doubled leading dot, lines that span refills of the
+// read-ahead buffer, and the 998-octet limit counted without CRs.
+TEST_F(ComposeFile, RawLinesKeepTheTextAsItIs) {
+  using namespace std::string_literals;
+  const Case cases[] = {
+      {"CR LF, lone LF, lone CR inside", "a\r\nb\nc\rd\r\n", {"a", "b", "cd"}},
+      {"no line end at the end", "a\r\nlast", {"a", "last"}},
+      {"NUL mid-line ends the text", "one\r\ntw\0o\r\nthree"s, {"one", "tw"}},
+      {"NUL at a line's start leaves no line", "one\r\n\0two"s, {"one"}},
+      {"leading dot doubled", ".\r\n..x\r\n", {"..", "...x"}},
+      {"998 octets with CRs between fit", X(500) + "\r\r" + X(498) + "\r\n", {X(998)}},
+      {"lines across refills", X(990) + "\r\n" + X(990, 'y') + "\r\n" + X(990), {X(990), X(990, 'y'), X(990)}},
+  };
+  char line[kMaxLineOctets + 2];
+  for (const Case& k : cases) {
+    const int h = Open(k.text);
+    Lines lines;
+    for (int n; lines.size() < 10 && (n = BuildRawLine(*c_, line, sizeof line)) != -1;) {
+      ASSERT_GE(n, 0) << k.why;
+      lines.push_back(line);
+    }
+    platform::FileClose(h);
+    EXPECT_EQ(lines, k.lines) << k.why;
+  }
+  const int h = Open(X(500) + "\r" + X(499) + "\r\n");
+  EXPECT_EQ(BuildRawLine(*c_, line, sizeof line), kRawLineTooLong);
+  platform::FileClose(h);
+}
