@@ -16,11 +16,8 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from loopback_servers import Pop3Server, SmtpSink  # noqa: E402
-from whole_process import Row, fresh, kovmail_folder, measure_rounds, print_group, run  # noqa: E402
-
-ATTACHMENT_BYTES = 20 << 20
-SMALL_COUNT = 1000
-SMALL_SIZE = 1000
+from whole_process import (ATTACHMENT_BYTES, SMALL_COUNT, SMALL_SIZE, Row, fresh, kovmail_folder,  # noqa: E402
+                           measure_rounds, print_group, run)
 
 POPLIB = """
 import poplib, sys
